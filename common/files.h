@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdio>
+
+// Opens a file for binary reading; a directory is refused like a missing file.
+FILE* open_input(const char* path);
+
+// True when both paths name one existing file, whatever the spelling or link that leads there.
+bool same_file(const char* a, const char* b);
+
+// Closes an output stream. False when any write to it failed or its flush or close fails, so that
+// a full disk is a failure and not a silently short file.
+bool close_output(FILE* out);
+
+// The name a program was started with, for its usage line.
+inline const char* invocation(int argc, char** argv) {
+    return argc > 0 && argv[0] ? argv[0] : "";
+}

@@ -1,0 +1,16 @@
+#include "paths.h"
+
+std::string_view file_name(std::string_view path) {
+    size_t sep = path.rfind('/');
+    if (sep == std::string_view::npos) sep = path.rfind('\\');
+    return sep == std::string_view::npos ? path : path.substr(sep + 1);
+}
+
+std::string output_name(std::string_view path, std::string_view ext) {
+    std::string_view name = file_name(path);
+    size_t dot = name.rfind('.');
+    size_t keep = path.size() - name.size() + (dot == std::string_view::npos ? name.size() : dot);
+    std::string out(path.substr(0, keep));
+    out += ext;
+    return out;
+}

@@ -1,0 +1,33 @@
+// samplepack: packs the samples of an 8-bit WAV file into file.bin, 4 bits a sample.
+#include "console.h"
+#include "files.h"
+#include "pack.h"
+#include "paths.h"
+
+#include <string>
+
+static int fail(const char* message) {
+    fputs(message, stdout);
+    return 1;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printf("%s [input.wav]\n", invocation(argc, argv));
+        return 1;
+    }
+    FILE* in = open_input(argv[1]);
+    if (!in) return fail("Input error!\n");
+    uint32_t length = 0;
+    if (const char* error = check_header(in, &length)) return fail(error);
+
+    std::string out_path = output_name(argv[1], ".bin");
+    if (same_file(argv[1], out_path.c_str())) return fail("Output error!\n");
+    FILE* out = fopen(out_path.c_str(), "wb");
+    if (!out) return fail("Output error!\n");
+
+    const char* error = pack(in, out, length, key_waiting);
+    fclose(in);
+    if (!close_output(out) && !error) error = "Output error!\n";
+    return error ? fail(error) : 0;
+}

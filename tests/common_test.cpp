@@ -1,0 +1,77 @@
+#include "files.h"
+#include "harness.h"
+#include "paths.h"
+
+#include <unistd.h>
+
+struct NameCase {
+    const char* path;
+    const char* ext;
+    const char* file;
+    const char* out;
+};
+
+class OutputName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(OutputName, ReplacesTheFileNamesExtension) {
+    const NameCase& c = GetParam();
+    EXPECT_EQ(file_name(c.path), c.file);
+    EXPECT_EQ(output_name(c.path, c.ext), c.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, OutputName, testing::Values(
+    NameCase{"bell.wav", ".bin", "bell.wav", "bell.bin"},
+    NameCase{"bell", ".bin", "bell", "bell.bin"},
+    NameCase{"a/b.c.wav", ".bin", "b.c.wav", "a/b.c.bin"},
+    // A "." in a directory name never takes the extension's place.
+    NameCase{"snd.old/bell", ".bin", "bell", "snd.old/bell.bin"},
+    NameCase{"old.dir/data", ".o", "data", "old.dir/data.o"},
+    NameCase{"../up/sfx", ".o", "sfx", "../up/sfx.o"},
+    NameCase{"dir.d\\logo.bin", ".o", "logo.bin", "dir.d\\logo.o"},
+    NameCase{"c:\\snd.old\\bell", ".bin", "bell", "c:\\snd.old\\bell.bin"},
+    // With a "/" in the path, a "\" is an ordinary character of the file name.
+    NameCase{"sub/dir\\logo.bin", ".o", "dir\\logo.bin", "sub/dir\\logo.o"},
+    NameCase{"sub.x/dir.y\\logo", ".o", "dir.y\\logo", "sub.x/dir.o"},
+    NameCase{"data.bin", ".bin", "data.bin", "data.bin"},
+    NameCase{".wav", ".bin", ".wav", ".bin"},
+    NameCase{"", ".o", "", ".o"}));
+
+TEST(OutputName, KeepsPathsOfAnyLength) {
+    std::string dir(300, 'd');
+    std::string name(700, 'n');
+    EXPECT_EQ(output_name(dir + "." + "x/" + name + ".wav", ".bin"), dir + ".x/" + name + ".bin");
+}
+
+TEST(SameFile, ComparesFilesNotSpellings) {
+    TempDir t;
+    write_file(t / "a.bin", "x");
+    write_file(t / "b.bin", "x");
+    ASSERT_EQ(link((t / "a.bin").c_str(), (t / "hard").c_str()), 0);
+    ASSERT_EQ(symlink("a.bin", (t / "soft").c_str()), 0);
+    EXPECT_TRUE(same_file((t / "a.bin").c_str(), (t / "a.bin").c_str()));
+    EXPECT_TRUE(same_file((t / "a.bin").c_str(), (t.path() + "/./a.bin").c_str()));
+    EXPECT_TRUE(same_file((t / "a.bin").c_str(), (t / "hard").c_str()));
+    EXPECT_TRUE(same_file((t / "soft").c_str(), (t / "a.bin").c_str()));
+    EXPECT_FALSE(same_file((t / "a.bin").c_str(), (t / "b.bin").c_str()));
+    EXPECT_FALSE(same_file((t / "a.bin").c_str(), (t / "missing").c_str()));
+}
+
+TEST(OpenInput, RefusesADirectory) {
+    TempDir t;
+    EXPECT_EQ(open_input(t.path().c_str()), nullptr);
+    EXPECT_EQ(open_input((t / "missing").c_str()), nullptr);
+}
+
+TEST(CloseOutput, ReportsAFullDisk) {
+    FILE* full = fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    fputs("data", full); // buffered: the failure shows at the flush
+    EXPECT_FALSE(close_output(full));
+
+    TempDir t;
+    FILE* ok = fopen((t / "out").c_str(), "wb");
+    ASSERT_NE(ok, nullptr);
+    fputs("data", ok);
+    EXPECT_TRUE(close_output(ok));
+    EXPECT_EQ(read_file(t / "out"), "data");
+}

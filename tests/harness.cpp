@@ -1,0 +1,147 @@
+#include "harness.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+TempDir::TempDir() {
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/toolkit-test-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) ADD_FAILURE() << "mkdtemp: " << strerror(errno);
+    path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!f.good()) ADD_FAILURE() << "cannot write " << path;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) {
+        ADD_FAILURE() << "cannot read " << path;
+        return {};
+    }
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+static std::string env(const char* name, const std::string& fallback) {
+    const char* v = getenv(name);
+    return v ? v : fallback;
+}
+
+std::string program(const std::string& name) {
+    return env("TOOLKIT_BIN_DIR", TOOLKIT_BIN_DIR) + "/" + name + env("TOOLKIT_EXE_SUFFIX", "");
+}
+
+std::string line_end() {
+    return env("TOOLKIT_EXE_SUFFIX", "") == ".exe" ? "\r\n" : "\n";
+}
+
+// Reads both pipes at once, so that neither can fill up and stall the program.
+static void drain(int out_fd, int err_fd, Run& r) {
+    pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+    std::string* sinks[2] = {&r.out, &r.err};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buf[4096];
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                sinks[i]->append(buf, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+}
+
+Run run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd) {
+    std::vector<std::string> argv;
+    std::string runner = env("TOOLKIT_RUNNER", "");
+    if (!runner.empty()) argv.push_back(runner);
+    argv.push_back(program(name));
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+
+    int out[2], err[2];
+    Run r;
+    if (pipe(out) != 0 || pipe(err) != 0) {
+        ADD_FAILURE() << "pipe: " << strerror(errno);
+        return r;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        int null = open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        if (chdir(cwd.c_str()) != 0) _exit(126);
+        execv(cargv[0], cargv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    drain(out[0], err[0], r);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+std::string bytes(const std::string& hex) {
+    std::string out;
+    for (size_t i = 0; i < hex.size();) {
+        if (hex[i] == ' ') {
+            ++i;
+            continue;
+        }
+        out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        i += 2;
+    }
+    return out;
+}
+
+std::string hex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (!out.empty()) out += ' ';
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
