@@ -61,7 +61,7 @@ std::string line_end() {
 }
 
 // Reads both pipes at once, so that neither can fill up and stall the program.
-static void drain(int out_fd, int err_fd, Run& r) {
+static void drain(int out_fd, int err_fd, Result& r) {
     pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
     std::string* sinks[2] = {&r.out, &r.err};
     int open = 2;
@@ -85,7 +85,7 @@ static void drain(int out_fd, int err_fd, Run& r) {
     }
 }
 
-Run run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd) {
+Result run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd) {
     std::vector<std::string> argv;
     std::string runner = env("TOOLKIT_RUNNER", "");
     if (!runner.empty()) argv.push_back(runner);
@@ -96,7 +96,7 @@ Run run(const std::string& name, const std::vector<std::string>& args, const std
     cargv.push_back(nullptr);
 
     int out[2], err[2];
-    Run r;
+    Result r;
     if (pipe(out) != 0 || pipe(err) != 0) {
         ADD_FAILURE() << "pipe: " << strerror(errno);
         return r;

@@ -24,7 +24,7 @@ void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path); // fails the test when the file cannot be read
 bool exists(const std::string& path);
 
-struct Run {
+struct Result {
     int status = -1;  // the exit status, or 128 + the signal that ended the program
     std::string out;  // standard output
     std::string err;  // standard error
@@ -35,9 +35,10 @@ struct Run {
 // TOOLKIT_RUNNER names a program that starts them (an emulator, for one).
 std::string program(const std::string& name);
 
+// Runs a built program (use "auto r = run(...)": inside a test, Run names gtest's own member)
 // Runs a built program in the folder cwd, with the program's path as its first argument, no
 // standard input and no controlling terminal.
-Run run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd);
+Result run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd);
 
 // The text a program writes for a line feed in a text-mode file: CR LF for Windows builds.
 std::string line_end();
