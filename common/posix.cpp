@@ -2,9 +2,9 @@
 #include "console.h"
 #include "files.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>

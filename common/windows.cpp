@@ -11,8 +11,8 @@ FILE* open_input(const char* path) {
 namespace {
 
 bool identify(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     bool ok = GetFileInformationByHandle(h, info) != 0;
     CloseHandle(h);
@@ -22,8 +22,8 @@ bool identify(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
 // Keys that the console's keyboard tables give an extended code for, though they give no
 // character: function keys, cursor and editing keys.
 bool extended(WORD vk) {
-    return (vk >= VK_F1 && vk <= VK_F12) || (vk >= VK_PRIOR && vk <= VK_DOWN) ||
-           vk == VK_INSERT || vk == VK_DELETE || vk == VK_CLEAR;
+    return (vk >= VK_F1 && vk <= VK_F12) || (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT ||
+           vk == VK_DELETE || vk == VK_CLEAR;
 }
 
 } // namespace
@@ -36,9 +36,9 @@ bool same_file(const char* a, const char* b) {
 }
 
 bool key_waiting() {
-    static HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
+    static HANDLE in =
+        CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (in == INVALID_HANDLE_VALUE) return false;
     DWORD count = 0;
     if (!GetNumberOfConsoleInputEvents(in, &count) || count == 0) return false;

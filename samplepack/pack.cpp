@@ -11,11 +11,13 @@ const char* check_header(FILE* in, uint32_t* length) {
         size_t at;
         const char* tag;
         const char* error;
-    } tags[] = {{0, "RIFF", "RIFF error!\n"}, {12, "fmt ", "FMT error!\n"}, {44, "data", "DATA error!\n"}};
+    } tags[] = {
+        {0, "RIFF", "RIFF error!\n"}, {12, "fmt ", "FMT error!\n"}, {44, "data", "DATA error!\n"}};
     for (const auto& t : tags)
         if (n < t.at + 4 || memcmp(h + t.at, t.tag, 4) != 0) return t.error;
     if (n < sizeof h) return "DATA error!\n";
-    *length = uint32_t(h[48]) | uint32_t(h[49]) << 8 | uint32_t(h[50]) << 16 | uint32_t(h[51]) << 24;
+    *length =
+        uint32_t(h[48]) | uint32_t(h[49]) << 8 | uint32_t(h[50]) << 16 | uint32_t(h[51]) << 24;
     return nullptr;
 }
 

@@ -19,22 +19,22 @@ TEST_P(OutputName, ReplacesTheFileNamesExtension) {
     EXPECT_EQ(output_name(c.path, c.ext), c.out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, OutputName, testing::Values(
-    NameCase{"bell.wav", ".bin", "bell.wav", "bell.bin"},
-    NameCase{"bell", ".bin", "bell", "bell.bin"},
-    NameCase{"a/b.c.wav", ".bin", "b.c.wav", "a/b.c.bin"},
-    // A "." in a directory name never takes the extension's place.
-    NameCase{"snd.old/bell", ".bin", "bell", "snd.old/bell.bin"},
-    NameCase{"old.dir/data", ".o", "data", "old.dir/data.o"},
-    NameCase{"../up/sfx", ".o", "sfx", "../up/sfx.o"},
-    NameCase{"dir.d\\logo.bin", ".o", "logo.bin", "dir.d\\logo.o"},
-    NameCase{"c:\\snd.old\\bell", ".bin", "bell", "c:\\snd.old\\bell.bin"},
-    // With a "/" in the path, a "\" is an ordinary character of the file name.
-    NameCase{"sub/dir\\logo.bin", ".o", "dir\\logo.bin", "sub/dir\\logo.o"},
-    NameCase{"sub.x/dir.y\\logo", ".o", "dir.y\\logo", "sub.x/dir.o"},
-    NameCase{"data.bin", ".bin", "data.bin", "data.bin"},
-    NameCase{".wav", ".bin", ".wav", ".bin"},
-    NameCase{"", ".o", "", ".o"}));
+INSTANTIATE_TEST_SUITE_P(
+    Paths, OutputName,
+    testing::Values(NameCase{"bell.wav", ".bin", "bell.wav", "bell.bin"},
+                    NameCase{"bell", ".bin", "bell", "bell.bin"},
+                    NameCase{"a/b.c.wav", ".bin", "b.c.wav", "a/b.c.bin"},
+                    // A "." in a directory name never takes the extension's place.
+                    NameCase{"snd.old/bell", ".bin", "bell", "snd.old/bell.bin"},
+                    NameCase{"old.dir/data", ".o", "data", "old.dir/data.o"},
+                    NameCase{"../up/sfx", ".o", "sfx", "../up/sfx.o"},
+                    NameCase{"dir.d\\logo.bin", ".o", "logo.bin", "dir.d\\logo.o"},
+                    NameCase{"c:\\snd.old\\bell", ".bin", "bell", "c:\\snd.old\\bell.bin"},
+                    // With a "/" in the path, a "\" is an ordinary character of the file name.
+                    NameCase{"sub/dir\\logo.bin", ".o", "dir\\logo.bin", "sub/dir\\logo.o"},
+                    NameCase{"sub.x/dir.y\\logo", ".o", "dir.y\\logo", "sub.x/dir.o"},
+                    NameCase{"data.bin", ".bin", "data.bin", "data.bin"},
+                    NameCase{".wav", ".bin", ".wav", ".bin"}, NameCase{"", ".o", "", ".o"}));
 
 TEST(OutputName, KeepsPathsOfAnyLength) {
     std::string dir(300, 'd');

@@ -8,7 +8,7 @@
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,7 +16,7 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -25,9 +25,9 @@ std::string read_file(const std::string& path); // fails the test when the file 
 bool exists(const std::string& path);
 
 struct Result {
-    int status = -1;  // the exit status, or 128 + the signal that ended the program
-    std::string out;  // standard output
-    std::string err;  // standard error
+    int status = -1; // the exit status, or 128 + the signal that ended the program
+    std::string out; // standard output
+    std::string err; // standard error
 };
 
 // The path of a built program ("samplepack", "binobj", "palpack"). TOOLKIT_BIN_DIR and
@@ -35,7 +35,6 @@ struct Result {
 // TOOLKIT_RUNNER names a program that starts them (an emulator, for one).
 std::string program(const std::string& name);
 
-// Runs a built program (use "auto r = run(...)": inside a test, Run names gtest's own member)
 // Runs a built program in the folder cwd, with the program's path as its first argument, no
 // standard input and no controlling terminal.
 Result run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd);
