@@ -11,3 +11,5 @@ foreach(program samplepack binobj palpack)
                 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
 endforeach()
+
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
