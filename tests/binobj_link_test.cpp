@@ -1,0 +1,270 @@
+// binobj's modules in the real SDCC linker: the bytes must land where the command line asked, and
+// the symbol must name them, for the linker alone and for C code that refers to the data.
+#include "binobj_module.h"
+#include "harness.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// True when name is an executable file in a folder of PATH.
+bool on_path(const std::string& name) {
+    const char* path = getenv("PATH");
+    std::stringstream folders(path ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (!folder.empty() && access((folder + "/" + name).c_str(), X_OK) == 0) return true;
+    return false;
+}
+
+struct Tool {
+    int status = -1;
+    std::string output; // standard output and standard error together
+};
+
+// Runs a tool found on PATH in the folder cwd, with its arguments as they are (no shell).
+Tool tool(const std::vector<std::string>& argv, const std::string& cwd) {
+    std::string log = cwd + "/tool.log";
+    std::vector<char*> cargv;
+    std::vector<std::string> copy = argv;
+    for (auto& a : copy) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    Tool r;
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDONLY);
+        int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (null < 0 || out < 0 || chdir(cwd.c_str()) != 0) _exit(126);
+        dup2(null, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        execvp(cargv[0], cargv.data());
+        _exit(127);
+    }
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << strerror(errno);
+        return r;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.output = read_file(log);
+    std::filesystem::remove(log);
+    return r;
+}
+
+// The bytes of an Intel HEX image by address; fails the test on a malformed line or a byte
+// given twice.
+std::map<uint32_t, uint8_t> read_hex(const std::string& text) {
+    std::map<uint32_t, uint8_t> image;
+    std::stringstream lines(text);
+    uint32_t base = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (line[0] != ':' || line.size() < 11 || line.size() % 2 == 0) {
+            ADD_FAILURE() << "not an Intel HEX line: " << line;
+            continue;
+        }
+        std::string b = bytes(line.substr(1));
+        uint8_t sum = 0;
+        for (char c : b) sum = uint8_t(sum + uint8_t(c));
+        size_t count = uint8_t(b[0]);
+        if (sum != 0 || b.size() != count + 5) {
+            ADD_FAILURE() << "bad length or checksum: " << line;
+            continue;
+        }
+        uint32_t address = uint32_t(uint8_t(b[1])) << 8 | uint8_t(b[2]);
+        switch (uint8_t(b[3])) {
+        case 0:
+            for (size_t i = 0; i < count; ++i)
+                if (!image.emplace(base + address + i, uint8_t(b[4 + i])).second)
+                    ADD_FAILURE() << "byte given twice at " << base + address + i;
+            break;
+        case 1:
+            return image;
+        case 2:
+            base = (uint32_t(uint8_t(b[4])) << 8 | uint8_t(b[5])) << 4;
+            break;
+        case 4:
+            base = (uint32_t(uint8_t(b[4])) << 8 | uint8_t(b[5])) << 16;
+            break;
+        }
+    }
+    ADD_FAILURE() << "no end record";
+    return image;
+}
+
+// A global symbol's value from a linker map: the hexadecimal number in front of its name.
+std::optional<uint32_t> symbol_value(const std::string& map, const std::string& name) {
+    std::stringstream words(map);
+    std::string before;
+    for (std::string word; words >> word; before = word) {
+        if (word != name || before.empty()) continue;
+        if (before.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) continue;
+        return uint32_t(std::stoul(before, nullptr, 16));
+    }
+    return std::nullopt;
+}
+
+std::string sample_data(size_t size) {
+    std::string data;
+    for (size_t i = 0; i < size; ++i) data += char(i * 37 + 11 + i / 256);
+    return data;
+}
+
+// Every byte of data at its place from start on, and nothing else in the image.
+void expect_image_holds(const std::map<uint32_t, uint8_t>& image, uint32_t start,
+                        const std::string& data, size_t others) {
+    for (size_t i = 0; i < data.size(); ++i) {
+        auto at = image.find(start + i);
+        if (at == image.end()) {
+            ADD_FAILURE() << "no byte at " << start + i;
+            return;
+        }
+        ASSERT_EQ(at->second, uint8_t(data[i])) << "at " << start + i;
+    }
+    EXPECT_EQ(image.size(), data.size() + others);
+}
+
+struct Placement {
+    const char* name;
+    std::vector<std::string> args; // for binobj, after the input
+    std::vector<std::string> link; // linker options that place the area
+    uint32_t address;              // where the data must land
+};
+
+void PrintTo(const Placement& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BinobjLinks : public testing::TestWithParam<Placement> {
+  protected:
+    void SetUp() override {
+        if (!on_path("sdldz80")) GTEST_SKIP() << "sdldz80 is not installed";
+    }
+
+    // Wraps data as logo.bin and returns its module's path, logo.o.
+    void wrap(const std::string& data) {
+        write_file(t / "logo.bin", data);
+        std::vector<std::string> args{"logo.bin"};
+        args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+        auto r = run("binobj", args, t.path());
+        ASSERT_EQ(r.status, 0) << r.out;
+    }
+
+    TempDir t;
+};
+
+TEST_P(BinobjLinks, PutsEveryByteWhereAskedAndTheSymbolOnIt) {
+    const Placement& c = GetParam();
+    std::string data = sample_data(300);
+    ASSERT_NO_FATAL_FAILURE(wrap(data));
+
+    std::vector<std::string> argv{"sdldz80", "-n", "-m", "-i"};
+    argv.insert(argv.end(), c.link.begin(), c.link.end());
+    argv.insert(argv.end(), {"out.ihx", "logo.o"});
+    Tool link = tool(argv, t.path());
+    ASSERT_EQ(link.status, 0) << link.output;
+    EXPECT_EQ(link.output, "");
+
+    expect_image_holds(read_hex(read_file(t / "out.ihx")), c.address, data, 0);
+    EXPECT_EQ(symbol_value(read_file(t / "out.map"), "_logo"), c.address);
+}
+
+// C code names the data by the symbol, "_" and the C name. The pointer's initial value, which the
+// start-up code copies to RAM, is where the linker put the symbol.
+TEST_P(BinobjLinks, GivesCCodeTheDataByItsSymbol) {
+    if (!on_path("sdcc")) GTEST_SKIP() << "sdcc is not installed";
+    const Placement& c = GetParam();
+    std::string data = sample_data(40);
+    ASSERT_NO_FATAL_FAILURE(wrap(data));
+    write_file(t / "ref.c", "extern const unsigned char logo[];\n"
+                            "const unsigned char* p = logo;\n"
+                            "int main(void) { return p[0]; }\n");
+    Tool compile = tool({"sdcc", "-mz80", "-c", "ref.c"}, t.path());
+    ASSERT_EQ(compile.status, 0) << compile.output;
+
+    // The compiler's driver takes objects by the ".rel" name only.
+    std::filesystem::copy_file(t / "logo.o", t / "logo.rel");
+    std::vector<std::string> argv{"sdcc", "-mz80", "--data-loc", "0xE000"};
+    for (size_t i = 0; i + 1 < c.link.size(); i += 2)
+        argv.push_back("-Wl" + c.link[i] + c.link[i + 1]);
+    argv.insert(argv.end(), {"-o", "prog.ihx", "ref.rel", "logo.rel"});
+    Tool link = tool(argv, t.path());
+    ASSERT_EQ(link.status, 0) << link.output;
+    EXPECT_EQ(link.output.find("?ASlink"), std::string::npos) << link.output;
+
+    std::string map = read_file(t / "prog.map");
+    auto logo = symbol_value(map, "_logo");
+    auto init = symbol_value(map, "s__INITIALIZER");
+    ASSERT_TRUE(logo && init);
+    if (c.link.empty() && c.args.empty()) {
+        // In the code area, after the program's own code.
+        auto code = symbol_value(map, "s__CODE");
+        ASSERT_TRUE(code);
+        EXPECT_GT(*logo, *code);
+    } else {
+        EXPECT_EQ(*logo, c.address);
+    }
+    auto image = read_hex(read_file(t / "prog.ihx"));
+    for (size_t i = 0; i < data.size(); ++i)
+        ASSERT_EQ(image[*logo + uint32_t(i)], uint8_t(data[i])) << "at " << *logo + i;
+    EXPECT_EQ(image[*init], *logo & 0xFF);
+    EXPECT_EQ(image[*init + 1], *logo >> 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, BinobjLinks,
+    testing::Values(Placement{"Address", {"0xC000"}, {}, 0xC000},
+                    Placement{"AddressWithBankAndName", {"3", "0x4321", "logo"}, {}, 0x4321},
+                    Placement{"Bank", {"2"}, {"-b", "_CODE_2=0x8000"}, 0x8000},
+                    Placement{"CodeArea", {}, {}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Two modules at fixed addresses keep their own bytes and symbols.
+TEST(BinobjLinksTogether, TwoAbsoluteModules) {
+    if (!on_path("sdldz80")) GTEST_SKIP() << "sdldz80 is not installed";
+    TempDir t;
+    std::string a = sample_data(30), b = sample_data(50).substr(20);
+    write_file(t / "a.bin", a);
+    write_file(t / "b.bin", b);
+    ASSERT_EQ(run("binobj", {"a.bin", "0x1000"}, t.path()).status, 0);
+    ASSERT_EQ(run("binobj", {"b.bin", "0x2000"}, t.path()).status, 0);
+    Tool link = tool({"sdldz80", "-n", "-m", "-i", "out.ihx", "a.o", "b.o"}, t.path());
+    ASSERT_EQ(link.status, 0) << link.output;
+    EXPECT_EQ(link.output, "");
+    auto image = read_hex(read_file(t / "out.ihx"));
+    expect_image_holds(image, 0x1000, a, b.size());
+    expect_image_holds(image, 0x2000, b, a.size());
+    std::string map = read_file(t / "out.map");
+    EXPECT_EQ(symbol_value(map, "_a"), 0x1000u);
+    EXPECT_EQ(symbol_value(map, "_b"), 0x2000u);
+}
+
+// The road of the README: the example sound, packed, wrapped into bank 2 and linked.
+TEST(BinobjLinksTogether, TheSoundRoad) {
+    if (!on_path("sdldz80")) GTEST_SKIP() << "sdldz80 is not installed";
+    const char* source = getenv("TOOLKIT_SOURCE_DIR");
+    if (!source) GTEST_SKIP() << "TOOLKIT_SOURCE_DIR is not set";
+    TempDir t;
+    std::filesystem::copy_file(std::string(source) + "/examples/bell.wav", t / "bell.wav");
+    ASSERT_EQ(run("samplepack", {"bell.wav"}, t.path()).status, 0);
+    ASSERT_EQ(run("binobj", {"bell.bin", "2"}, t.path()).status, 0);
+    Tool link =
+        tool({"sdldz80", "-n", "-m", "-i", "-b", "_CODE_2=0x8000", "bell.ihx", "bell.o"}, t.path());
+    ASSERT_EQ(link.status, 0) << link.output;
+    expect_image_holds(read_hex(read_file(t / "bell.ihx")), 0x8000, read_file(t / "bell.bin"), 0);
+    EXPECT_EQ(symbol_value(read_file(t / "bell.map"), "_bell"), 0x8000u);
+}
+
+} // namespace
