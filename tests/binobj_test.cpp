@@ -326,9 +326,25 @@ TEST(BinobjDerivesEndToEnd, BackslashBehindASlashStaysInTheName) {
     EXPECT_EQ(m.symbol, "S _dir\\logo Def0000");
 }
 
-// Names are never cut, however long: a long file name deep down a long path, and an identifier
-// of thousands of characters.
-TEST(BinobjLongNames, AreWrittenWhole) {
+// Names are never cut, however long.
+TEST(BinobjLongNames, AnIdentifierOfThousandsOfCharacters) {
+    TempDir t;
+    write_file(t / "d.bin", bytes("01 02"));
+    std::string identifier(5000, 'L');
+    auto r = run("binobj", {"d.bin", identifier, "0x100"}, t.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    Module m = parse_module(read_file(t / "d.o"));
+    EXPECT_EQ(m.name, "_" + identifier);
+    EXPECT_EQ(m.symbol, "S _" + identifier + " Def0100");
+    ASSERT_EQ(m.records.size(), 1u);
+    EXPECT_EQ(m.records[0].bytes, bytes("01 02"));
+}
+
+// A long file name deep down a path of thousands of characters: the module lands beside it and
+// takes its whole name.
+TEST(BinobjLongNames, APathOfThousandsOfCharacters) {
+    if (windows_build()) GTEST_SKIP() << "paths there are limited to 260 characters";
     TempDir t;
     std::string folder;
     for (int i = 0; i < 12; ++i) folder += std::string(200, char('a' + i)) + "/";
@@ -343,13 +359,6 @@ TEST(BinobjLongNames, AreWrittenWhole) {
     Module m = parse_module(read_file(t / (folder + name + ".o")));
     EXPECT_EQ(m.name, "_" + name);
     EXPECT_EQ(m.symbol, "S _" + name + " Def0000");
-
-    std::string identifier(5000, 'L');
-    r = run("binobj", {input, identifier, "0x100"}, t.path());
-    EXPECT_EQ(r.status, 0);
-    m = parse_module(read_file(t / (folder + name + ".o")));
-    EXPECT_EQ(m.name, "_" + identifier);
-    EXPECT_EQ(m.symbol, "S _" + identifier + " Def0100");
     ASSERT_EQ(m.records.size(), 1u);
     EXPECT_EQ(m.records[0].bytes, bytes("01 02"));
 }
