@@ -1,0 +1,25 @@
+#pragma once
+// Support for the fuzz targets: in-memory streams for the converters, which work on FILE*, and a
+// check that stops the run so that libFuzzer keeps the input that broke it.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+// A read-only stream over the size bytes at data, which must outlive it. It can be sought, so
+// that the size of the "file" can be measured as on a disk.
+FILE* open_memory(const uint8_t* data, size_t size);
+
+// A write-only stream whose bytes land in *sink, which must outlive it. A write after a seek
+// overwrites, as on a disk.
+FILE* open_sink(std::string* sink);
+
+#define REQUIRE(condition)                                                                         \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);          \
+            abort();                                                                               \
+        }                                                                                          \
+    } while (0)

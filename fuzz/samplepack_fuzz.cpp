@@ -1,0 +1,70 @@
+// Fuzz target for samplepack: the bytes are a whole WAV file, checked and packed as the program
+// does, and the packed file is checked against the samples it was made from.
+#include "files.h"
+#include "fuzz.h"
+#include "pack.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+bool never() {
+    return false;
+}
+
+// The message for a header: the first tag that the bytes do not hold in full, or that differs.
+const char* header_error(const uint8_t* data, size_t size) {
+    static const struct {
+        size_t at;
+        const char* tag;
+        const char* error;
+    } tags[] = {
+        {0, "RIFF", "RIFF error!\n"}, {12, "fmt ", "FMT error!\n"}, {44, "data", "DATA error!\n"}};
+    for (const auto& t : tags)
+        if (size < t.at + 4 || memcmp(data + t.at, t.tag, 4) != 0) return t.error;
+    return size < 52 ? "DATA error!\n" : nullptr;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FILE* in = open_memory(data, size);
+    uint32_t length = 0;
+    const char* error = check_header(in, &length);
+    const char* expected = header_error(data, size);
+    REQUIRE(error == expected || (error && expected && strcmp(error, expected) == 0));
+    if (error) {
+        fclose(in);
+        return 0;
+    }
+    REQUIRE(length == (data[48] | data[49] << 8 | data[50] << 16 | uint32_t(data[51]) << 24));
+
+    std::string out;
+    FILE* sink = open_sink(&out);
+    error = pack(in, sink, length, never);
+    fclose(in);
+    REQUIRE(close_output(sink));
+
+    // Each read of up to 4096 samples is packed on its own: its odd last sample is dropped.
+    const uint8_t* samples = data + 52;
+    size_t present = std::min(size_t(length), size - 52);
+    std::string nibbles;
+    for (size_t read = 0; read < present; read += 4096) {
+        size_t n = std::min(size_t(4096), present - read);
+        for (size_t i = 0; i + 1 < n; i += 2)
+            nibbles += char((samples[read + i] & 0xF0) | samples[read + i + 1] >> 4);
+    }
+    size_t blocks = (nibbles.size() + 15) / 16;
+    if (blocks > 0xFFFF) {
+        REQUIRE(error && strcmp(error, "Too many samples!\n") == 0);
+        return 0;
+    }
+    REQUIRE(error == nullptr);
+    REQUIRE(out.size() == 2 + 16 * blocks);
+    REQUIRE(uint8_t(out[0]) == uint8_t(blocks % 256 + 1));
+    REQUIRE(uint8_t(out[1]) == uint8_t(blocks / 256 + 1));
+    REQUIRE(out.compare(2, nibbles.size(), nibbles) == 0);
+    REQUIRE(out.find_first_not_of('\x88', 2 + nibbles.size()) == std::string::npos);
+    return 0;
+}
