@@ -1,0 +1,377 @@
+// Hostile and broken input for all three programs, end to end: for each case the message, the
+// exit status, and that no file in the run's folder changed other than the one output the case
+// allows (the folder is compared before and after: names, kinds, sizes and contents).
+//
+// The suite "Hostile" holds the cases that hold on every platform; "PosixHostile" holds the cases
+// built from things only POSIX has (FIFOs, /dev/full, symbolic links, names and arguments that
+// are arbitrary bytes).
+#include "harness.h"
+#include "wav.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A thing placed in the run's folder before the run.
+struct Entry {
+    enum Kind { File, Folder, Link, Fifo } kind;
+    std::string name;
+    std::string data; // the file's bytes, the link's target, or what is written into the FIFO
+};
+
+enum class Check { Unchanged, Created, Exact, Contains };
+
+struct Case {
+    const char* name;
+    bool posix_only = false;
+    std::string program;
+    std::vector<std::string> args;
+    std::vector<Entry> entries;
+    std::string message;
+    int status = 0;
+    // The one path the run may create or change, and what it must then hold.
+    std::string output;
+    Check check = Check::Unchanged;
+    std::string content;
+
+    Case(const char* name, std::string program, std::vector<std::string> args)
+        : name(name), program(std::move(program)), args(std::move(args)) {}
+    Case& posix() {
+        posix_only = true;
+        return *this;
+    }
+    Case& file(const std::string& path, const std::string& bytes) {
+        entries.push_back({Entry::File, path, bytes});
+        return *this;
+    }
+    Case& folder(const std::string& path) {
+        entries.push_back({Entry::Folder, path, ""});
+        return *this;
+    }
+    Case& link(const std::string& path, const std::string& target) {
+        entries.push_back({Entry::Link, path, target});
+        return *this;
+    }
+    Case& fifo(const std::string& path, const std::string& bytes) {
+        entries.push_back({Entry::Fifo, path, bytes});
+        return *this;
+    }
+    // A refusal: the message and the program's failure status.
+    Case& fails(const std::string& text) {
+        message = text;
+        status = program == "samplepack" ? 1 : 255;
+        return *this;
+    }
+    // A failure after the output was created; what it holds is not looked at.
+    Case& fails_after_creating(const std::string& path, const std::string& text) {
+        output = path;
+        check = Check::Created;
+        return fails(text);
+    }
+    Case& writes(const std::string& path, const std::string& bytes) {
+        output = path;
+        check = Check::Exact;
+        content = bytes;
+        return *this;
+    }
+    Case& writes_containing(const std::string& path, const std::string& text) {
+        writes(path, text);
+        check = Check::Contains;
+        return *this;
+    }
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string repeat(const std::string& s, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+const char* const pal_header = "JASC-PAL\n0100\n256\n";
+
+// A 256-colour palette of greys, and what it gives at depth 24.
+std::string grey_palette() {
+    std::string text = pal_header;
+    for (int i = 0; i < 256; ++i) {
+        std::string n = std::to_string(i);
+        text += n + " " + n + " " + n + "\n";
+    }
+    return text;
+}
+
+std::string grey_triples() {
+    std::string out;
+    for (int i = 0; i < 256; ++i) out += std::string(3, char(i));
+    return out;
+}
+
+// Bytes that mean nothing, the same on every run.
+std::string garbage(size_t n) {
+    std::string out;
+    uint32_t x = 2463534242u;
+    for (size_t i = 0; i < n; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        out += char(x);
+    }
+    return out;
+}
+
+std::string module_line(const std::string& text) {
+    return text + line_end();
+}
+
+std::vector<Case> cases() {
+    std::string fill14 = repeat("\x88", 14);
+    std::string wav5 = wav_header(0xFFFFFFFF) + bytes("00 1F 80 FF 7F");
+    return {
+        // Inputs that are not there or are not files.
+        Case("SamplepackMissingInput", "samplepack", {"missing.wav"}).fails("Input error!\n"),
+        Case("BinobjMissingInput", "binobj", {"missing.bin"}).fails("Error opening input file!\n"),
+        Case("PalpackMissingInput", "palpack", {"missing.pal", "out.bin"})
+            .fails("Error opening input file!\n"),
+        Case("SamplepackFolderInput", "samplepack", {"in.wav"})
+            .folder("in.wav")
+            .fails("Input error!\n"),
+        Case("BinobjFolderInput", "binobj", {"in.bin"})
+            .folder("in.bin")
+            .fails("Error opening input file!\n"),
+        Case("PalpackFolderInput", "palpack", {"in.pal", "out.bin"})
+            .folder("in.pal")
+            .fails("Error opening input file!\n"),
+        // A folder that does not exist: the input's for the programs that derive their output
+        // path from it, the output's for palpack.
+        Case("SamplepackInputInMissingFolder", "samplepack", {"nowhere/in.wav"})
+            .fails("Input error!\n"),
+        Case("BinobjInputInMissingFolder", "binobj", {"nowhere/in.bin"})
+            .fails("Error opening input file!\n"),
+        Case("PalpackOutputInMissingFolder", "palpack", {"in.pal", "nowhere/out.bin"})
+            .file("in.pal", grey_palette())
+            .fails("Error creating output file!\n"),
+        // The header promises 4 GB of samples over five bytes: what is there is packed.
+        Case("SamplepackLengthPastTheEnd", "samplepack", {"in.wav"})
+            .file("in.wav", wav5)
+            .file("in.bin", "old")
+            .writes("in.bin", bytes("02 01 01 8F") + fill14),
+        // Binary garbage and a line of 10 MB as a palette.
+        Case("PalpackGarbage", "palpack", {"in.pal", "out.bin"})
+            .file("in.pal", garbage(4096))
+            .fails_after_creating("out.bin", "Formatting error!\n"),
+        Case("PalpackHugeNumberLine", "palpack", {"in.pal", "out.bin"})
+            .file("in.pal", pal_header + std::string(10 << 20, '1'))
+            .fails_after_creating("out.bin", "Formatting error!\n"),
+        // 256 colours on one line of 10 MB: the rest of the line is never read.
+        Case("PalpackHugeLineOfColours", "palpack", {"in.pal", "out.bin"})
+            .file("in.pal", pal_header + repeat("7 ", 5 << 20))
+            .writes("out.bin", std::string(768, '\x07')),
+        // Empty arguments: an argument vector cannot carry a NUL byte, an empty text is the
+        // nearest to one.
+        Case("SamplepackEmptyInputName", "samplepack", {""}).fails("Input error!\n"),
+        Case("BinobjEmptyInputName", "binobj", {""}).fails("Error opening input file!\n"),
+        Case("BinobjEmptyIdentifier", "binobj", {"d.bin", ""})
+            .file("d.bin", "ab")
+            .writes_containing("d.o", module_line("M _") + module_line("A _CODE size 2 flags 0") +
+                                          module_line("S _ Def0000")),
+        Case("PalpackEmptyOutputName", "palpack", {"in.pal", ""})
+            .file("in.pal", grey_palette())
+            .fails("Error creating output file!\n"),
+        Case("PalpackEmptyDepth", "palpack", {"in.pal", "out.bin", ""})
+            .file("in.pal", grey_palette())
+            .fails_after_creating("out.bin", "Invalid bit depth!\n"),
+        // A NUL byte ends an argument: what follows it never reaches the program.
+        Case("PalpackNulInOutputName", "palpack", {"in.pal", std::string("out.bin\0.pal", 12)})
+            .file("in.pal", grey_palette())
+            .writes("out.bin", grey_triples()),
+        // Bytes of 128 and more in arguments. They pass unchanged only where arguments are
+        // bytes; Windows converts them through its code page.
+        Case("BinobjHighBytesInIdentifier", "binobj", {"d.bin", "\xE9\x63ran\xFF"})
+            .posix()
+            .file("d.bin", "ab")
+            .writes_containing("d.o", module_line("M _\xE9\x63ran\xFF")),
+        Case("BinobjHighByteInBank", "binobj", {"d.bin", "2\xE9"})
+            .posix()
+            .file("d.bin", "ab")
+            .file("d.o", "keep")
+            .fails("Invalid bank!\n"),
+        Case("PalpackHighByteBeforeDepth", "palpack", {"in.pal", "out.bin", "\xB1\x31\x32"})
+            .posix()
+            .file("in.pal", grey_palette())
+            .fails_after_creating("out.bin", "Invalid bit depth!\n"),
+
+        // Bytes of 128 and more in file names.
+        Case("SamplepackHighBytesInName", "samplepack", {"\xE9t\xE9.wav"})
+            .posix()
+            .file("\xE9t\xE9.wav", wav(bytes("12 34")))
+            .writes("\xE9t\xE9.bin", bytes("02 01 13") + repeat("\x88", 15)),
+        Case("BinobjHighBytesInName", "binobj", {"\xFF\xFE.bin"})
+            .posix()
+            .file("\xFF\xFE.bin", "ab")
+            .writes_containing("\xFF\xFE.o", module_line("M _\xFF\xFE")),
+        Case("PalpackHighBytesInNames", "palpack", {"\xE9.pal", "\xFF.bin"})
+            .posix()
+            .file("\xE9.pal", grey_palette())
+            .writes("\xFF.bin", grey_triples()),
+        // A full disk behind the output path.
+        Case("SamplepackDiskFull", "samplepack", {"in.wav"})
+            .posix()
+            .file("in.wav", wav(std::string(10000, 'a')))
+            .link("in.bin", "/dev/full")
+            .fails("Output error!\n"),
+        Case("BinobjDiskFull", "binobj", {"in.bin"})
+            .posix()
+            .file("in.bin", std::string(1000, 'a'))
+            .link("in.o", "/dev/full")
+            .fails("Error writing output file!\n"),
+        Case("PalpackDiskFull", "palpack", {"in.pal", "out.bin"})
+            .posix()
+            .file("in.pal", grey_palette())
+            .link("out.bin", "/dev/full")
+            .fails("Error writing output file!\n"),
+        // FIFOs: samplepack and palpack read them through; binobj must know its input's size
+        // before it writes the area line, and a FIFO cannot tell it.
+        Case("SamplepackFifoInput", "samplepack", {"in.wav"})
+            .posix()
+            .fifo("in.wav", wav(std::string(8192, '\x10')))
+            .writes("in.bin", bytes("01 02") + std::string(4096, '\x11')),
+        Case("BinobjFifoInput", "binobj", {"in.bin"})
+            .posix()
+            .fifo("in.bin", "abc")
+            .file("in.o", "keep")
+            .fails("Error reading input file!\n"),
+        Case("PalpackFifoInput", "palpack", {"in.pal", "out.bin"})
+            .posix()
+            .fifo("in.pal", grey_palette())
+            .writes("out.bin", grey_triples()),
+    };
+}
+
+std::vector<Case> cases(bool posix_only) {
+    std::vector<Case> out;
+    for (Case& c : cases())
+        if (c.posix_only == posix_only) out.push_back(std::move(c));
+    return out;
+}
+
+// Everything below a folder, by path: its kind and, for a file, its size and contents (a large
+// one by its hash, to keep a failure readable). Links are not followed, and FIFOs are not opened.
+std::map<std::string, std::string> snapshot(const std::string& root) {
+    std::map<std::string, std::string> seen;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        std::string name = fs::relative(it->path(), root).string();
+        fs::file_status st = it->symlink_status();
+        if (fs::is_symlink(st)) {
+            seen[name] = "link to " + fs::read_symlink(it->path()).string();
+        } else if (fs::is_regular_file(st)) {
+            std::string data = read_file(it->path().string());
+            seen[name] =
+                "file of " + std::to_string(data.size()) + " bytes: " +
+                (data.size() <= 64 ? hex(data)
+                                   : "hash " + std::to_string(std::hash<std::string>()(data)));
+        } else {
+            seen[name] = fs::is_directory(st) ? "folder" : "special file";
+        }
+    }
+    return seen;
+}
+
+// Writes bytes into a FIFO from a child process, so that neither a program that never opens it
+// nor one that stops reading can hang the test: the child gives up after a while, and is ended
+// once the run is over.
+class FifoWriter {
+  public:
+    FifoWriter(const std::string& path, const std::string& data) {
+        pid_ = fork();
+        if (pid_ != 0) return;
+        alarm(60);
+        int fd = open(path.c_str(), O_WRONLY);
+        for (size_t at = 0; fd >= 0 && at < data.size();) {
+            ssize_t n = write(fd, data.data() + at, data.size() - at);
+            if (n <= 0) break;
+            at += size_t(n);
+        }
+        _exit(0);
+    }
+    ~FifoWriter() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    FifoWriter(const FifoWriter&) = delete;
+    FifoWriter& operator=(const FifoWriter&) = delete;
+
+  private:
+    pid_t pid_;
+};
+
+class HostileInput : public testing::TestWithParam<Case> {};
+
+TEST_P(HostileInput, IsRefusedOrConvertedAndTouchesNothingElse) {
+    const Case& c = GetParam();
+    TempDir t;
+    write_file(t / "neighbour.txt", "not to be touched\n");
+    std::vector<std::unique_ptr<FifoWriter>> writers;
+    for (const Entry& e : c.entries) {
+        std::string path = t / e.name;
+        switch (e.kind) {
+        case Entry::File:
+            write_file(path, e.data);
+            break;
+        case Entry::Folder:
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+            break;
+        case Entry::Link:
+            ASSERT_EQ(symlink(e.data.c_str(), path.c_str()), 0);
+            break;
+        case Entry::Fifo:
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+            break;
+        }
+    }
+    auto before = snapshot(t.path());
+    for (const Entry& e : c.entries)
+        if (e.kind == Entry::Fifo)
+            writers.push_back(std::make_unique<FifoWriter>(t / e.name, e.data));
+
+    Result r = run(c.program, c.args, t.path());
+    writers.clear();
+
+    EXPECT_EQ(r.out, c.message);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, "");
+    auto after = snapshot(t.path());
+    if (!c.output.empty()) {
+        std::string content = read_file(t / c.output);
+        if (c.check == Check::Exact) {
+            EXPECT_EQ(hex(content), hex(c.content));
+        } else if (c.check == Check::Contains) {
+            EXPECT_NE(content.find(c.content), std::string::npos) << content;
+        }
+        EXPECT_EQ(after.count(c.output), 1u) << c.output << " was not created";
+        before.erase(c.output);
+        after.erase(c.output);
+    }
+    EXPECT_EQ(after, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, HostileInput, testing::ValuesIn(cases(false)),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(PosixHostile, HostileInput, testing::ValuesIn(cases(true)),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
