@@ -56,8 +56,38 @@ std::string program(const std::string& name) {
     return env("TOOLKIT_BIN_DIR", TOOLKIT_BIN_DIR) + "/" + name + env("TOOLKIT_EXE_SUFFIX", "");
 }
 
+static bool windows_build() {
+    return env("TOOLKIT_EXE_SUFFIX", "") == ".exe";
+}
+
 std::string line_end() {
-    return env("TOOLKIT_EXE_SUFFIX", "") == ".exe" ? "\r\n" : "\n";
+    return windows_build() ? "\r\n" : "\n";
+}
+
+std::string usage_name(const std::string& name) {
+    std::string path = program(name);
+    if (!windows_build()) return path;
+    // Wine's drive Z: is the Unix root; the program sees its path with backslashes.
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+// Undoes the text mode of a Windows program's console stream: each CR LF back to a line feed.
+static std::string from_text_mode(const std::string& name, const std::string& text) {
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            if (i > 0 && text[i - 1] == '\r')
+                plain.pop_back();
+            else
+                ADD_FAILURE() << name
+                              << " wrote a line feed without CR: " << testing::PrintToString(text);
+        }
+        plain += text[i];
+    }
+    return plain;
 }
 
 // Reads both pipes at once, so that neither can fill up and stall the program.
@@ -119,6 +149,10 @@ Result run(const std::string& name, const std::vector<std::string>& args, const 
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (windows_build()) {
+        r.out = from_text_mode(name, r.out);
+        r.err = from_text_mode(name, r.err);
+    }
     return r;
 }
 

@@ -1,5 +1,18 @@
 #pragma once
 // Helpers for tests that run the built programs on real files.
+//
+// The end-to-end tests also run against the Windows build of the programs under Wine
+// (scripts/check-windows), selected by the names of their suites:
+// - A suite whose tests run a built program is named after that program: its name begins with
+//   "Samplepack", "Binobj" or "Palpack" (for TEST_P, the fixture's name; the instantiation's
+//   prefix may be anything). These run under Wine as well.
+// - Suites that test code in-process (cores, helpers, the scanner) are named for that piece and
+//   never begin with a program's name: they only run natively.
+// - An end-to-end test that cannot hold under Wine has "Posix" in its suite or test name, e.g.
+//   SamplepackPosix.KeepsTheTerminal: pseudo-terminals, signals, FIFOs, permissions, and native
+//   tools such as sdldz80 or sox. Everything else an end-to-end test needs works there too:
+//   relative names in the temporary folder, absolute /tmp paths, symbolic and hard links,
+//   /dev/full as an output. Compare the texts the program prints with usage_name() and line_end().
 
 #include <gtest/gtest.h>
 
@@ -36,8 +49,15 @@ struct Result {
 std::string program(const std::string& name);
 
 // Runs a built program in the folder cwd, with the program's path as its first argument, no
-// standard input and no controlling terminal.
+// standard input and no controlling terminal. A Windows build's console streams are text mode,
+// a line feed written as CR LF: out and err come back with plain line feeds (a bare line feed
+// from such a build fails the test), so expected messages read the same for every build.
 Result run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd);
+
+// The invocation name a program started by run() sees as its first argument and prints in its
+// usage line: program(name) natively; under Wine, the DOS path on drive Z: that Wine makes of
+// the program's absolute Unix path ("Z:\work\main\build\windows\bin\binobj.exe").
+std::string usage_name(const std::string& name);
 
 // The text a program writes for a line feed in a text-mode file: CR LF for Windows builds.
 std::string line_end();
