@@ -151,7 +151,11 @@ Result run(const std::string& name, const std::vector<std::string>& args, const 
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     if (windows_build()) {
         r.out = from_text_mode(name, r.out);
-        r.err = from_text_mode(name, r.err);
+        // Wine's own complaints (a program it could not start, say) explain a failed run.
+        if (r.err.rfind("wine", 0) == 0 || r.err.find("\nwine") != std::string::npos)
+            ADD_FAILURE() << "Wine, running " << name << ": " << r.err;
+        else
+            r.err = from_text_mode(name, r.err);
     }
     return r;
 }
