@@ -36,8 +36,8 @@ const char* pack(FILE* in, FILE* out, uint32_t length, bool (*stop)()) {
         size_t n = fread(samples, 1, want, in);
         if (n < want && ferror(in)) return "Input error!\n";
         // An odd last sample of a read has no partner and is dropped.
-        for (size_t i = 0; i + 1 < n; i += 2)
-            packed[i / 2] = (samples[i] & 0xF0) | samples[i + 1] >> 4;
+        for (size_t i = 0; i < n / 2; ++i)
+            packed[i] = (samples[2 * i] & 0xF0) | samples[2 * i + 1] >> 4;
         if (fwrite(packed, 1, n / 2, out) != n / 2) return "Output error!\n";
         size += n / 2;
         // Past the end of the input every read delivers nothing, so nothing more would be written.
