@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Stream buffers larger than one read save system calls; they are fixed like the rest.
-    static char in_buffer[1 << 16], out_buffer[1 << 16];
+    static char in_buffer[1 << 14], out_buffer[1 << 14];
     FILE* in = open_input(argv[1]);
     if (!in) return fail("Input error!\n");
     setvbuf(in, in_buffer, _IOFBF, sizeof in_buffer);
