@@ -2,6 +2,8 @@
 // bits give the number of optional arguments, then come the input path and those arguments, each
 // ended by a NUL byte (as in an argument vector), then the bytes of the input file. The module is
 // read back and must hold exactly the file's bytes, at the addresses and in the area asked for.
+// The first byte's upper five bits, when not all 0, stand for a disk that is full after 16 times
+// their value bytes of the module: the run must then report "Error writing output file!".
 #include "files.h"
 #include "fuzz.h"
 #include "module.h"
@@ -167,12 +169,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fclose(in);
         return 0;
     }
-    std::string module;
-    FILE* out = open_sink(&module);
+    Output output;
+    if (data[0] >> 3) output.limit = size_t(data[0] >> 3) * 16;
+    FILE* out = open_sink(&output);
     const char* error = write_module(in, out, settings, measured);
     fclose(in);
-    REQUIRE(close_output(out));
+    bool closed = close_output(out);
+    if (output.failed) {
+        REQUIRE(error ? strcmp(error, "Error writing output file!\n") == 0 : !closed);
+        return 0;
+    }
+    REQUIRE(closed);
     REQUIRE(error == nullptr);
-    check_module(module, settings, std::string(reinterpret_cast<const char*>(file), file_size));
+    check_module(output.bytes, settings,
+                 std::string(reinterpret_cast<const char*>(file), file_size));
     return 0;
 }

@@ -12,9 +12,17 @@
 // that the size of the "file" can be measured as on a disk.
 FILE* open_memory(const uint8_t* data, size_t size);
 
-// A write-only stream whose bytes land in *sink, which must outlive it. A write after a seek
-// overwrites, as on a disk.
-FILE* open_sink(std::string* sink);
+// Where a sink's bytes land. A sink with a limit stands for a full disk: a write that would take
+// it past limit bytes fails, and failed is set.
+struct Output {
+    std::string bytes;
+    size_t limit = SIZE_MAX;
+    bool failed = false;
+};
+
+// A write-only stream into *output, which must outlive it. A write after a seek overwrites, as on
+// a disk.
+FILE* open_sink(Output* output);
 
 #define REQUIRE(condition)                                                                         \
     do {                                                                                           \

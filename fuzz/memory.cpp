@@ -14,7 +14,7 @@ struct Source {
 };
 
 struct Sink {
-    std::string* bytes;
+    Output* output;
     size_t at;
 };
 
@@ -49,15 +49,21 @@ int source_close(void* cookie) {
 
 ssize_t sink_write(void* cookie, const char* buf, size_t size) {
     auto* s = static_cast<Sink*>(cookie);
-    if (s->bytes->size() < s->at + size) s->bytes->resize(s->at + size);
-    memcpy(&(*s->bytes)[s->at], buf, size);
+    std::string& bytes = s->output->bytes;
+    if (s->at + size > s->output->limit) {
+        s->output->failed = true;
+        errno = ENOSPC;
+        return -1;
+    }
+    if (bytes.size() < s->at + size) bytes.resize(s->at + size);
+    memcpy(&bytes[s->at], buf, size);
     s->at += size;
     return ssize_t(size);
 }
 
 int sink_seek(void* cookie, off64_t* offset, int whence) {
     auto* s = static_cast<Sink*>(cookie);
-    return seek_to(&s->at, s->bytes->size(), offset, whence);
+    return seek_to(&s->at, s->output->bytes.size(), offset, whence);
 }
 
 int sink_close(void* cookie) {
@@ -72,8 +78,7 @@ FILE* open_memory(const uint8_t* data, size_t size) {
     return fopencookie(new Source{data, size, 0}, "rb", io);
 }
 
-FILE* open_sink(std::string* sink) {
-    sink->clear();
+FILE* open_sink(Output* output) {
     cookie_io_functions_t io = {nullptr, sink_write, sink_seek, sink_close};
-    return fopencookie(new Sink{sink, 0}, "wb", io);
+    return fopencookie(new Sink{output, 0}, "wb", io);
 }

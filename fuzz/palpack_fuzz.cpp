@@ -75,11 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     FILE* in = open_memory(data, size);
-    std::string out;
-    FILE* sink = open_sink(&out);
+    Output output;
+    FILE* sink = open_sink(&output);
     const char* error = convert(in, sink, depth);
     fclose(in);
     REQUIRE(close_output(sink));
+    const std::string& out = output.bytes;
 
     size_t entry = entry_size(depth);
     if (entry == 0) {
