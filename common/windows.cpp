@@ -2,6 +2,7 @@
 #include "console.h"
 #include "files.h"
 
+#include <vector>
 #include <windows.h>
 
 FILE* open_input(const char* path) {
@@ -42,9 +43,11 @@ bool key_waiting() {
     if (in == INVALID_HANDLE_VALUE) return false;
     DWORD count = 0;
     if (!GetNumberOfConsoleInputEvents(in, &count) || count == 0) return false;
-    INPUT_RECORD events[128];
+    // Peek at every pending event: nothing ever takes them from the queue, so a key behind a
+    // fixed number of mouse or focus events would never be seen.
+    std::vector<INPUT_RECORD> events(count);
     DWORD got = 0;
-    if (!PeekConsoleInputA(in, events, 128, &got)) return false;
+    if (!PeekConsoleInputA(in, events.data(), count, &got)) return false;
     for (DWORD i = 0; i < got; ++i) {
         const KEY_EVENT_RECORD& key = events[i].Event.KeyEvent;
         if (events[i].EventType == KEY_EVENT && key.bKeyDown &&
