@@ -9,6 +9,7 @@
 #include "module.h"
 #include "paths.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -40,6 +41,11 @@ void check_classification(const std::vector<std::string>& args, const Settings& 
             REQUIRE(read_address(a.c_str()) == library_address(a));
             address = read_address(a.c_str());
         } else if (!a.empty() && is_digit(a[0])) {
+            // Up to 19 digits the C library's reading is exact; the bank's value is its low 32
+            // bits, taken as signed.
+            if (std::min(a.find_first_not_of("0123456789"), a.size()) <= 19)
+                REQUIRE(bank_counts(a.c_str()) ==
+                        (int32_t(uint32_t(strtoull(a.c_str(), nullptr, 10))) > 0));
             if (!bank) bank = &a;
         } else if (!identifier) {
             identifier = &a;
