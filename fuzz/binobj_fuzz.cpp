@@ -62,9 +62,9 @@ void check_classification(const std::vector<std::string>& args, const Settings& 
 void check_derived(const std::string& path, const std::string& identifier) {
     REQUIRE(identifier.size() >= 1 && identifier[0] == '_');
     std::string stem = identifier.substr(1);
-    size_t slash = path.rfind('/');
-    size_t start = slash != std::string::npos ? slash + 1 : path.rfind('\\') + 1;
-    std::string name = path.substr(start);
+    size_t sep = path.rfind('/');
+    if (sep == std::string::npos) sep = path.rfind('\\');
+    std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
     REQUIRE(name.compare(0, stem.size(), stem) == 0);
     std::string cut = name.substr(stem.size());
     REQUIRE(cut.empty() || (cut[0] == '.' && cut.find('.', 1) == std::string::npos));
