@@ -369,7 +369,7 @@ TEST(BinobjFails, WithoutAnInputShowsItsUsage) {
     TempDir t;
     auto r = run("binobj", {}, t.path());
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, program("binobj") + usage_tail);
+    EXPECT_EQ(r.out, usage_name("binobj") + usage_tail);
     EXPECT_EQ(r.err, "");
 }
 

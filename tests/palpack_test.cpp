@@ -58,7 +58,7 @@ std::string packed(int depth) {
 }
 
 std::string message(const std::string& text) {
-    return text + line_end();
+    return text + "\n";
 }
 
 class Palpack : public testing::Test {
@@ -250,7 +250,7 @@ TEST_F(Palpack, ShowsItsUsageWithFewerThanTwoArguments) {
     write_file(t / "in.pal", header + colours(0, 256));
     for (std::vector<std::string> args : {std::vector<std::string>{}, {"in.pal"}}) {
         Result r = palpack(args);
-        EXPECT_EQ(r.out, message("Syntax: " + program("palpack") +
+        EXPECT_EQ(r.out, message("Syntax: " + usage_name("palpack") +
                                  " <input.pal> <output.bin> [12|15|<24>|32]"));
         EXPECT_EQ(r.status, 255);
     }

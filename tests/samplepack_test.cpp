@@ -163,7 +163,7 @@ TEST(SamplepackFails, WithoutAnInputShowsItsUsage) {
     TempDir t;
     auto r = run("samplepack", {}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, program("samplepack") + " [input.wav]\n");
+    EXPECT_EQ(r.out, usage_name("samplepack") + " [input.wav]\n");
 }
 
 TEST(SamplepackFails, OnAnInputItCannotOpen) {

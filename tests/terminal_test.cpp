@@ -135,7 +135,7 @@ TEST_F(Terminal, InTheBackgroundConvertsWhole) {
     EXPECT_TRUE(settings_kept());
 }
 
-TEST(NoTerminal, ConvertsWhole) {
+TEST(SamplepackNoTerminal, ConvertsWhole) {
     TempDir t;
     write_file(t / "long.wav", wav(samples));
     auto r = run("samplepack", {"long.wav"}, t.path());
