@@ -1,6 +1,7 @@
 // samplepack end to end: the built program on real files in a temporary folder.
 #include "harness.h"
 #include "pack.h"
+#include "tools.h"
 #include "wav.h"
 
 #include <cstring>
@@ -273,6 +274,55 @@ TEST(SamplepackCore, ReportsAReadErrorInTheSamples) {
     EXPECT_STREQ(error, "Input error!\n");
     fclose(in);
     fclose(out);
+}
+
+// The example sound that ships with the project, and the WAV files of ordinary audio tools.
+class ExampleSound : public testing::Test {
+  protected:
+    void SetUp() override {
+        const char* dir = getenv("TOOLKIT_SOURCE_DIR");
+        ASSERT_NE(dir, nullptr);
+        source = dir;
+    }
+    std::string source;
+    TempDir t;
+};
+
+TEST_F(ExampleSound, IsWhatItsScriptMakes) {
+    Tool made = tool({source + "/scripts/make-example-wav", t / "bell.wav"}, t.path());
+    ASSERT_EQ(made.status, 0) << made.output;
+    EXPECT_EQ(read_file(t / "bell.wav"), read_file(source + "/examples/bell.wav"));
+}
+
+TEST_F(ExampleSound, PacksWhole) {
+    write_file(t / "bell.wav", read_file(source + "/examples/bell.wav"));
+    auto r = run("samplepack", {"bell.wav"}, t.path());
+    EXPECT_EQ(r.status, 0);
+    std::string out = read_file(t / "bell.bin");
+    EXPECT_EQ(out.size(), 2u + 4000);
+    EXPECT_EQ(hex(out.substr(0, 2)), "FB 01"); // 250 blocks
+}
+
+TEST_F(ExampleSound, AudioToolsReadIt) {
+    if (!on_path("sox")) GTEST_SKIP() << "no sox";
+    Tool info = tool({"sox", "--i", source + "/examples/bell.wav"}, t.path());
+    EXPECT_EQ(info.status, 0) << info.output;
+    EXPECT_NE(info.output.find("8000 samples"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("8-bit Unsigned"), std::string::npos) << info.output;
+}
+
+// Audio tools put the data tag at byte 36, right after a 16-byte format chunk.
+TEST_F(ExampleSound, AudioToolsLayoutIsRefused) {
+    if (!on_path("sox")) GTEST_SKIP() << "no sox";
+    Tool made = tool({"sox", "-n", "-r", "8000", "-b", "8", "-c", "1", "-e", "unsigned-integer",
+                      "tone.wav", "synth", "0.1", "sine", "440"},
+                     t.path());
+    ASSERT_EQ(made.status, 0) << made.output;
+    ASSERT_EQ(read_file(t / "tone.wav").substr(36, 4), "data");
+    auto r = run("samplepack", {"tone.wav"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "DATA error!\n");
+    EXPECT_FALSE(exists(t / "tone.bin"));
 }
 
 } // namespace
