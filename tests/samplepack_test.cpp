@@ -180,6 +180,15 @@ TEST(SamplepackFails, OnAnInputItCannotOpen) {
     EXPECT_FALSE(exists(t / "dir.bin"));
 }
 
+// A read that fails is not the end of the data. Reading a process's own memory at offset 0, which
+// is never mapped, fails with an I/O error.
+TEST(PosixSamplepackFails, OnAReadError) {
+    TempDir t;
+    auto r = run("samplepack", {"/proc/self/mem"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Input error!\n");
+}
+
 TEST(SamplepackFails, WhenTheOutputCannotBeCreated) {
     TempDir t;
     write_file(t / "in.wav", wav("ab"));
