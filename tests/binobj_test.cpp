@@ -21,11 +21,6 @@ void put(const TempDir& dir, const std::string& path, const std::string& content
     write_file(full.string(), content);
 }
 
-// Symbolic links, FIFOs and devices are things of the POSIX file system.
-bool windows_build() {
-    return line_end() == "\r\n";
-}
-
 // ---- The worked examples
 
 struct Example {

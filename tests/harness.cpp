@@ -56,7 +56,7 @@ std::string program(const std::string& name) {
     return env("TOOLKIT_BIN_DIR", TOOLKIT_BIN_DIR) + "/" + name + env("TOOLKIT_EXE_SUFFIX", "");
 }
 
-static bool windows_build() {
+bool windows_build() {
     return env("TOOLKIT_EXE_SUFFIX", "") == ".exe";
 }
 

@@ -59,6 +59,9 @@ Result run(const std::string& name, const std::vector<std::string>& args, const 
 // the program's absolute Unix path ("Z:\work\main\build\windows\bin\binobj.exe").
 std::string usage_name(const std::string& name);
 
+// True when the tests run against the Windows build of the programs.
+bool windows_build();
+
 // The text a program writes for a line feed in a text-mode file: CR LF for Windows builds.
 std::string line_end();
 
