@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // Opens a file for binary reading; a directory is refused like a missing file.
 FILE* open_input(const char* path);
@@ -11,6 +12,16 @@ bool same_file(const char* a, const char* b);
 // Closes an output stream. False when any write to it failed or its flush or close fails, so that
 // a full disk is a failure and not a silently short file.
 bool close_output(FILE* out);
+
+// True when path names something other than a regular file or a folder: a device or a FIFO.
+bool is_special(const char* path);
+
+// Creates a new file for binary writing in the folder of path, under a name of its own, and
+// stores that name in temp. Null, with errno set, on failure.
+FILE* create_beside(const std::string& path, std::string* temp);
+
+// Renames from to to, replacing what stands there. False, with errno set, on failure.
+bool replace_file(const char* from, const char* to);
 
 // The name a program was started with, for its usage line.
 inline const char* invocation(int argc, char** argv) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <string>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -25,6 +26,43 @@ bool same_file(const char* a, const char* b) {
     struct stat sa, sb;
     return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+bool is_special(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+FILE* create_beside(const std::string& path, std::string* temp) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A hidden name of this process's own; the mode follows the umask like any new file's.
+    for (int n = 0; n < 100; ++n) {
+        std::string candidate =
+            folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(n) + ".tmp";
+        int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return nullptr;
+        }
+        FILE* f = fdopen(fd, "wb");
+        if (!f) {
+            int err = errno;
+            close(fd);
+            unlink(candidate.c_str());
+            errno = err;
+            return nullptr;
+        }
+        *temp = candidate;
+        return f;
+    }
+    errno = EEXIST;
+    return nullptr;
+}
+
+bool replace_file(const char* from, const char* to) {
+    return rename(from, to) == 0;
 }
 
 // The key test reads the controlling terminal, not standard input, so that redirected input

@@ -2,11 +2,53 @@
 #include "console.h"
 #include "files.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+#include <sys/stat.h>
 #include <vector>
 #include <windows.h>
 
 FILE* open_input(const char* path) {
     return fopen(path, "rb");
+}
+
+bool is_special(const char* path) {
+    struct _stat64 st;
+    return _stat64(path, &st) == 0 && !(st.st_mode & (_S_IFREG | _S_IFDIR));
+}
+
+FILE* create_beside(const std::string& path, std::string* temp) {
+    size_t slash = path.find_last_of("/\\");
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    for (int n = 0; n < 100; ++n) {
+        std::string candidate = folder + "." + name + "." + std::to_string(GetCurrentProcessId()) +
+                                "." + std::to_string(n) + ".tmp";
+        int fd = _open(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                       _S_IREAD | _S_IWRITE);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return nullptr;
+        }
+        FILE* f = _fdopen(fd, "wb");
+        if (!f) {
+            _close(fd);
+            remove(candidate.c_str());
+            return nullptr;
+        }
+        *temp = candidate;
+        return f;
+    }
+    errno = EEXIST;
+    return nullptr;
+}
+
+bool replace_file(const char* from, const char* to) {
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+    errno = EACCES;
+    return false;
 }
 
 namespace {

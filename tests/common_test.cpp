@@ -1,7 +1,12 @@
 #include "files.h"
 #include "harness.h"
+#include "output.h"
 #include "paths.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 struct NameCase {
@@ -74,4 +79,72 @@ TEST(CloseOutput, ReportsAFullDisk) {
     fputs("data", ok);
     EXPECT_TRUE(close_output(ok));
     EXPECT_EQ(read_file(t / "out"), "data");
+}
+
+// The names in a folder, to see that nothing but the finished output is ever left there.
+static std::vector<std::string> listing(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(Output, AppearsOnlyWhenCommitted) {
+    TempDir t;
+    write_file(t / "out.pal", "old");
+    {
+        Output out(t / "out.pal");
+        FILE* f = out.open();
+        ASSERT_NE(f, nullptr);
+        fputs("new", f);
+        fflush(f);
+        EXPECT_EQ(read_file(t / "out.pal"), "old") << "the old file stands until the commit";
+        EXPECT_EQ(listing(t.path()).size(), 2u);
+        EXPECT_TRUE(out.commit());
+    }
+    EXPECT_EQ(read_file(t / "out.pal"), "new");
+    EXPECT_EQ(listing(t.path()), std::vector<std::string>{"out.pal"});
+}
+
+TEST(Output, LeavesNothingWhenNotCommitted) {
+    TempDir t;
+    write_file(t / "keep.pal", "old");
+    {
+        Output out(t / "keep.pal");
+        FILE* f = out.open();
+        ASSERT_NE(f, nullptr);
+        fputs("half", f);
+    }
+    {
+        Output fresh(t / "fresh.pal");
+        ASSERT_NE(fresh.open(), nullptr);
+    }
+    EXPECT_EQ(read_file(t / "keep.pal"), "old");
+    EXPECT_EQ(listing(t.path()), std::vector<std::string>{"keep.pal"});
+}
+
+TEST(Output, ReportsFailures) {
+    TempDir t;
+    Output missing(t / "no/such/folder/out.pal");
+    EXPECT_EQ(missing.open(), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+
+    // A device is written directly, never replaced by a file.
+    Output full("/dev/full");
+    FILE* f = full.open();
+    ASSERT_NE(f, nullptr);
+    fputs("data", f);
+    EXPECT_FALSE(full.commit());
+    EXPECT_EQ(errno, ENOSPC);
+    struct stat st;
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    // A folder standing at the output path cannot be replaced by the file.
+    ASSERT_EQ(mkdir((t / "dir").c_str(), 0755), 0);
+    Output folder(t / "dir");
+    ASSERT_NE(folder.open(), nullptr);
+    EXPECT_FALSE(folder.commit());
+    EXPECT_EQ(listing(t.path()), std::vector<std::string>{"dir"});
 }

@@ -1,0 +1,31 @@
+#pragma once
+// Output of the companion programs: it appears at its path only when it is complete. It is
+// written to a temporary file beside the path and renamed into place; anything not committed
+// is removed, so a failed run never leaves a partial file. An output path that names a device or
+// a FIFO (/dev/null, /dev/full, a pipe to a player) is written directly.
+
+#include <cstdio>
+#include <string>
+
+class Output {
+  public:
+    explicit Output(std::string path) : path_(std::move(path)) {}
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    // Creates the file to write; null, with errno set, when it cannot be created.
+    FILE* open();
+    // Closes the stream and puts the file in place. False, with errno set, when any write, the
+    // flush, the close or the rename failed; the temporary file is then removed.
+    bool commit();
+
+  private:
+    std::string path_;
+    std::string temp_; // empty when writing directly
+    FILE* file_ = nullptr;
+    bool done_ = false;
+};
+
+// "program: file: reason" on standard error, the way every companion program reports.
+void complain(const char* program, const std::string& file, const std::string& reason);
