@@ -4,9 +4,9 @@ include(GNUInstallDirs)
 include(${CMAKE_CURRENT_LIST_DIR}/lean-startup.cmake)
 
 foreach(program samplepack binobj palpack)
-    if(TARGET ${program})
-        toolkit_lean_startup(${program})
-        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    if(TARGET assetkit_${program})
+        toolkit_lean_startup(assetkit_${program})
+        install(TARGETS assetkit_${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
         install(FILES ${PROJECT_SOURCE_DIR}/${program}/${program}.1
                 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
