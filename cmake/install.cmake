@@ -1,15 +1,43 @@
-# Installing: the three programs into bin/ and their manual pages into share/man/man1/, under any
-# prefix (cmake --install <build> --prefix <folder>), and the Debian package made from them.
+# Installing: the programs into bin/ and their manual pages, compressed, into share/man/man1/,
+# under any prefix (cmake --install <build> --prefix <folder>), with the licence and the changelog
+# in share/doc/assetkit/; the Debian package is made from them (package.cmake). The Windows build
+# installs the .exe files, README, LICENSE and the manual pages as HTML into one folder, which
+# becomes the Windows zip.
 include(GNUInstallDirs)
 include(${CMAKE_CURRENT_LIST_DIR}/lean-startup.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/manpages.cmake)
 
+if(WIN32)
+    set(toolkit_bindir .)
+else()
+    set(toolkit_bindir ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# Every program of the toolkit, one a line. Each is installed with its manual page PROG/PROG.1.
+foreach(program
+        samplepack
+        binobj
+        palpack
+        )
+    if(TARGET ${program})
+        install(TARGETS ${program} RUNTIME DESTINATION ${toolkit_bindir})
+        toolkit_manual_page(${program})
+    endif()
+endforeach()
+
+# The converters need the C++ standard library alone, so they can start lean; the companion
+# programs link Debian's shared libraries.
 foreach(program samplepack binobj palpack)
     if(TARGET ${program})
         toolkit_lean_startup(${program})
-        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-        install(FILES ${PROJECT_SOURCE_DIR}/${program}/${program}.1
-                DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
 endforeach()
+
+if(WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+else()
+    include(${CMAKE_CURRENT_LIST_DIR}/debian-docs.cmake)
+endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
