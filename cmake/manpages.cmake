@@ -27,7 +27,7 @@ function(toolkit_manual_page program)
             return()
         endif()
         add_custom_command(OUTPUT ${folder}/${program}.html
-            COMMAND ${TOOLKIT_MANDOC} -T html -O man=%N.html ${page} > ${folder}/${program}.html
+            COMMAND ${TOOLKIT_MANDOC} -T html ${page} > ${folder}/${program}.html
             DEPENDS ${page})
         add_custom_target(${program}_page ALL DEPENDS ${folder}/${program}.html)
         install(FILES ${folder}/${program}.html DESTINATION manual)
