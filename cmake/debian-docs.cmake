@@ -3,7 +3,7 @@
 # cmake/debian/changelog, whose latest entry also gives the package's revision.
 # Beside them, the lintian overrides the package needs (cmake/debian/lintian-overrides).
 set(toolkit_docdir ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
-set(toolkit_debian ${CMAKE_BINARY_DIR}/debian)
+set(toolkit_debian ${PROJECT_BINARY_DIR}/debian)
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
              ${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_LIST_DIR}/debian/changelog)
 

@@ -5,7 +5,7 @@
 # as HTML, since Windows has no man.
 function(toolkit_manual_page program)
     set(source ${PROJECT_SOURCE_DIR}/${program}/${program}.1)
-    set(folder ${CMAKE_BINARY_DIR}/man)
+    set(folder ${PROJECT_BINARY_DIR}/man)
     set(page ${folder}/${program}.1)
     file(READ ${source} text)
     string(REGEX REPLACE "(^|\n)\\.Os[^\n]*" "\\1.Os ${PROJECT_NAME} ${PROJECT_VERSION}" text

@@ -50,7 +50,7 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     if(failed OR toolkit_epoch STREQUAL "")
         message(STATUS "Not a git checkout: the package's time stamps are the time it is made")
     else()
-        set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackEpoch.cmake)
+        set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackEpoch.cmake)
         file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
              "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})\n"
              "    set(ENV{SOURCE_DATE_EPOCH} ${toolkit_epoch})\n"
