@@ -13,6 +13,18 @@ else()
     set(toolkit_bindir ${CMAKE_INSTALL_BINDIR})
 endif()
 
+# A stripped install (cmake --install --strip, and the packages) also drops the compilers' names
+# from the programs' .comment section, as Debian's own strip step does.
+function(toolkit_strip_comment program)
+    if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_STRIP)
+        install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${toolkit_bindir}/${program}\"
+                COMMAND_ERROR_IS_FATAL ANY)
+        endif()")
+    endif()
+endfunction()
+
 # Every program of the toolkit, one a line. Each is installed with its manual page PROG/PROG.1.
 foreach(program
         samplepack
@@ -21,6 +33,7 @@ foreach(program
         )
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${toolkit_bindir})
+        toolkit_strip_comment(${program})
         toolkit_manual_page(${program})
     endif()
 endforeach()
