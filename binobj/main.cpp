@@ -1,6 +1,7 @@
 // binobj: wraps any binary file into file.o, a text object module for the linker, with one area
 // holding the bytes and one global symbol that names them.
 #include "files.h"
+#include "help.h"
 #include "module.h"
 #include "paths.h"
 
@@ -11,7 +12,17 @@ static int fail(const char* message) {
     return -1;
 }
 
+static const char help[] =
+    "%s <input.bin> [banknr] [0x<address>] [identifier]\n"
+    "  input.bin    any file; it is wrapped into an object module beside it, with the\n"
+    "               extension .o\n"
+    "  banknr       a code bank: the data goes into the area _CODE_banknr\n"
+    "  0x<address>  a fixed address, in hexadecimal: the data goes into the area _ABS\n"
+    "  identifier   the data's name: the symbol _identifier (default: the file name)\n"
+    "See the manual page binobj(1).\n";
+
 int main(int argc, char** argv) {
+    if (help_or_version(argc, argv, "binobj", help)) return 0;
     if (argc < 2) {
         printf("%s <input.bin> [banknr] [0x<address>] [identifier]\n", invocation(argc, argv));
         return -1;

@@ -1,27 +1,60 @@
-# The Debian package (cpack -G DEB in a build folder): the three programs and their manual pages,
-# at the project's version.
-set(CPACK_GENERATOR DEB)
+# Packages made with CPack from what install.cmake installs, at the project's version:
+# - on Linux, the Debian package (preset "package": cmake --workflow --preset package), built the
+#   Debian way: flags from dpkg-buildflags (cmake/debian-flags.cmake), the C library linked
+#   dynamically, dependencies computed by dpkg-shlibdeps, and the same bytes from every build of
+#   one commit (every time stamp in it is the commit's date, SOURCE_DATE_EPOCH);
+# - on Windows, a zip of the .exe files, stripped, with README, LICENSE and the manual pages.
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "the assetkit authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "converters of sounds, palettes and binary files for 8-bit linkers")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_SYSTEM_NAME win64)
+    include(CPack)
+    return()
+endif()
+
+set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_DESCRIPTION
-    "Three small command-line converters that turn assets into data for programs on 8-bit and
-16-bit machines, ready for a linker of the ASxxxx family such as SDCC's sdldz80:
-samplepack packs the samples of an 8-bit WAV file into 4-bit samples, binobj wraps
-any binary file into a text object module with one area and one global symbol, and
-palpack turns a 256-colour JASC-PAL palette into a binary palette of 12, 15, 24 or
-32 bits a colour.")
+    "Three small command-line converters that turn assets into data for
+programs on 8-bit and 16-bit machines, ready for a linker of the ASxxxx
+family such as SDCC's sdldz80: samplepack packs the samples of an 8-bit
+WAV file into 4-bit samples, binobj wraps any binary file into a text
+object module with one area and one global symbol, and palpack turns a
+256-colour JASC-PAL palette into a binary palette of 12, 15, 24 or 32
+bits a colour.")
 if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "assetkit maintainers <assetkit@example.org>")
 endif()
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${TOOLKIT_DEBIAN_REVISION})
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS sdcc)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_STRIP_FILES ON)
-# Static programs need nothing else installed; dynamic ones get their library dependencies.
-if(NOT TOOLKIT_STATIC)
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(TOOLKIT_STATIC)
+    message(STATUS "The programs are linked statically: make the Debian package with the "
+                   "preset \"package\" (cmake --workflow --preset package)")
+endif()
+
+# Every time stamp in the package is the date of the commit it is built from.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+    execute_process(COMMAND git log -1 --format=%ct
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+        OUTPUT_VARIABLE toolkit_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+        RESULT_VARIABLE failed ERROR_QUIET)
+    if(failed OR toolkit_epoch STREQUAL "")
+        message(STATUS "Not a git checkout: the package's time stamps are the time it is made")
+    else()
+        set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackEpoch.cmake)
+        file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
+             "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})\n"
+             "    set(ENV{SOURCE_DATE_EPOCH} ${toolkit_epoch})\n"
+             "endif()\n")
+    endif()
 endif()
 include(CPack)

@@ -1,6 +1,7 @@
 // palpack: turns a 256-colour JASC-PAL palette into a binary palette of 12, 15, 24 or 32 bits a
 // colour.
 #include "files.h"
+#include "help.h"
 #include "palette.h"
 
 static int fail(const char* message) {
@@ -8,7 +9,14 @@ static int fail(const char* message) {
     return -1;
 }
 
+static const char help[] = "Syntax: %s <input.pal> <output.bin> [12|15|<24>|32]\n"
+                           "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
+                           "  output.bin     the binary palette to write\n"
+                           "  12|15|<24>|32  the bits a colour (default 24)\n"
+                           "See the manual page palpack(1).\n";
+
 int main(int argc, char** argv) {
+    if (help_or_version(argc, argv, "palpack", help)) return 0;
     if (argc < 3) {
         printf("Syntax: %s <input.pal> <output.bin> [12|15|<24>|32]\n", invocation(argc, argv));
         return -1;

@@ -1,6 +1,7 @@
 // samplepack: packs the samples of an 8-bit WAV file into file.bin, 4 bits a sample.
 #include "console.h"
 #include "files.h"
+#include "help.h"
 #include "pack.h"
 #include "paths.h"
 
@@ -11,7 +12,14 @@ static int fail(const char* message) {
     return 1;
 }
 
+static const char help[] =
+    "%s [input.wav]\n"
+    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it, with the\n"
+    "             extension .bin\n"
+    "A key press ends the packing early. See the manual page samplepack(1).\n";
+
 int main(int argc, char** argv) {
+    if (help_or_version(argc, argv, "samplepack", help)) return 0;
     if (argc < 2) {
         printf("%s [input.wav]\n", invocation(argc, argv));
         return 1;

@@ -1,0 +1,22 @@
+#pragma once
+// --help and --version, for the converters: each is taken only as the one and only argument, so
+// every other command line keeps its meaning, and a file of that name stays reachable as ./--help.
+
+#include <cstdio>
+#include <cstring>
+
+// Prints the help (help is a format whose one %s is the invocation name) or the version line
+// "program (assetkit) VERSION" on standard output and returns true; false for any other command
+// line, which is left to the program.
+inline bool help_or_version(int argc, char** argv, const char* program, const char* help) {
+    if (argc != 2) return false;
+    if (strcmp(argv[1], "--help") == 0) {
+        printf(help, argv[0] ? argv[0] : "");
+        return true;
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        printf("%s (assetkit) %s\n", program, TOOLKIT_VERSION);
+        return true;
+    }
+    return false;
+}
