@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 include(${CMAKE_CURRENT_LIST_DIR}/lean-startup.cmake)
 
-foreach(program samplepack binobj palpack)
+foreach(program samplepack binobj palpack palprep palview)
     if(TARGET ${program})
         toolkit_lean_startup(${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -12,7 +12,10 @@ function(toolkit_lean_startup target)
     if(NOT sanitized EQUAL -1)
         return()
     endif()
-    if(TOOLKIT_STATIC)
+    # A program linking a library that Debian ships only as a shared object (libspng) sets the
+    # target property TOOLKIT_SHARED_LIBRARIES and links the C library dynamically.
+    get_target_property(shared ${target} TOOLKIT_SHARED_LIBRARIES)
+    if(TOOLKIT_STATIC AND NOT shared)
         target_link_options(${target} PRIVATE -static)
     else()
         target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
