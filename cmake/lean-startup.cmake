@@ -15,6 +15,9 @@ function(toolkit_lean_startup target)
     # A program linking a library that Debian ships only as a shared object (libspng) sets the
     # target property TOOLKIT_SHARED_LIBRARIES and links the C library dynamically.
     get_target_property(shared ${target} TOOLKIT_SHARED_LIBRARIES)
+    if(shared)
+        set_property(GLOBAL APPEND PROPERTY TOOLKIT_SHARED_PROGRAMS ${target})
+    endif()
     if(TOOLKIT_STATIC AND NOT shared)
         target_link_options(${target} PRIVATE -static)
     else()

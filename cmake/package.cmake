@@ -20,8 +20,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS sdcc)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
-# Static programs need nothing else installed; dynamic ones get their library dependencies.
-if(NOT TOOLKIT_STATIC)
+# Static programs need nothing else installed; dynamic ones (all with TOOLKIT_STATIC=OFF, and
+# those linking a shared library such as libspng) get their library dependencies.
+get_property(shared_programs GLOBAL PROPERTY TOOLKIT_SHARED_PROGRAMS)
+if(NOT TOOLKIT_STATIC OR shared_programs)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 include(CPack)
