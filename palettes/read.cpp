@@ -27,6 +27,16 @@ const Name names[] = {
     {Format::paintnet, "paintnet", "Paint.NET palette"}, {Format::png, "png", "PNG image"},
 };
 
+// No control characters but tab and line ends: binary palettes at 12 and 15 bits hold them in
+// their upper bytes.
+bool text(const std::string& bytes) {
+    for (char c : bytes) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t' && c != '\n' && c != '\r') || u == 0x7F) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool is_png(const std::string& bytes) {
@@ -35,14 +45,16 @@ bool is_png(const std::string& bytes) {
 
 Format detect(const std::string& bytes) {
     if (is_png(bytes)) return Format::png;
-    // Text formats by their first line that is not blank.
+    // Text formats by their first line that is not blank. A line that only begins with ";" or
+    // holds a few hexadecimal digits is no signature: binary data must not pass for it.
     for (const Line& line : split_lines(bytes)) {
-        std::string text = trim(line.text);
-        if (text.empty()) continue;
-        if (text == "JASC-PAL") return Format::jasc;
-        if (text == "GIMP Palette") return Format::gpl;
-        if (text[0] == ';' || hex_digits(text, 8)) return Format::paintnet;
-        if (hex_digits(text, 6)) return Format::hex;
+        std::string first = trim(line.text);
+        if (first.empty()) continue;
+        if (first == "JASC-PAL") return Format::jasc;
+        if (first == "GIMP Palette") return Format::gpl;
+        if (!text(bytes)) break;
+        if (first[0] == ';' || hex_digits(first, 8)) return Format::paintnet;
+        if (hex_digits(first, 6)) return Format::hex;
         break;
     }
     if (bytes.size() == 768 || bytes.size() == 772) return Format::act;

@@ -25,6 +25,8 @@ std::vector<Colour> many() {
     std::vector<Colour> c;
     for (int i = 0; i < 256; ++i)
         c.push_back({uint8_t(i), uint8_t((i * 37 + 11) % 256), uint8_t(255 - i * 3 % 256)});
+    // At 12 bits the file begins with ";", as a Paint.NET palette does: binary all the same.
+    c[0] = {0xB5, 0x3A, 0x10};
     return c;
 }
 
