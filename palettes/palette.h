@@ -20,6 +20,11 @@ struct Palette {
     bool transparency = false; // some colour was not opaque; the colours are kept, opaque
 };
 
+// "1 colour", "16 colours": a count of colours in messages.
+inline std::string colours_text(size_t count) {
+    return std::to_string(count) + (count == 1 ? " colour" : " colours");
+}
+
 // The most colours a palette holds: one byte of index.
 constexpr size_t max_colours = 256;
 

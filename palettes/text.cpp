@@ -121,8 +121,8 @@ std::string read_jasc(const std::string& bytes, Palette* palette) {
         palette->transparency = palette->transparency || v[3] != 255;
     }
     if (palette->colours.size() < count)
-        return "end of file: " + std::to_string(palette->colours.size()) +
-               " colours, the count says " + count_text;
+        return "end of file: " + colours_text(palette->colours.size()) + ", the count says " +
+               count_text;
     return "";
 }
 

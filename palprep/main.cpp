@@ -134,8 +134,7 @@ int main(int argc, char** argv) {
     }
     if (format == Format::unknown) format = detect(bytes);
     if (verbose) {
-        complain(name, input,
-                 std::to_string(palette.colours.size()) + " colours, " + format_title(format));
+        complain(name, input, colours_text(palette.colours.size()) + ", " + format_title(format));
         if (palette.transparency) complain(name, input, "transparency dropped");
     }
 

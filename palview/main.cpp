@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (verbose) {
-        complain(name, input, std::to_string(colours.size()) + " colours, " + what);
+        complain(name, input, colours_text(colours.size()) + ", " + what);
         complain(name, output,
                  std::to_string(16 * cell) + " x " +
                      std::to_string((colours.size() + 15) / 16 * size_t(cell)) + " pixels");

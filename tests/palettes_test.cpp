@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"JascCount", "JASC-PAL\n0100\nsixteen\n", Format::unknown,
             "JASC-PAL palette, line 3: expected the count of colours"},
         Bad{"JascFewer", "JASC-PAL\n0100\n3\n1 2 3\n", Format::unknown,
-            "JASC-PAL palette, end of file: 1 colours, the count says 3"},
+            "JASC-PAL palette, end of file: 1 colour, the count says 3"},
         Bad{"JascMore", "JASC-PAL\n0100\n1\n1 2 3\n\n4 5 6\n", Format::unknown,
             "JASC-PAL palette, line 6: more colours than the count of 1"},
         Bad{"JascNone", "JASC-PAL\n0100\n0\n", Format::unknown, "JASC-PAL palette, no colours"},

@@ -162,7 +162,7 @@ TEST_F(Palprep, SaysWhatItDidWhenAsked) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
-              "palprep: in.gpl: 1 colours, GIMP palette\n"
+              "palprep: in.gpl: 1 colour, GIMP palette\n"
               "palprep: in.gpl: transparency dropped\n"
               "palprep: out.pal: 256 colours at 15 bits (nearest), 255 of them padding 0 0 0\n");
 }

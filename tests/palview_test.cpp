@@ -193,7 +193,7 @@ TEST_F(Palview, RefusesItsInputAsOutputAndReportsAFullDisk) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "palview: /dev/full: No space left on device\n");
     r = palview({"in.png", "out.png", "-v"});
-    EXPECT_EQ(r.err, "palview: in.png: 1 colours, PNG image\npalview: out.png: 256 x 16 pixels\n");
+    EXPECT_EQ(r.err, "palview: in.png: 1 colour, PNG image\npalview: out.png: 256 x 16 pixels\n");
 }
 
 // The palette road as the README shows it: the example palette, palprep at 15 bits, palpack,
