@@ -30,6 +30,8 @@ foreach(program
         samplepack
         binobj
         palpack
+        palprep
+        palview
         )
     if(TARGET assetkit_${program})
         install(TARGETS assetkit_${program} RUNTIME DESTINATION ${toolkit_bindir})

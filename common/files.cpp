@@ -6,3 +6,10 @@ bool close_output(FILE* out) {
     if (fclose(out) != 0) ok = false;
     return ok;
 }
+
+bool read_all(FILE* in, std::string* bytes) {
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) bytes->append(buffer, n);
+    return !ferror(in);
+}

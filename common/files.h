@@ -27,3 +27,6 @@ bool replace_file(const char* from, const char* to);
 inline const char* invocation(int argc, char** argv) {
     return argc > 0 && argv[0] ? argv[0] : "";
 }
+
+// Reads the rest of in into bytes. False, with errno set, when a read fails.
+bool read_all(FILE* in, std::string* bytes);

@@ -1,0 +1,104 @@
+// Fuzz target for the palette readers of palprep and palview. The first byte picks the reader:
+// 0 finds the format from the content, 1 to 6 force jasc, gpl, act, hex, paintnet or png, 7 to 10
+// read a binary palette at 12, 15, 24 or 32 bits; the rest is the file (no byte at all: an empty
+// file, found by content). A palette read must hold 1 to 256 colours, and a failure none and a
+// reason naming the format. What is read must come back alike through the JASC-PAL text palprep
+// writes and through the PNG image palview draws, and the snapping must report exactly the
+// groups of colours that became one.
+#include "depth.h"
+#include "fuzz.h"
+#include "palette.h"
+#include "picture.h"
+#include "prepare.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <tuple>
+
+namespace {
+
+void check_snapping(const std::vector<Colour>& colours) {
+    for (int depth : {12, 15})
+        for (Snap mode : {Snap::nearest, Snap::trunc}) {
+            Prepared p = prepare(colours, depth, mode, Colour{1, 128, 254});
+            REQUIRE(p.colours.size() == max_colours);
+            int bits = component_bits(depth);
+            // Every colour written is one the machine shows, and palpack's truncation keeps it.
+            for (Colour c : p.colours)
+                for (uint8_t v : {c.r, c.g, c.b})
+                    REQUIRE(expand(unsigned(v) >> (8 - bits), bits) == v);
+            // The groups are exactly the colours made one that were not one before, each group
+            // in index order and the groups by their first index.
+            std::map<std::tuple<uint8_t, uint8_t, uint8_t>, std::vector<size_t>> by_colour;
+            for (size_t i = 0; i < colours.size(); ++i)
+                by_colour[{p.colours[i].r, p.colours[i].g, p.colours[i].b}].push_back(i);
+            std::vector<std::vector<size_t>> expected;
+            for (const auto& entry : by_colour) {
+                const std::vector<size_t>& indices = entry.second;
+                for (size_t i : indices)
+                    if (colours[i] != colours[indices[0]]) {
+                        expected.push_back(indices);
+                        break;
+                    }
+            }
+            std::sort(expected.begin(), expected.end());
+            REQUIRE(p.merged == expected);
+        }
+}
+
+void check_round_trips(const std::vector<Colour>& colours) {
+    Prepared p = prepare(colours, 0, Snap::nearest, Colour{});
+    Palette back;
+    REQUIRE(read_palette(jasc_text(p.colours), Format::unknown, &back).empty());
+    REQUIRE(back.colours == p.colours && !back.transparency);
+
+    std::string png;
+    REQUIRE(draw(colours, 1, &png).empty());
+    REQUIRE(read_palette(png, Format::unknown, &back).empty());
+    // One more, transparent, entry stands for the empty cells of a last row.
+    bool gaps = colours.size() % 16 != 0;
+    REQUIRE(back.colours.size() == colours.size() + gaps);
+    REQUIRE(std::equal(colours.begin(), colours.end(), back.colours.begin()));
+    REQUIRE(back.transparency == gaps);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    unsigned choice = size ? data[0] % 11 : 0;
+    std::string bytes(reinterpret_cast<const char*>(data) + (size ? 1 : 0), size ? size - 1 : 0);
+
+    std::vector<Colour> colours;
+    std::string error;
+    if (choice >= 7) {
+        static const int depths[] = {12, 15, 24, 32};
+        error = read_binary(bytes, depths[choice - 7], &colours);
+        if (error.empty()) {
+            size_t entry = choice < 9 ? 2 : choice == 9 ? 3 : 4;
+            REQUIRE(colours.size() * entry == bytes.size());
+        }
+    } else {
+        static const Format formats[] = {Format::unknown, Format::jasc, Format::gpl,
+                                         Format::act,     Format::hex,  Format::paintnet,
+                                         Format::png};
+        Format format = formats[choice];
+        Palette palette;
+        error = read_palette(bytes, format, &palette);
+        colours = palette.colours;
+        Format used = format == Format::unknown ? detect(bytes) : format;
+        if (!error.empty() && used != Format::unknown)
+            REQUIRE(error.rfind(std::string(format_title(used)) + ", ", 0) == 0);
+        if (!error.empty()) REQUIRE(!palette.transparency);
+        if (used == Format::act && error.empty())
+            REQUIRE(bytes.size() == 768 || bytes.size() == 772);
+    }
+    if (!error.empty()) {
+        REQUIRE(colours.empty());
+        return 0;
+    }
+    REQUIRE(!colours.empty() && colours.size() <= max_colours);
+    check_snapping(colours);
+    check_round_trips(colours);
+    return 0;
+}

@@ -1,0 +1,44 @@
+#include "depth.h"
+
+#include <cstdlib>
+#include <map>
+#include <tuple>
+
+uint8_t expand(unsigned level, int bits) {
+    if (bits == 4) return uint8_t(level * 17);
+    return uint8_t(level << 3 | level >> 2);
+}
+
+unsigned level(uint8_t value, int bits, Snap snap) {
+    unsigned low = value >> (8 - bits);
+    if (snap == Snap::trunc) return low;
+    // The expansion repeats the level's bits downwards, so the truncated level may show a colour
+    // above the value: the nearest is one of its neighbours or itself. A tie keeps the lower.
+    auto distance = [&](unsigned l) { return abs(expand(l, bits) - value); };
+    unsigned best = low ? low - 1 : 0;
+    for (unsigned l = best + 1; l <= low + 1 && l < 1u << bits; ++l)
+        if (distance(l) < distance(best)) best = l;
+    return best;
+}
+
+Colour snap(Colour c, int bits, Snap mode) {
+    return {expand(level(c.r, bits, mode), bits), expand(level(c.g, bits, mode), bits),
+            expand(level(c.b, bits, mode), bits)};
+}
+
+std::vector<std::vector<size_t>> merged(const std::vector<Colour>& before,
+                                        const std::vector<Colour>& after) {
+    auto key = [](Colour c) { return std::make_tuple(c.r, c.g, c.b); };
+    std::map<std::tuple<uint8_t, uint8_t, uint8_t>, std::vector<size_t>> by_colour;
+    for (size_t i = 0; i < after.size(); ++i) by_colour[key(after[i])].push_back(i);
+    std::map<size_t, std::vector<size_t>> groups;
+    for (auto& [colour, indices] : by_colour) {
+        // Colours that were already equal lose no distinction.
+        bool lost = false;
+        for (size_t i : indices) lost = lost || before[i] != before[indices[0]];
+        if (lost) groups[indices[0]] = indices;
+    }
+    std::vector<std::vector<size_t>> out;
+    for (auto& [first, indices] : groups) out.push_back(indices);
+    return out;
+}

@@ -1,0 +1,88 @@
+#include "picture.h"
+
+#include "depth.h"
+
+#include <spng.h>
+
+#include <cstdlib>
+
+std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours) {
+    size_t entry = depth == 12 || depth == 15 ? 2 : depth == 24 ? 3 : 4;
+    std::string size = std::to_string(bytes.size()) + " bytes";
+    if (bytes.empty() || bytes.size() % entry != 0)
+        return size + ": no whole number of " + std::to_string(depth) + "-bit colours";
+    if (bytes.size() / entry > max_colours)
+        return size + ": more than " + std::to_string(max_colours) + " colours at " +
+               std::to_string(depth) + " bits";
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    for (size_t i = 0; i < bytes.size(); i += entry) {
+        if (entry > 2) {
+            colours->push_back({byte(i), byte(i + 1), byte(i + 2)});
+            continue;
+        }
+        // Bits above the three components are not shown.
+        unsigned word = byte(i) | unsigned(byte(i + 1)) << 8;
+        int bits = component_bits(depth);
+        unsigned mask = (1u << bits) - 1;
+        colours->push_back({expand(word & mask, bits), expand(word >> bits & mask, bits),
+                            expand(word >> 2 * bits & mask, bits)});
+    }
+    return "";
+}
+
+int binary_depth(size_t size) {
+    return size == 768 ? 24 : size == 1024 ? 32 : 0;
+}
+
+namespace {
+
+struct Encoder {
+    spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
+    ~Encoder() { spng_ctx_free(ctx); }
+};
+
+} // namespace
+
+std::string draw(const std::vector<Colour>& colours, int cell, std::string* png) {
+    const size_t per_row = 16;
+    size_t rows = (colours.size() + per_row - 1) / per_row;
+    uint32_t width = uint32_t(per_row * size_t(cell)), height = uint32_t(rows * size_t(cell));
+
+    // An indexed image whose palette is the palette itself, with one more, transparent, entry
+    // for the empty cells of a last row.
+    spng_plte plte = {};
+    for (const Colour& c : colours) plte.entries[plte.n_entries++] = {c.r, c.g, c.b, 255};
+    uint8_t empty = uint8_t(colours.size() % 256);
+    bool gaps = colours.size() % per_row != 0;
+    spng_trns trns = {};
+    if (gaps) {
+        plte.entries[plte.n_entries++] = {0, 0, 0, 255};
+        trns.n_type3_entries = plte.n_entries;
+        for (uint32_t i = 0; i < plte.n_entries; ++i) trns.type3_alpha[i] = 255;
+        trns.type3_alpha[empty] = 0;
+    }
+    std::vector<uint8_t> pixels(size_t(width) * height);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            size_t index = y / cell * per_row + x / cell;
+            pixels[size_t(y) * width + x] = index < colours.size() ? uint8_t(index) : empty;
+        }
+
+    Encoder e;
+    if (!e.ctx) return "out of memory";
+    spng_ihdr ihdr = {width, height, 8, SPNG_COLOR_TYPE_INDEXED, 0, 0, 0};
+    int error = spng_set_option(e.ctx, SPNG_ENCODE_TO_BUFFER, 1);
+    if (!error) error = spng_set_ihdr(e.ctx, &ihdr);
+    if (!error) error = spng_set_plte(e.ctx, &plte);
+    if (!error && gaps) error = spng_set_trns(e.ctx, &trns);
+    if (!error)
+        error = spng_encode_image(e.ctx, pixels.data(), pixels.size(), SPNG_FMT_PNG,
+                                  SPNG_ENCODE_FINALIZE);
+    if (error) return spng_strerror(error);
+    size_t length = 0;
+    void* buffer = spng_get_png_buffer(e.ctx, &length, &error);
+    if (!buffer) return spng_strerror(error);
+    png->assign(static_cast<const char*>(buffer), length);
+    free(buffer);
+    return "";
+}

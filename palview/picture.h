@@ -1,0 +1,21 @@
+#pragma once
+// What palview reads beyond the editors' palettes (the binary palettes palpack writes) and the
+// picture it draws.
+
+#include "palette.h"
+
+#include <string>
+#include <vector>
+
+// Colours of a binary palette at depth 12, 15, 24 or 32: little-endian words with red in the low
+// bits at 12 and 15 bits (shown expanded to 8 bits), R G B at 24, R G B and a spare byte at 32.
+// Any whole number of entries up to max_colours is taken. Returns an empty text, or the reason.
+std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours);
+
+// The depth a binary palette of 256 colours has from its size alone: 24 or 32, 0 otherwise.
+int binary_depth(size_t size);
+
+// A PNG image of colours (1 to max_colours): swatches of cell x cell pixels, 16 a row in index
+// order, as many rows as the colours fill; the rest of a last row is transparent. Returns an
+// empty text, or the PNG library's reason.
+std::string draw(const std::vector<Colour>& colours, int cell, std::string* png);
