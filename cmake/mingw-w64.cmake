@@ -3,8 +3,10 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(TOOLKIT_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLKIT_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${TOOLKIT_MINGW_PREFIX}-g++)
+# The POSIX thread model: GoogleTest, built here for the unit tests, needs std::mutex, which the
+# win32 model's C++ library lacks.
+set(CMAKE_C_COMPILER ${TOOLKIT_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOOLKIT_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOLKIT_MINGW_PREFIX}-windres)
 
 # Look for libraries and headers in the cross environment only, and for programs on the host.

@@ -69,27 +69,47 @@ bool replace_file(const char* from, const char* to) {
 // does not hide the keyboard. A key typed on a terminal in canonical mode is only readable once
 // its line is complete; the terminal is switched out of canonical mode for the run (which also
 // makes a key typed before the start count) and put back on every way out.
+//
+// Several runs may share the terminal (a parallel build), so a run touches only the one bit, read
+// fresh each time: it turns canonical input off only when it finds it on, and turns it back on
+// at its end. A saved copy of the whole mode, written back at the end, would bring back another
+// run's change.
 namespace {
 
-int tty = -2; // -2: not opened yet; -1: no terminal
-termios saved;
-volatile sig_atomic_t changed = 0;
+int tty = -2;                      // -2: not opened yet; -1: no terminal
+volatile sig_atomic_t changed = 0; // this run turned canonical input off
 
-// Changing the terminal from the background would stop the process with SIGTTOU.
-void set_mode(const termios& mode) {
-    sigset_t block, old;
-    sigemptyset(&block);
-    sigaddset(&block, SIGTTOU);
-    sigprocmask(SIG_BLOCK, &block, &old);
-    tcsetattr(tty, TCSANOW, &mode);
+// Sets canonical input on or off unless it already is; off only from the foreground. Signals wait
+// meanwhile, so that a handler never finds the terminal changed while `changed` says otherwise,
+// and putting it back from the background does not stop the process with SIGTTOU.
+void set_canonical(bool on) {
+    sigset_t all, old;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &old);
+    termios mode;
+    if ((on || tcgetpgrp(tty) == getpgrp()) && tcgetattr(tty, &mode) == 0 &&
+        bool(mode.c_lflag & ICANON) != on) {
+        mode.c_lflag = on ? mode.c_lflag | ICANON : mode.c_lflag & ~ICANON;
+        if (tcsetattr(tty, TCSANOW, &mode) == 0 && !on) changed = 1;
+    }
+    if (on) changed = 0;
     sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
 void restore() {
-    if (changed) {
-        set_mode(saved);
-        changed = 0;
-    }
+    if (changed) set_canonical(true);
+}
+
+// Handles sig, unless it is ignored or already handled (a sanitizer's handler, say).
+void catch_signal(int sig, void (*handler)(int)) {
+    struct sigaction sa;
+    if (sigaction(sig, nullptr, &sa) != 0 || sa.sa_handler != SIG_DFL) return;
+    sa = {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    // An interrupted read goes on after the handler instead of failing with EINTR.
+    sa.sa_flags = SA_RESTART;
+    sigaction(sig, &sa, nullptr);
 }
 
 void on_exit_signal(int sig) {
@@ -109,36 +129,26 @@ void on_stop(int sig) {
     sigaddset(&set, sig);
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
     raise(sig);
-    signal(sig, on_stop);
+    catch_signal(sig, on_stop);
     errno = err;
 }
 
-void catch_signal(int sig, void (*handler)(int)) {
-    struct sigaction old;
-    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
-    struct sigaction sa = {};
-    sa.sa_handler = handler;
-    sigemptyset(&sa.sa_mask);
-    sigaction(sig, &sa, nullptr);
-}
-
-bool set_up() {
-    if (tcgetattr(tty, &saved) != 0) return false;
-    static bool hooked = false;
-    if (!hooked) {
-        hooked = true;
-        atexit(restore);
-        static const int exits[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-        for (int sig : exits) catch_signal(sig, on_exit_signal);
-        catch_signal(SIGTSTP, on_stop);
-    }
-    termios raw = saved;
-    raw.c_lflag &= ~ICANON;
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    changed = 1;
-    set_mode(raw);
-    return true;
+// Every signal whose default action ends the process puts the terminal back first.
+void hook() {
+    atexit(restore);
+    static const int exits[] = {
+        SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+        SIGFPE,    SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+        SIGXCPU,   SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef __linux__
+        SIGSTKFLT, SIGPOLL, SIGPWR,
+#endif
+    };
+    for (int sig : exits) catch_signal(sig, on_exit_signal);
+#ifdef SIGRTMIN
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) catch_signal(sig, on_exit_signal);
+#endif
+    catch_signal(SIGTSTP, on_stop);
 }
 
 } // namespace
@@ -147,7 +157,13 @@ bool key_waiting() {
     if (tty == -2) tty = open("/dev/tty", O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (tty < 0) return false;
     if (tcgetpgrp(tty) != getpgrp()) return false;
-    if (!changed && !set_up()) return false;
+    static bool hooked = false;
+    if (!hooked) {
+        hooked = true;
+        hook();
+    }
+    // Another run may have turned canonical input back on at its end since the last test.
+    if (!changed) set_canonical(false);
     int pending = 0;
     return ioctl(tty, FIONREAD, &pending) == 0 && pending > 0;
 }

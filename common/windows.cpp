@@ -1,6 +1,7 @@
 // Console and file-system code for Windows.
 #include "console.h"
 #include "files.h"
+#include "key_events.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -89,8 +90,11 @@ bool key_waiting() {
     // fixed number of mouse or focus events would never be seen.
     std::vector<INPUT_RECORD> events(count);
     DWORD got = 0;
-    if (!PeekConsoleInputA(in, events.data(), count, &got)) return false;
-    for (DWORD i = 0; i < got; ++i) {
+    return PeekConsoleInputA(in, events.data(), count, &got) && key_pressed(events.data(), got);
+}
+
+bool key_pressed(const INPUT_RECORD* events, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
         const KEY_EVENT_RECORD& key = events[i].Event.KeyEvent;
         if (events[i].EventType == KEY_EVENT && key.bKeyDown &&
             (key.uChar.AsciiChar != 0 || extended(key.wVirtualKeyCode)))
