@@ -102,6 +102,7 @@ const char* check(const Settings& settings, long size) {
 
 const char* write_module(FILE* in, FILE* out, const Settings& settings, long size) {
     const char* write_error = "Error writing output file!\n";
+    const char* read_error = "Error reading input file!\n";
     bool absolute = settings.address != no_address;
     const std::string* bank = area_bank(settings);
     char number[32];
@@ -121,14 +122,14 @@ const char* write_module(FILE* in, FILE* out, const Settings& settings, long siz
     unsigned char piece[14];
     char line[7 + 3 * sizeof piece + 15];
     uint16_t at = absolute ? settings.address : 0;
-    // Only the measured bytes: the area line has promised that many, and a device such as
-    // /dev/zero would otherwise never end.
+    // Exactly the measured bytes, as the area line promises: fewer (a file that shrank) or more
+    // (a file that grew, a file under /proc that measures 0, a device that never ends) would
+    // give the linker an area that disagrees with its records.
     unsigned long left = size > 0 ? static_cast<unsigned long>(size) : 0;
     while (left > 0) {
         size_t want = left < sizeof piece ? size_t(left) : sizeof piece;
         size_t n = fread(piece, 1, want, in);
-        if (n < want && ferror(in)) return "Error reading input file!\n";
-        if (n == 0) break;
+        if (n < want) return read_error;
         char* p = line;
         *p++ = 'T';
         p = put_byte(p, at & 0xFF);
@@ -140,7 +141,7 @@ const char* write_module(FILE* in, FILE* out, const Settings& settings, long siz
         if (fwrite(line, 1, length, out) != length) return write_error;
         at = uint16_t(at + n); // wraps at the top of memory
         left -= n;
-        if (n < want) break;
     }
+    if (fgetc(in) != EOF || ferror(in)) return read_error;
     return nullptr;
 }

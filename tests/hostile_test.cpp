@@ -250,6 +250,21 @@ std::vector<Case> cases() {
             .fifo("in.bin", "abc")
             .file("in.o", "keep")
             .fails("Error reading input file!\n"),
+        // Files whose size says nothing about their bytes: a file under /proc measures 0 but
+        // holds data, a device that never ends measures 0, an empty device measures 0 and is.
+        Case("BinobjMeasuresLessThanItHolds", "binobj", {"cmd.bin"})
+            .posix()
+            .link("cmd.bin", "/proc/self/cmdline")
+            .fails_after_creating("cmd.o", "Error reading input file!\n"),
+        Case("BinobjEndlessDevice", "binobj", {"zero.bin"})
+            .posix()
+            .link("zero.bin", "/dev/zero")
+            .fails_after_creating("zero.o", "Error reading input file!\n"),
+        Case("BinobjEmptyDevice", "binobj", {"null.bin"})
+            .posix()
+            .link("null.bin", "/dev/null")
+            .writes("null.o", "XL\nH 1 areas 1 global symbols\nM _null\nA _CODE size 0 flags "
+                              "0\nS _null Def0000\n"),
         Case("PalpackFifoInput", "palpack", {"in.pal", "out.bin"})
             .posix()
             .fifo("in.pal", grey_palette())
