@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         printf("%s <input.bin> [banknr] [0x<address>] [identifier]\n", invocation(argc, argv));
         return -1;
     }
-    FILE* in = open_input(argv[1]);
+    FILE* in = open_measured_input(argv[1]);
     if (!in) return fail("Error opening input file!\n");
     Settings settings = read_settings(argc, argv);
     long size = 0;

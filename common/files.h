@@ -5,6 +5,11 @@
 // Opens a file for binary reading; a directory is refused like a missing file.
 FILE* open_input(const char* path);
 
+// Opens a file for binary reading as open_input does, for a program that measures its input
+// before reading it: a FIFO is opened at once, not waited for until a writer comes, so that it
+// can be refused for what it is, one more input that cannot be measured.
+FILE* open_measured_input(const char* path);
+
 // True when both paths name one existing file, whatever the spelling or link that leads there.
 bool same_file(const char* a, const char* b);
 

@@ -24,7 +24,7 @@ namespace {
 
 // A thing placed in the run's folder before the run.
 struct Entry {
-    enum Kind { File, Folder, Link, Fifo } kind;
+    enum Kind { File, Folder, Link, Fifo, LonelyFifo } kind;
     std::string name;
     std::string data; // the file's bytes, the link's target, or what is written into the FIFO
 };
@@ -64,6 +64,11 @@ struct Case {
     }
     Case& fifo(const std::string& path, const std::string& bytes) {
         entries.push_back({Entry::Fifo, path, bytes});
+        return *this;
+    }
+    // A FIFO that no program ever writes to.
+    Case& lonely_fifo(const std::string& path) {
+        entries.push_back({Entry::LonelyFifo, path, ""});
         return *this;
     }
     // A refusal: the message and the program's failure status.
@@ -265,6 +270,11 @@ std::vector<Case> cases() {
             .link("null.bin", "/dev/null")
             .writes("null.o", "XL\nH 1 areas 1 global symbols\nM _null\nA _CODE size 0 flags "
                               "0\nS _null Def0000\n"),
+        Case("BinobjFifoWithoutWriter", "binobj", {"in.bin"})
+            .posix()
+            .lonely_fifo("in.bin")
+            .file("in.o", "keep")
+            .fails("Error reading input file!\n"),
         Case("PalpackFifoInput", "palpack", {"in.pal", "out.bin"})
             .posix()
             .fifo("in.pal", grey_palette())
@@ -304,12 +314,18 @@ std::map<std::string, std::string> snapshot(const std::string& root) {
 
 // Writes bytes into a FIFO from a child process, so that neither a program that never opens it
 // nor one that stops reading can hang the test: the child gives up after a while, and is ended
-// once the run is over.
+// once the run is over. Without bytes it stands for no writer at all, and only watches: a reader
+// still waiting for a writer after half a minute would hang the run, so the watch then opens the
+// FIFO (which succeeds at once only while a reader waits), and so lets the reader go on.
 class FifoWriter {
   public:
-    FifoWriter(const std::string& path, const std::string& data) {
+    FifoWriter(const std::string& path, const std::string& data, bool lonely) {
         pid_ = fork();
         if (pid_ != 0) return;
+        if (lonely) {
+            sleep(30);
+            _exit(open(path.c_str(), O_WRONLY | O_NONBLOCK) >= 0 ? 1 : 0);
+        }
         alarm(60);
         int fd = open(path.c_str(), O_WRONLY);
         for (size_t at = 0; fd >= 0 && at < data.size();) {
@@ -319,10 +335,15 @@ class FifoWriter {
         }
         _exit(0);
     }
-    ~FifoWriter() {
-        if (pid_ <= 0) return;
+    ~FifoWriter() { stop(); }
+    // Ends the child; true when it found a reader waiting for a writer.
+    bool stop() {
+        if (pid_ <= 0) return false;
         kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 1;
     }
     FifoWriter(const FifoWriter&) = delete;
     FifoWriter& operator=(const FifoWriter&) = delete;
@@ -351,17 +372,19 @@ TEST_P(HostileInput, IsRefusedOrConvertedAndTouchesNothingElse) {
             ASSERT_EQ(symlink(e.data.c_str(), path.c_str()), 0);
             break;
         case Entry::Fifo:
+        case Entry::LonelyFifo:
             ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
             break;
         }
     }
     auto before = snapshot(t.path());
     for (const Entry& e : c.entries)
-        if (e.kind == Entry::Fifo)
-            writers.push_back(std::make_unique<FifoWriter>(t / e.name, e.data));
+        if (e.kind == Entry::Fifo || e.kind == Entry::LonelyFifo)
+            writers.push_back(
+                std::make_unique<FifoWriter>(t / e.name, e.data, e.kind == Entry::LonelyFifo));
 
     Result r = run(c.program, c.args, t.path());
-    writers.clear();
+    for (auto& w : writers) EXPECT_FALSE(w->stop()) << "the program waited for a FIFO's writer";
 
     EXPECT_EQ(r.out, c.message);
     EXPECT_EQ(r.status, c.status);
