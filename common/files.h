@@ -17,6 +17,10 @@ bool same_file(const char* a, const char* b);
 // a full disk is a failure and not a silently short file.
 bool close_output(FILE* out);
 
+// Removes a program's output after a failure, when its path names a regular file: a link, a
+// device or a FIFO there is not the program's to remove.
+void remove_output(const char* path);
+
 // The name a program was started with, for its usage line.
 inline const char* invocation(int argc, char** argv) {
     return argc > 0 && argv[0] ? argv[0] : "";

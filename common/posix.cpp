@@ -34,6 +34,11 @@ FILE* open_measured_input(const char* path) {
     return f;
 }
 
+void remove_output(const char* path) {
+    struct stat st;
+    if (lstat(path, &st) == 0 && S_ISREG(st.st_mode)) unlink(path);
+}
+
 bool same_file(const char* a, const char* b) {
     struct stat sa, sb;
     return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&

@@ -33,5 +33,7 @@ int main(int argc, char** argv) {
     const char* error = pack(in, out, length, key_waiting);
     fclose(in);
     if (!close_output(out) && !error) error = "Output error!\n";
+    // A packed file whose count was never written is never valid.
+    if (error) remove_output(out_path.c_str());
     return error ? fail(error) : 0;
 }

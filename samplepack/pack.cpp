@@ -21,6 +21,9 @@ const char* check_header(FILE* in, uint32_t* length) {
     return nullptr;
 }
 
+// The most blocks the two count bytes can tell apart.
+const uint64_t largest_count = 0xFFFF;
+
 const char* pack(FILE* in, FILE* out, uint32_t length, bool (*stop)()) {
     static unsigned char samples[4096];
     static unsigned char packed[sizeof samples / 2];
@@ -35,6 +38,8 @@ const char* pack(FILE* in, FILE* out, uint32_t length, bool (*stop)()) {
         remaining -= uint32_t(want);
         size_t n = fread(samples, 1, want, in);
         if (n < want && ferror(in)) return "Input error!\n";
+        // Past the largest count the file can never be valid: stop before writing more.
+        if (size + n / 2 > largest_count * 16) return "Too many samples!\n";
         // An odd last sample of a read has no partner and is dropped.
         for (size_t i = 0; i < n / 2; ++i)
             packed[i] = (samples[2 * i] & 0xF0) | samples[2 * i + 1] >> 4;
@@ -47,7 +52,6 @@ const char* pack(FILE* in, FILE* out, uint32_t length, bool (*stop)()) {
     for (; size % 16 != 0; ++size)
         if (fputc(0x88, out) == EOF) return "Output error!\n";
     uint64_t blocks = size / 16;
-    if (blocks > 0xFFFF) return "Too many samples!\n";
     // Both bytes carry their own +1, so an empty file reads 01 01.
     const char count[2] = {char((blocks & 0xFF) + 1), char((blocks >> 8) + 1)};
     if (fseek(out, 0, SEEK_SET) != 0 || fwrite(count, 1, 2, out) != 2) return "Output error!\n";

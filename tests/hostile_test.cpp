@@ -29,7 +29,7 @@ struct Entry {
     std::string data; // the file's bytes, the link's target, or what is written into the FIFO
 };
 
-enum class Check { Unchanged, Created, Exact, Contains };
+enum class Check { Unchanged, Created, Removed, Exact, Contains };
 
 struct Case {
     const char* name;
@@ -81,6 +81,12 @@ struct Case {
     Case& fails_after_creating(const std::string& path, const std::string& text) {
         output = path;
         check = Check::Created;
+        return fails(text);
+    }
+    // A failure after the output was created, which then removes it again.
+    Case& fails_removing(const std::string& path, const std::string& text) {
+        output = path;
+        check = Check::Removed;
         return fails(text);
     }
     Case& writes(const std::string& path, const std::string& bytes) {
@@ -186,6 +192,15 @@ std::vector<Case> cases() {
             .file("in.wav", wav5)
             .file("in.bin", "old")
             .writes("in.bin", bytes("02 01 01 8F") + fill14),
+        // More blocks than the count can hold: a file that would read as valid with its count
+        // never written is removed, and one that stood there before is gone with it.
+        Case("SamplepackTooManySamples", "samplepack", {"in.wav"})
+            .file("in.wav", wav(std::string(65536 * 32, '\x40')))
+            .fails("Too many samples!\n"),
+        Case("SamplepackTooManySamplesReplacingAFile", "samplepack", {"in.wav"})
+            .file("in.wav", wav_header(0xFFFFFFFF) + std::string(70000 * 32, '\x40'))
+            .file("in.bin", "old")
+            .fails_removing("in.bin", "Too many samples!\n"),
         // Binary garbage and a line of 10 MB as a palette.
         Case("PalpackGarbage", "palpack", {"in.pal", "out.bin"})
             .file("in.pal", garbage(4096))
@@ -391,13 +406,16 @@ TEST_P(HostileInput, IsRefusedOrConvertedAndTouchesNothingElse) {
     EXPECT_EQ(r.err, "");
     auto after = snapshot(t.path());
     if (!c.output.empty()) {
-        std::string content = read_file(t / c.output);
+        std::string content = c.check == Check::Removed ? "" : read_file(t / c.output);
         if (c.check == Check::Exact) {
             EXPECT_EQ(hex(content), hex(c.content));
         } else if (c.check == Check::Contains) {
             EXPECT_NE(content.find(c.content), std::string::npos) << content;
         }
-        EXPECT_EQ(after.count(c.output), 1u) << c.output << " was not created";
+        if (c.check == Check::Removed)
+            EXPECT_EQ(after.count(c.output), 0u) << c.output << " was left behind";
+        else
+            EXPECT_EQ(after.count(c.output), 1u) << c.output << " was not created";
         before.erase(c.output);
         after.erase(c.output);
     }

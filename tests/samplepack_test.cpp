@@ -97,14 +97,6 @@ TEST(SamplepackCount, LargestCountsWrapEachByte) {
     }
 }
 
-TEST(SamplepackCount, RefusesMoreBlocksThanTheCountHolds) {
-    TempDir t;
-    write_file(t / "big.wav", wav(std::string(65536 * 32, '\x40')));
-    auto r = run("samplepack", {"big.wav"}, t.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Too many samples!\n");
-}
-
 struct Refusal {
     const char* name;
     std::string input; // the file at in.wav, or nothing when empty and missing is set
@@ -283,6 +275,45 @@ TEST(SamplepackCore, ReportsAReadErrorInTheSamples) {
     EXPECT_STREQ(error, "Input error!\n");
     fclose(in);
     fclose(out);
+}
+
+// Packing stops at the read that takes the packed data past the 65535 blocks a count can hold,
+// however much more the header promises and the input holds.
+TEST(PackCore, StopsAtTheReadThatPassesTheLargestCount) {
+    struct Source {
+        uint64_t delivered = 0;
+    } source;
+    cookie_io_functions_t io = {};
+    io.read = [](void* cookie, char* buf, size_t size) -> ssize_t {
+        auto* s = static_cast<Source*>(cookie);
+        if (s->delivered >= uint64_t(64) << 20) return 0;
+        memset(buf, 0x40, size);
+        s->delivered += size;
+        return ssize_t(size);
+    };
+    FILE* in = fopencookie(&source, "r", io);
+    FILE* out = tmpfile();
+    ASSERT_TRUE(in && out);
+    setvbuf(in, nullptr, _IONBF, 0); // every byte delivered is a byte read
+    EXPECT_STREQ(pack(in, out, 0xFFFFFFFF, [] { return false; }), "Too many samples!\n");
+    EXPECT_LE(source.delivered, 65535u * 32 + 4096);
+    EXPECT_LE(ftell(out), 2 + 65535 * 16);
+    fclose(in);
+    fclose(out);
+}
+
+// A write that fails on a regular file, here past the limit of a file's size, leaves no packed
+// file behind: its count would never have been written.
+TEST(PosixSamplepackFails, RemovesItsOutputAfterAWriteError) {
+    TempDir t;
+    write_file(t / "in.wav", wav(std::string(100000, 'a')));
+    // The limit counts blocks of 512 bytes; with SIGXFSZ ignored a write past it fails.
+    Tool r =
+        tool({"sh", "-c", "trap '' XFSZ; ulimit -f 8 && exec \"$0\" in.wav", program("samplepack")},
+             t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "Output error!\n");
+    EXPECT_FALSE(exists(t / "in.bin"));
 }
 
 // The example sound that ships with the project, and the WAV files of ordinary audio tools.
