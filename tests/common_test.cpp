@@ -2,6 +2,7 @@
 #include "harness.h"
 #include "paths.h"
 
+#include <cerrno>
 #include <unistd.h>
 
 struct NameCase {
@@ -74,4 +75,34 @@ TEST(CloseOutput, ReportsAFullDisk) {
     fputs("data", ok);
     EXPECT_TRUE(close_output(ok));
     EXPECT_EQ(read_file(t / "out"), "data");
+}
+
+// An output stream whose first write fails, or whose close fails, while all else goes well: a
+// write error that has passed, or a failing close, is still a failure.
+TEST(CloseOutput, ReportsAnEarlierWriteErrorAndAFailedClose) {
+    struct Sink {
+        bool fail_first_write, fail_close;
+        int writes = 0;
+    };
+    cookie_io_functions_t io = {};
+    io.write = [](void* cookie, const char*, size_t size) -> ssize_t {
+        auto* s = static_cast<Sink*>(cookie);
+        if (s->writes++ == 0 && s->fail_first_write) return errno = EIO, -1;
+        return ssize_t(size);
+    };
+    io.close = [](void* cookie) { return static_cast<Sink*>(cookie)->fail_close ? -1 : 0; };
+    struct Case {
+        bool fail_first_write, fail_close, closed;
+    } cases[] = {{false, false, true}, {true, false, false}, {false, true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "failing write " << c.fail_first_write
+                                        << ", failing close " << c.fail_close);
+        Sink sink{c.fail_first_write, c.fail_close};
+        FILE* out = fopencookie(&sink, "w", io);
+        ASSERT_NE(out, nullptr);
+        setvbuf(out, nullptr, _IONBF, 0); // each write reaches the sink at once
+        fputs("lost", out);
+        fputs("data", out);
+        EXPECT_EQ(close_output(out), c.closed);
+    }
 }

@@ -75,7 +75,11 @@ INSTANTIATE_TEST_SUITE_P(
         Packing{"Blocks255", wav(repeat("\x77", 255 * 32)),
                 bytes("00 01") + repeat("\x77", 255 * 16)},
         Packing{"Blocks256", wav(repeat("\x77", 256 * 32)),
-                bytes("01 02") + repeat("\x77", 256 * 16)}),
+                bytes("01 02") + repeat("\x77", 256 * 16)},
+        // 2313 blocks (9 * 256 + 9) and samples that pack into bytes 0A: every byte of the file
+        // is a line feed, which a text-mode write would turn into CR LF.
+        Packing{"LineFeedBytes", wav(repeat("\x05\xA5", 2313 * 16)),
+                bytes("0A 0A") + repeat("\x0A", 2313 * 16)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The two count bytes each carry their own +1 and wrap on their own; the largest count the header
