@@ -1,8 +1,10 @@
 #include "module.h"
-
+#include "messages.h"
 #include "paths.h"
 
 #include <cstring>
+
+using namespace binobj;
 
 namespace {
 
@@ -85,24 +87,22 @@ const std::string* area_bank(const Settings& settings) {
 
 const char* measure(FILE* in, long* size) {
     // A pipe or a FIFO cannot be sought, so its size cannot be known before the data is read.
-    if (fseek(in, 0, SEEK_END) != 0) return "Error reading input file!\n";
+    if (fseek(in, 0, SEEK_END) != 0) return read_error;
     long end = ftell(in);
-    if (end < 0) return "Input file too large!\n"; // seekable, but past what a long can hold
-    if (fseek(in, 0, SEEK_SET) != 0) return "Error reading input file!\n";
+    if (end < 0) return too_large; // seekable, but past what a long can hold
+    if (fseek(in, 0, SEEK_SET) != 0) return read_error;
     *size = end;
     return nullptr;
 }
 
 const char* check(const Settings& settings, long size) {
-    if (size > largest_input) return "Input file too large!\n";
+    if (size > largest_input) return too_large;
     const std::string* bank = area_bank(settings);
-    if (bank && !valid_bank(*bank)) return "Invalid bank!\n";
+    if (bank && !valid_bank(*bank)) return invalid_bank;
     return nullptr;
 }
 
 const char* write_module(FILE* in, FILE* out, const Settings& settings, long size) {
-    const char* write_error = "Error writing output file!\n";
-    const char* read_error = "Error reading input file!\n";
     bool absolute = settings.address != no_address;
     const std::string* bank = area_bank(settings);
     char number[32];

@@ -21,6 +21,10 @@ bool close_output(FILE* out);
 // device or a FIFO there is not the program's to remove.
 void remove_output(const char* path);
 
+// Prints a message on standard output, where every message of the toolkit goes, and returns the
+// status to end with: return fail(message, failure).
+int fail(const char* message, int status);
+
 // The name a program was started with, for its usage line.
 inline const char* invocation(int argc, char** argv) {
     return argc > 0 && argv[0] ? argv[0] : "";

@@ -1,29 +1,27 @@
 // palpack: turns a 256-colour JASC-PAL palette into a binary palette of 12, 15, 24 or 32 bits a
 // colour.
 #include "files.h"
+#include "messages.h"
 #include "palette.h"
 
-static int fail(const char* message) {
-    fputs(message, stdout);
-    return -1;
-}
+using namespace palpack;
 
 int main(int argc, char** argv) {
     if (argc < 3) {
         printf("Syntax: %s <input.pal> <output.bin> [12|15|<24>|32]\n", invocation(argc, argv));
-        return -1;
+        return failure;
     }
     // Binary: the palette reader does the text-mode line ends itself, alike on every platform.
     FILE* in = open_input(argv[1]);
-    if (!in) return fail("Error opening input file!\n");
+    if (!in) return fail(open_error, failure);
     // Creating the output would empty the input before it is read.
-    if (same_file(argv[1], argv[2])) return fail("Error creating output file!\n");
+    if (same_file(argv[1], argv[2])) return fail(create_error, failure);
     FILE* out = fopen(argv[2], "wb");
-    if (!out) return fail("Error creating output file!\n");
+    if (!out) return fail(create_error, failure);
     int32_t depth = argc > 3 ? leading_number(argv[3]) : 24;
 
     const char* error = convert(in, out, depth);
     fclose(in);
-    if (!close_output(out) && !error) error = "Error writing output file!\n";
-    return error ? fail(error) : 0;
+    if (!close_output(out) && !error) error = write_error;
+    return error ? fail(error, failure) : 0;
 }

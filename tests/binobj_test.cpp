@@ -1,6 +1,7 @@
 // binobj end to end: the built program on real files in a temporary folder.
 #include "binobj_module.h"
 #include "harness.h"
+#include "messages.h"
 #include "module.h"
 
 #include <cstdio>
@@ -408,13 +409,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Refusal{"MissingInput",
                             [](const TempDir&) {},
                             {"missing.bin"},
-                            "Error opening input file!\n",
+                            binobj::open_error,
                             "missing.o",
                             nullptr},
                     Refusal{"FolderAsInput",
                             [](const TempDir& t) { make_dir(t, "dir.bin"); },
                             {"dir.bin"},
-                            "Error opening input file!\n",
+                            binobj::open_error,
                             "dir.o",
                             nullptr},
                     // A FIFO cannot be measured before it is read.
@@ -429,7 +430,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 ASSERT_EQ(write(fd, "abc", 3), 3);
                             },
                             {"pipe.bin"},
-                            "Error reading input file!\n",
+                            binobj::read_error,
                             "pipe.o",
                             nullptr,
                             true},
@@ -439,7 +440,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 write_file(t / "big.bin", std::string(65536, 'a'));
                             },
                             {"big.bin", "2"},
-                            "Input file too large!\n",
+                            binobj::too_large,
                             "big.o",
                             nullptr},
                     Refusal{"TooLargeKeepsTheOldOutput",
@@ -448,7 +449,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 write_file(t / "big.o", "keep");
                             },
                             {"big.bin", "0x100"},
-                            "Input file too large!\n",
+                            binobj::too_large,
                             "big.o",
                             "keep"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -460,7 +461,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"Dash",
                 [](const TempDir& t) { write_file(t / "d.bin", "ab"); },
                 {"d.bin", "2-x"},
-                "Invalid bank!\n",
+                binobj::invalid_bank,
                 "d.o",
                 nullptr},
         Refusal{"DashKeepsTheOldOutput",
@@ -469,31 +470,31 @@ INSTANTIATE_TEST_SUITE_P(
                     write_file(t / "d.o", "keep");
                 },
                 {"d.bin", "TILES", "2-x", "3"},
-                "Invalid bank!\n",
+                binobj::invalid_bank,
                 "d.o",
                 "keep"},
         Refusal{"Dot",
                 [](const TempDir& t) { write_file(t / "d.bin", "ab"); },
                 {"d.bin", "2.5"},
-                "Invalid bank!\n",
+                binobj::invalid_bank,
                 "d.o",
                 nullptr},
         Refusal{"Blank",
                 [](const TempDir& t) { write_file(t / "d.bin", "ab"); },
                 {"d.bin", "2 b"},
-                "Invalid bank!\n",
+                binobj::invalid_bank,
                 "d.o",
                 nullptr},
         Refusal{"Slash",
                 [](const TempDir& t) { write_file(t / "d.bin", "ab"); },
                 {"d.bin", "1/"},
-                "Invalid bank!\n",
+                binobj::invalid_bank,
                 "d.o",
                 nullptr},
         Refusal{"HighByte",
                 [](const TempDir& t) { write_file(t / "d.bin", "ab"); },
                 {"d.bin", "3\xC3\xA9"},
-                "Invalid bank!\n",
+                binobj::invalid_bank,
                 "d.o",
                 nullptr,
                 true},
@@ -501,7 +502,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"WrappedNumber",
                 [](const TempDir& t) { write_file(t / "d.bin", "ab"); },
                 {"d.bin", "4294967298+"},
-                "Invalid bank!\n",
+                binobj::invalid_bank,
                 "d.o",
                 nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -512,13 +513,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Refusal{"InputEndsInO",
                             [](const TempDir& t) { write_file(t / "data.o", "input"); },
                             {"data.o"},
-                            "Error creating output file!\n",
+                            binobj::create_error,
                             "data.o",
                             "input"},
                     Refusal{"InputEndsInOWithAnAddress",
                             [](const TempDir& t) { write_file(t / "data.o", "input"); },
                             {"data.o", "0xC000", "NAME"},
-                            "Error creating output file!\n",
+                            binobj::create_error,
                             "data.o",
                             "input"},
                     Refusal{"OutputPathLinksToTheInput",
@@ -527,7 +528,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 ASSERT_EQ(symlink("data.bin", (t / "data.o").c_str()), 0);
                             },
                             {"data.bin"},
-                            "Error creating output file!\n",
+                            binobj::create_error,
                             "data.bin",
                             "input",
                             true},
@@ -538,7 +539,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 ASSERT_EQ(symlink("data.o", (t / "link.o").c_str()), 0);
                             },
                             {"link.bin"},
-                            "Error creating output file!\n",
+                            binobj::create_error,
                             "data.o",
                             "input",
                             true},
@@ -549,7 +550,7 @@ INSTANTIATE_TEST_SUITE_P(
                                           0);
                             },
                             {"data.bin"},
-                            "Error creating output file!\n",
+                            binobj::create_error,
                             "data.bin",
                             "input",
                             true}),
@@ -561,7 +562,7 @@ TEST(BinobjFails, WhenTheOutputCannotBeCreated) {
     ASSERT_EQ(mkdir((t / "d.o").c_str(), 0755), 0);
     auto r = run("binobj", {"d.bin"}, t.path());
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "Error creating output file!\n");
+    EXPECT_EQ(r.out, binobj::create_error);
 }
 
 // A full disk is a failure, whether it shows at a write or only at the close.
@@ -574,7 +575,7 @@ TEST(BinobjFails, WhenTheDiskIsFull) {
         ASSERT_EQ(symlink("/dev/full", (t / "d.o").c_str()), 0);
         auto r = run("binobj", {"d.bin", "TILES"}, t.path());
         EXPECT_EQ(r.status, 255);
-        EXPECT_EQ(r.out, "Error writing output file!\n");
+        EXPECT_EQ(r.out, binobj::write_error);
     }
 }
 
@@ -600,7 +601,7 @@ TEST(ModuleCore, HoldsExactlyTheMeasuredBytes) {
         s.identifier = "_x";
         const char* error = write_module(in, out, s, c.measured);
         if (c.refused)
-            EXPECT_STREQ(error, "Error reading input file!\n");
+            EXPECT_STREQ(error, binobj::read_error);
         else
             EXPECT_EQ(error, nullptr);
         fclose(in);
@@ -616,7 +617,7 @@ TEST(BinobjCore, ReportsAReadError) {
     ASSERT_TRUE(in && out);
     Settings s;
     s.identifier = "_x";
-    EXPECT_STREQ(write_module(in, out, s, 20), "Error reading input file!\n");
+    EXPECT_STREQ(write_module(in, out, s, 20), binobj::read_error);
     fclose(in);
     fclose(out);
 }

@@ -5,7 +5,10 @@
 // The suite "Hostile" holds the cases that hold on every platform (the Windows build included, run
 // under Wine); "PosixHostile" holds the cases built from things only POSIX has: FIFOs, and names
 // and arguments that are arbitrary bytes.
+#include "binobj/messages.h"
 #include "harness.h"
+#include "palpack/messages.h"
+#include "samplepack/messages.h"
 #include "wav.h"
 
 #include <csignal>
@@ -152,41 +155,39 @@ std::vector<Case> cases() {
     std::string wav5 = wav_header(0xFFFFFFFF) + bytes("00 1F 80 FF 7F");
     return {
         // Inputs that are not there or are not files.
-        Case("SamplepackMissingInput", "samplepack", {"missing.wav"}).fails("Input error!\n"),
-        Case("BinobjMissingInput", "binobj", {"missing.bin"}).fails("Error opening input file!\n"),
+        Case("SamplepackMissingInput", "samplepack", {"missing.wav"})
+            .fails(samplepack::input_error),
+        Case("BinobjMissingInput", "binobj", {"missing.bin"}).fails(binobj::open_error),
         Case("PalpackMissingInput", "palpack", {"missing.pal", "out.bin"})
-            .fails("Error opening input file!\n"),
+            .fails(palpack::open_error),
         Case("SamplepackFolderInput", "samplepack", {"in.wav"})
             .folder("in.wav")
-            .fails("Input error!\n"),
-        Case("BinobjFolderInput", "binobj", {"in.bin"})
-            .folder("in.bin")
-            .fails("Error opening input file!\n"),
+            .fails(samplepack::input_error),
+        Case("BinobjFolderInput", "binobj", {"in.bin"}).folder("in.bin").fails(binobj::open_error),
         Case("PalpackFolderInput", "palpack", {"in.pal", "out.bin"})
             .folder("in.pal")
-            .fails("Error opening input file!\n"),
+            .fails(palpack::open_error),
         // A folder that does not exist: the input's for the programs that derive their output
         // path from it, the output's for palpack.
         Case("SamplepackInputInMissingFolder", "samplepack", {"nowhere/in.wav"})
-            .fails("Input error!\n"),
-        Case("BinobjInputInMissingFolder", "binobj", {"nowhere/in.bin"})
-            .fails("Error opening input file!\n"),
+            .fails(samplepack::input_error),
+        Case("BinobjInputInMissingFolder", "binobj", {"nowhere/in.bin"}).fails(binobj::open_error),
         Case("PalpackOutputInMissingFolder", "palpack", {"in.pal", "nowhere/out.bin"})
             .file("in.pal", grey_palette())
-            .fails("Error creating output file!\n"),
+            .fails(palpack::create_error),
         // A full disk behind the output path.
         Case("SamplepackDiskFull", "samplepack", {"in.wav"})
             .file("in.wav", wav(std::string(10000, 'a')))
             .link("in.bin", "/dev/full")
-            .fails("Output error!\n"),
+            .fails(samplepack::output_error),
         Case("BinobjDiskFull", "binobj", {"in.bin"})
             .file("in.bin", std::string(1000, 'a'))
             .link("in.o", "/dev/full")
-            .fails("Error writing output file!\n"),
+            .fails(binobj::write_error),
         Case("PalpackDiskFull", "palpack", {"in.pal", "out.bin"})
             .file("in.pal", grey_palette())
             .link("out.bin", "/dev/full")
-            .fails("Error writing output file!\n"),
+            .fails(palpack::write_error),
         // The header promises 4 GB of samples over five bytes: what is there is packed.
         Case("SamplepackLengthPastTheEnd", "samplepack", {"in.wav"})
             .file("in.wav", wav5)
@@ -196,36 +197,36 @@ std::vector<Case> cases() {
         // never written is removed, and one that stood there before is gone with it.
         Case("SamplepackTooManySamples", "samplepack", {"in.wav"})
             .file("in.wav", wav(std::string(65536 * 32, '\x40')))
-            .fails("Too many samples!\n"),
+            .fails(samplepack::too_many_samples),
         Case("SamplepackTooManySamplesReplacingAFile", "samplepack", {"in.wav"})
             .file("in.wav", wav_header(0xFFFFFFFF) + std::string(70000 * 32, '\x40'))
             .file("in.bin", "old")
-            .fails_removing("in.bin", "Too many samples!\n"),
+            .fails_removing("in.bin", samplepack::too_many_samples),
         // Binary garbage and a line of 10 MB as a palette.
         Case("PalpackGarbage", "palpack", {"in.pal", "out.bin"})
             .file("in.pal", garbage(4096))
-            .fails_after_creating("out.bin", "Formatting error!\n"),
+            .fails_after_creating("out.bin", palpack::format_error),
         Case("PalpackHugeNumberLine", "palpack", {"in.pal", "out.bin"})
             .file("in.pal", pal_header + std::string(10 << 20, '1'))
-            .fails_after_creating("out.bin", "Formatting error!\n"),
+            .fails_after_creating("out.bin", palpack::format_error),
         // 256 colours on one line of 10 MB: the rest of the line is never read.
         Case("PalpackHugeLineOfColours", "palpack", {"in.pal", "out.bin"})
             .file("in.pal", pal_header + repeat("7 ", 5 << 20))
             .writes("out.bin", std::string(768, '\x07')),
         // Empty arguments: an argument vector cannot carry a NUL byte, an empty text is the
         // nearest to one.
-        Case("SamplepackEmptyInputName", "samplepack", {""}).fails("Input error!\n"),
-        Case("BinobjEmptyInputName", "binobj", {""}).fails("Error opening input file!\n"),
+        Case("SamplepackEmptyInputName", "samplepack", {""}).fails(samplepack::input_error),
+        Case("BinobjEmptyInputName", "binobj", {""}).fails(binobj::open_error),
         Case("BinobjEmptyIdentifier", "binobj", {"d.bin", ""})
             .file("d.bin", "ab")
             .writes_containing("d.o", module_line("M _") + module_line("A _CODE size 2 flags 0") +
                                           module_line("S _ Def0000")),
         Case("PalpackEmptyOutputName", "palpack", {"in.pal", ""})
             .file("in.pal", grey_palette())
-            .fails("Error creating output file!\n"),
+            .fails(palpack::create_error),
         Case("PalpackEmptyDepth", "palpack", {"in.pal", "out.bin", ""})
             .file("in.pal", grey_palette())
-            .fails_after_creating("out.bin", "Invalid bit depth!\n"),
+            .fails_after_creating("out.bin", palpack::depth_error),
         // A NUL byte ends an argument: what follows it never reaches the program.
         Case("PalpackNulInOutputName", "palpack", {"in.pal", std::string("out.bin\0.pal", 12)})
             .file("in.pal", grey_palette())
@@ -240,11 +241,11 @@ std::vector<Case> cases() {
             .posix()
             .file("d.bin", "ab")
             .file("d.o", "keep")
-            .fails("Invalid bank!\n"),
+            .fails(binobj::invalid_bank),
         Case("PalpackHighByteBeforeDepth", "palpack", {"in.pal", "out.bin", "\xB1\x31\x32"})
             .posix()
             .file("in.pal", grey_palette())
-            .fails_after_creating("out.bin", "Invalid bit depth!\n"),
+            .fails_after_creating("out.bin", palpack::depth_error),
 
         // Bytes of 128 and more in file names.
         Case("SamplepackHighBytesInName", "samplepack", {"\xE9t\xE9.wav"})
@@ -269,17 +270,17 @@ std::vector<Case> cases() {
             .posix()
             .fifo("in.bin", "abc")
             .file("in.o", "keep")
-            .fails("Error reading input file!\n"),
+            .fails(binobj::read_error),
         // Files whose size says nothing about their bytes: a file under /proc measures 0 but
         // holds data, a device that never ends measures 0, an empty device measures 0 and is.
         Case("BinobjMeasuresLessThanItHolds", "binobj", {"cmd.bin"})
             .posix()
             .link("cmd.bin", "/proc/self/cmdline")
-            .fails_after_creating("cmd.o", "Error reading input file!\n"),
+            .fails_after_creating("cmd.o", binobj::read_error),
         Case("BinobjEndlessDevice", "binobj", {"zero.bin"})
             .posix()
             .link("zero.bin", "/dev/zero")
-            .fails_after_creating("zero.o", "Error reading input file!\n"),
+            .fails_after_creating("zero.o", binobj::read_error),
         Case("BinobjEmptyDevice", "binobj", {"null.bin"})
             .posix()
             .link("null.bin", "/dev/null")
@@ -289,7 +290,7 @@ std::vector<Case> cases() {
             .posix()
             .lonely_fifo("in.bin")
             .file("in.o", "keep")
-            .fails("Error reading input file!\n"),
+            .fails(binobj::read_error),
         Case("PalpackFifoInput", "palpack", {"in.pal", "out.bin"})
             .posix()
             .fifo("in.pal", grey_palette())

@@ -1,5 +1,6 @@
 // samplepack end to end: the built program on real files in a temporary folder.
 #include "harness.h"
+#include "messages.h"
 #include "pack.h"
 #include "tools.h"
 #include "wav.h"
@@ -137,23 +138,23 @@ std::string with(std::string s, size_t at, const char* text) {
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, SamplepackRefuses,
-    testing::Values(Refusal{"NotRiff", with(wav("ab"), 0, "RIFX"), "RIFF error!\n"},
-                    Refusal{"NoFormat", with(wav("ab"), 12, "fmt_"), "FMT error!\n"},
-                    Refusal{"NoData", with(wav("ab"), 44, "DATA"), "DATA error!\n"},
-                    Refusal{"AllWrongRiffFirst", std::string(60, 'x'), "RIFF error!\n"},
+    testing::Values(Refusal{"NotRiff", with(wav("ab"), 0, "RIFX"), samplepack::riff_error},
+                    Refusal{"NoFormat", with(wav("ab"), 12, "fmt_"), samplepack::fmt_error},
+                    Refusal{"NoData", with(wav("ab"), 44, "DATA"), samplepack::data_error},
+                    Refusal{"AllWrongRiffFirst", std::string(60, 'x'), samplepack::riff_error},
                     // What common tools write: the data chunk right after a 16-byte format chunk.
                     Refusal{"DataTagAt36",
                             header_prefix(36) + "data" + le32(4) + "abcd" + std::string(8, 'x'),
-                            "DATA error!\n"},
+                            samplepack::data_error},
                     // A short file is refused at the first tag it does not hold in full.
-                    Refusal{"Empty", "", "RIFF error!\n"},
-                    Refusal{"ThreeBytes", "RIF", "RIFF error!\n"},
-                    Refusal{"RiffOnly", header_prefix(4), "FMT error!\n"},
-                    Refusal{"FormatCut", header_prefix(15), "FMT error!\n"},
-                    Refusal{"NoDataTag", header_prefix(16), "DATA error!\n"},
-                    Refusal{"DataTagCut", header_prefix(47), "DATA error!\n"},
-                    Refusal{"LengthMissing", header_prefix(48), "DATA error!\n"},
-                    Refusal{"LengthCut", header_prefix(51), "DATA error!\n"}),
+                    Refusal{"Empty", "", samplepack::riff_error},
+                    Refusal{"ThreeBytes", "RIF", samplepack::riff_error},
+                    Refusal{"RiffOnly", header_prefix(4), samplepack::fmt_error},
+                    Refusal{"FormatCut", header_prefix(15), samplepack::fmt_error},
+                    Refusal{"NoDataTag", header_prefix(16), samplepack::data_error},
+                    Refusal{"DataTagCut", header_prefix(47), samplepack::data_error},
+                    Refusal{"LengthMissing", header_prefix(48), samplepack::data_error},
+                    Refusal{"LengthCut", header_prefix(51), samplepack::data_error}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SamplepackFails, WithoutAnInputShowsItsUsage) {
@@ -170,7 +171,7 @@ TEST(SamplepackFails, OnAnInputItCannotOpen) {
         SCOPED_TRACE(input);
         auto r = run("samplepack", {input}, t.path());
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "Input error!\n");
+        EXPECT_EQ(r.out, samplepack::input_error);
     }
     EXPECT_FALSE(exists(t / "missing.bin"));
     EXPECT_FALSE(exists(t / "dir.bin"));
@@ -182,7 +183,7 @@ TEST(PosixSamplepackFails, OnAReadError) {
     TempDir t;
     auto r = run("samplepack", {"/proc/self/mem"}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Input error!\n");
+    EXPECT_EQ(r.out, samplepack::input_error);
 }
 
 TEST(SamplepackFails, WhenTheOutputCannotBeCreated) {
@@ -191,7 +192,7 @@ TEST(SamplepackFails, WhenTheOutputCannotBeCreated) {
     ASSERT_EQ(mkdir((t / "in.bin").c_str(), 0755), 0);
     auto r = run("samplepack", {"in.wav"}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Output error!\n");
+    EXPECT_EQ(r.out, samplepack::output_error);
 }
 
 TEST(SamplepackFails, WhenTheDiskIsFull) {
@@ -202,7 +203,7 @@ TEST(SamplepackFails, WhenTheDiskIsFull) {
         ASSERT_EQ(symlink("/dev/full", (t / "in.bin").c_str()), 0);
         auto r = run("samplepack", {"in.wav"}, t.path());
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "Output error!\n");
+        EXPECT_EQ(r.out, samplepack::output_error);
     }
 }
 
@@ -221,7 +222,7 @@ TEST(SamplepackFails, WhenTheOutputWouldBeTheInput) {
         SCOPED_TRACE(name);
         auto r = run("samplepack", {name}, t.path());
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "Output error!\n");
+        EXPECT_EQ(r.out, samplepack::output_error);
         EXPECT_EQ(read_file(t / "self.bin"), input);
         EXPECT_EQ(read_file(t / "real.bin"), input);
     }
@@ -276,7 +277,7 @@ TEST(SamplepackCore, ReportsAReadErrorInTheSamples) {
     EXPECT_EQ(check_header(in, &length), nullptr);
     EXPECT_EQ(length, 9000u);
     const char* error = pack(in, out, length, [] { return false; });
-    EXPECT_STREQ(error, "Input error!\n");
+    EXPECT_STREQ(error, samplepack::input_error);
     fclose(in);
     fclose(out);
 }
@@ -299,7 +300,7 @@ TEST(PackCore, StopsAtTheReadThatPassesTheLargestCount) {
     FILE* out = tmpfile();
     ASSERT_TRUE(in && out);
     setvbuf(in, nullptr, _IONBF, 0); // every byte delivered is a byte read
-    EXPECT_STREQ(pack(in, out, 0xFFFFFFFF, [] { return false; }), "Too many samples!\n");
+    EXPECT_STREQ(pack(in, out, 0xFFFFFFFF, [] { return false; }), samplepack::too_many_samples);
     EXPECT_LE(source.delivered, 65535u * 32 + 4096);
     EXPECT_LE(ftell(out), 2 + 65535 * 16);
     fclose(in);
@@ -316,7 +317,7 @@ TEST(PosixSamplepackFails, RemovesItsOutputAfterAWriteError) {
         tool({"sh", "-c", "trap '' XFSZ; ulimit -f 8 && exec \"$0\" in.wav", program("samplepack")},
              t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "Output error!\n");
+    EXPECT_EQ(r.output, samplepack::output_error);
     EXPECT_FALSE(exists(t / "in.bin"));
 }
 
@@ -365,7 +366,7 @@ TEST_F(ExampleSound, AudioToolsLayoutIsRefused) {
     ASSERT_EQ(read_file(t / "tone.wav").substr(36, 4), "data");
     auto r = run("samplepack", {"tone.wav"}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "DATA error!\n");
+    EXPECT_EQ(r.out, samplepack::data_error);
     EXPECT_FALSE(exists(t / "tone.bin"));
 }
 
