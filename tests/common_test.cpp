@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 struct NameCase {
+    const char* name;
     const char* path;
     const char* ext;
     const char* file;
@@ -22,20 +23,24 @@ TEST_P(OutputName, ReplacesTheFileNamesExtension) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, OutputName,
-    testing::Values(NameCase{"bell.wav", ".bin", "bell.wav", "bell.bin"},
-                    NameCase{"bell", ".bin", "bell", "bell.bin"},
-                    NameCase{"a/b.c.wav", ".bin", "b.c.wav", "a/b.c.bin"},
-                    // A "." in a directory name never takes the extension's place.
-                    NameCase{"snd.old/bell", ".bin", "bell", "snd.old/bell.bin"},
-                    NameCase{"old.dir/data", ".o", "data", "old.dir/data.o"},
-                    NameCase{"../up/sfx", ".o", "sfx", "../up/sfx.o"},
-                    NameCase{"dir.d\\logo.bin", ".o", "logo.bin", "dir.d\\logo.o"},
-                    NameCase{"c:\\snd.old\\bell", ".bin", "bell", "c:\\snd.old\\bell.bin"},
-                    // With a "/" in the path, a "\" is an ordinary character of the file name.
-                    NameCase{"sub/dir\\logo.bin", ".o", "dir\\logo.bin", "sub/dir\\logo.o"},
-                    NameCase{"sub.x/dir.y\\logo", ".o", "dir.y\\logo", "sub.x/dir.o"},
-                    NameCase{"data.bin", ".bin", "data.bin", "data.bin"},
-                    NameCase{".wav", ".bin", ".wav", ".bin"}, NameCase{"", ".o", "", ".o"}));
+    testing::Values(
+        NameCase{"Plain", "bell.wav", ".bin", "bell.wav", "bell.bin"},
+        NameCase{"NoExtension", "bell", ".bin", "bell", "bell.bin"},
+        NameCase{"TwoDots", "a/b.c.wav", ".bin", "b.c.wav", "a/b.c.bin"},
+        // A "." in a directory name never takes the extension's place.
+        NameCase{"DottedFolderNoExtension", "snd.old/bell", ".bin", "bell", "snd.old/bell.bin"},
+        NameCase{"DottedFolder", "old.dir/data", ".o", "data", "old.dir/data.o"},
+        NameCase{"FolderAbove", "../up/sfx", ".o", "sfx", "../up/sfx.o"},
+        NameCase{"BackslashFolder", "dir.d\\logo.bin", ".o", "logo.bin", "dir.d\\logo.o"},
+        NameCase{"DrivePath", "c:\\snd.old\\bell", ".bin", "bell", "c:\\snd.old\\bell.bin"},
+        // With a "/" in the path, a "\" is an ordinary character of the file name.
+        NameCase{"BackslashBehindASlash", "sub/dir\\logo.bin", ".o", "dir\\logo.bin",
+                 "sub/dir\\logo.o"},
+        NameCase{"DotsOnBothSides", "sub.x/dir.y\\logo", ".o", "dir.y\\logo", "sub.x/dir.o"},
+        NameCase{"SameExtension", "data.bin", ".bin", "data.bin", "data.bin"},
+        NameCase{"DotFirst", ".wav", ".bin", ".wav", ".bin"},
+        NameCase{"Empty", "", ".o", "", ".o"}),
+    ByName());
 
 TEST(OutputName, KeepsPathsOfAnyLength) {
     std::string dir(300, 'd');
