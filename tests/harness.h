@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path); // fails the test when the file cannot be read
 bool exists(const std::string& path);
 
+// Everything below a folder, by path: its kind and, for a file, its size and contents (a large
+// one by its hash, to keep a failure readable). Links are not followed, and FIFOs are not opened.
+std::map<std::string, std::string> snapshot(const std::string& root);
+
 struct Result {
     int status = -1; // the exit status, or 128 + the signal that ended the program
     std::string out; // standard output
@@ -56,7 +61,12 @@ std::string program(const std::string& name);
 // standard input and no controlling terminal. A Windows build's console streams are text mode,
 // a line feed written as CR LF: out and err come back with plain line feeds (a bare line feed
 // from such a build fails the test), so expected messages read the same for every build.
+// Under Wine a run that Wine itself ends before the program starts (status 1, nothing printed,
+// the folder unchanged) is tried again, at most twice; each retry prints a line that begins with
+// wine_retry_mark, which scripts/check-windows counts.
 Result run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd);
+
+constexpr const char* wine_retry_mark = "[WINE RETRY]";
 
 // The invocation name a program started by run() sees as its first argument and prints in its
 // usage line: program(name) natively; under Wine, the DOS path on drive Z: that Wine makes of

@@ -335,29 +335,6 @@ std::vector<Case> cases(const std::string& program, bool posix) {
     return out;
 }
 
-// Everything below a folder, by path: its kind and, for a file, its size and contents (a large
-// one by its hash, to keep a failure readable). Links are not followed, and FIFOs are not opened.
-std::map<std::string, std::string> snapshot(const std::string& root) {
-    std::map<std::string, std::string> seen;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-         ++it) {
-        std::string name = fs::relative(it->path(), root).string();
-        fs::file_status st = it->symlink_status();
-        if (fs::is_symlink(st)) {
-            seen[name] = "link to " + fs::read_symlink(it->path()).string();
-        } else if (fs::is_regular_file(st)) {
-            std::string data = read_file(it->path().string());
-            seen[name] =
-                "file of " + std::to_string(data.size()) + " bytes: " +
-                (data.size() <= 64 ? hex(data)
-                                   : "hash " + std::to_string(std::hash<std::string>()(data)));
-        } else {
-            seen[name] = fs::is_directory(st) ? "folder" : "special file";
-        }
-    }
-    return seen;
-}
-
 // Writes bytes into a FIFO from a child process, so that neither a program that never opens it
 // nor one that stops reading can hang the test: the child gives up after a while, and is ended
 // once the run is over. Without bytes it stands for no writer at all, and only watches: a reader
