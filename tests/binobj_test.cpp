@@ -5,7 +5,6 @@
 #include "module.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>

@@ -14,15 +14,10 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <filesystem>
-#include <functional>
-#include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -414,12 +409,14 @@ TEST_P(HostileInput, IsRefusedOrConvertedAndTouchesNothingElse) {
     EXPECT_EQ(r.err, "");
     auto after = snapshot(t.path());
     if (!c.output.empty()) {
-        std::string content = c.check == Check::Removed ? "" : read_file(t / c.output);
-        if (c.check == Check::Exact) EXPECT_EQ(hex(content), hex(c.content));
-        if (c.check == Check::Removed)
+        if (c.check == Check::Removed) {
             EXPECT_EQ(after.count(c.output), 0u) << c.output << " was left behind";
-        else
+        } else {
             EXPECT_EQ(after.count(c.output), 1u) << c.output << " was not created";
+            if (c.check == Check::Exact) {
+                EXPECT_EQ(hex(read_file(t / c.output)), hex(c.content));
+            }
+        }
         before.erase(c.output);
         after.erase(c.output);
     }
