@@ -3,6 +3,8 @@
 #include "paths.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 struct NameCase {
@@ -110,4 +112,32 @@ TEST(CloseOutput, ReportsAnEarlierWriteErrorAndAFailedClose) {
         fputs("data", out);
         EXPECT_EQ(close_output(out), c.closed);
     }
+}
+
+// The harness's Wine retry: a run that ends with status 1 and prints nothing is taken for one
+// that Wine ended before the program started, and run again, only when it also left its folder
+// as it was; a program that wrote its output and then failed in silence is a fault to see. A
+// runner standing in for Wine counts its starts and, when asked, writes a file.
+TEST(HarnessRetry, OnlyWhenTheFolderIsAsItWas) {
+    TempDir t, work;
+    write_file(t / "runner", "#!/bin/sh\necho run >>\"$COUNT\"\n"
+                             "[ -z \"$WRITE\" ] || echo data >out.bin\nexit 1\n");
+    ASSERT_EQ(chmod((t / "runner").c_str(), 0755), 0);
+    setenv("TOOLKIT_EXE_SUFFIX", ".exe", 1);
+    setenv("TOOLKIT_RUNNER", (t / "runner").c_str(), 1);
+    setenv("COUNT", (t / "count").c_str(), 1);
+    struct Case {
+        const char* write;
+        size_t starts;
+    } cases[] = {{"", 3}, {"1", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(*c.write ? "writes its output" : "leaves the folder as it was");
+        setenv("WRITE", c.write, 1);
+        unlink((t / "count").c_str());
+        Result r = run("samplepack", {}, work.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(read_file(t / "count").size(), 4 * c.starts);
+    }
+    for (const char* name : {"TOOLKIT_EXE_SUFFIX", "TOOLKIT_RUNNER", "COUNT", "WRITE"})
+        unsetenv(name);
 }
