@@ -2,18 +2,15 @@
 // holding the bytes and one global symbol that names them.
 #include "files.h"
 #include "help.h"
+#include "messages.h"
 #include "module.h"
 #include "paths.h"
 
 #include <string>
 
-static int fail(const char* message) {
-    fputs(message, stdout);
-    return -1;
-}
+using namespace binobj;
 
 static const char help[] =
-    "%s <input.bin> [banknr] [0x<address>] [identifier]\n"
     "  input.bin    any file; it is wrapped into an object module beside it, with the\n"
     "               extension .o\n"
     "  banknr       a code bank: the data goes into the area _CODE_banknr\n"
@@ -22,28 +19,28 @@ static const char help[] =
     "See the manual page binobj(1).\n";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "binobj", help)) return 0;
+    if (help_or_version(argc, argv, "binobj", usage, help)) return 0;
     if (argc < 2) {
-        printf("%s <input.bin> [banknr] [0x<address>] [identifier]\n", invocation(argc, argv));
-        return -1;
+        printf(usage, invocation(argc, argv));
+        return failure;
     }
-    FILE* in = open_input(argv[1]);
-    if (!in) return fail("Error opening input file!\n");
+    FILE* in = open_measured_input(argv[1]);
+    if (!in) return fail(open_error, failure);
     Settings settings = read_settings(argc, argv);
     long size = 0;
-    if (const char* error = measure(in, &size)) return fail(error);
+    if (const char* error = measure(in, &size)) return fail(error, failure);
 
     // Everything that can refuse the input is settled before the output is created, so a refused
     // run leaves what stands at the output path untouched.
     std::string out_path = output_name(argv[1], ".o");
-    if (same_file(argv[1], out_path.c_str())) return fail("Error creating output file!\n");
-    if (const char* error = check(settings, size)) return fail(error);
+    if (same_file(argv[1], out_path.c_str())) return fail(create_error, failure);
+    if (const char* error = check(settings, size)) return fail(error, failure);
     // Text mode: the module's lines end as the platform's text files do.
     FILE* out = fopen(out_path.c_str(), "w");
-    if (!out) return fail("Error creating output file!\n");
+    if (!out) return fail(create_error, failure);
 
     const char* error = write_module(in, out, settings, size);
     fclose(in);
-    if (!close_output(out) && !error) error = "Error writing output file!\n";
-    return error ? fail(error) : 0;
+    if (!close_output(out) && !error) error = write_error;
+    return error ? fail(error, failure) : 0;
 }

@@ -1,8 +1,10 @@
 #include "module.h"
-
+#include "messages.h"
 #include "paths.h"
 
 #include <cstring>
+
+using namespace binobj;
 
 namespace {
 
@@ -85,23 +87,22 @@ const std::string* area_bank(const Settings& settings) {
 
 const char* measure(FILE* in, long* size) {
     // A pipe or a FIFO cannot be sought, so its size cannot be known before the data is read.
-    if (fseek(in, 0, SEEK_END) != 0) return "Error reading input file!\n";
+    if (fseek(in, 0, SEEK_END) != 0) return read_error;
     long end = ftell(in);
-    if (end < 0) return "Input file too large!\n"; // seekable, but past what a long can hold
-    if (fseek(in, 0, SEEK_SET) != 0) return "Error reading input file!\n";
+    if (end < 0) return too_large; // seekable, but past what a long can hold
+    if (fseek(in, 0, SEEK_SET) != 0) return read_error;
     *size = end;
     return nullptr;
 }
 
 const char* check(const Settings& settings, long size) {
-    if (size > largest_input) return "Input file too large!\n";
+    if (size > largest_input) return too_large;
     const std::string* bank = area_bank(settings);
-    if (bank && !valid_bank(*bank)) return "Invalid bank!\n";
+    if (bank && !valid_bank(*bank)) return invalid_bank;
     return nullptr;
 }
 
 const char* write_module(FILE* in, FILE* out, const Settings& settings, long size) {
-    const char* write_error = "Error writing output file!\n";
     bool absolute = settings.address != no_address;
     const std::string* bank = area_bank(settings);
     char number[32];
@@ -121,14 +122,14 @@ const char* write_module(FILE* in, FILE* out, const Settings& settings, long siz
     unsigned char piece[14];
     char line[7 + 3 * sizeof piece + 15];
     uint16_t at = absolute ? settings.address : 0;
-    // Only the measured bytes: the area line has promised that many, and a device such as
-    // /dev/zero would otherwise never end.
+    // Exactly the measured bytes, as the area line promises: fewer (a file that shrank) or more
+    // (a file that grew, a file under /proc that measures 0, a device that never ends) would
+    // give the linker an area that disagrees with its records.
     unsigned long left = size > 0 ? static_cast<unsigned long>(size) : 0;
     while (left > 0) {
         size_t want = left < sizeof piece ? size_t(left) : sizeof piece;
         size_t n = fread(piece, 1, want, in);
-        if (n < want && ferror(in)) return "Error reading input file!\n";
-        if (n == 0) break;
+        if (n < want) return read_error;
         char* p = line;
         *p++ = 'T';
         p = put_byte(p, at & 0xFF);
@@ -140,7 +141,7 @@ const char* write_module(FILE* in, FILE* out, const Settings& settings, long siz
         if (fwrite(line, 1, length, out) != length) return write_error;
         at = uint16_t(at + n); // wraps at the top of memory
         left -= n;
-        if (n < want) break;
     }
+    if (fgetc(in) != EOF || ferror(in)) return read_error;
     return nullptr;
 }

@@ -6,6 +6,11 @@
 // Opens a file for binary reading; a directory is refused like a missing file.
 FILE* open_input(const char* path);
 
+// Opens a file for binary reading as open_input does, for a program that measures its input
+// before reading it: a FIFO is opened at once, not waited for until a writer comes, so that it
+// can be refused for what it is, one more input that cannot be measured.
+FILE* open_measured_input(const char* path);
+
 // True when both paths name one existing file, whatever the spelling or link that leads there.
 bool same_file(const char* a, const char* b);
 
@@ -22,6 +27,14 @@ FILE* create_beside(const std::string& path, std::string* temp);
 
 // Renames from to to, replacing what stands there. False, with errno set, on failure.
 bool replace_file(const char* from, const char* to);
+
+// Removes a program's output after a failure, when its path names a regular file: a link, a
+// device or a FIFO there is not the program's to remove.
+void remove_output(const char* path);
+
+// Prints a message on standard output, where every message of the toolkit goes, and returns the
+// status to end with: return fail(message, failure).
+int fail(const char* message, int status);
 
 // The name a program was started with, for its usage line.
 inline const char* invocation(int argc, char** argv) {

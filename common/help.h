@@ -5,13 +5,15 @@
 #include <cstdio>
 #include <cstring>
 
-// Prints the help (help is a format whose one %s is the invocation name) or the version line
-// "program (assetkit) VERSION" on standard output and returns true; false for any other command
-// line, which is left to the program.
-inline bool help_or_version(int argc, char** argv, const char* program, const char* help) {
+// Prints the help (the usage line, a format whose one %s is the invocation name, then the lines
+// of help) or the version line "program (assetkit) VERSION" on standard output and returns true;
+// false for any other command line, which is left to the program.
+inline bool help_or_version(int argc, char** argv, const char* program, const char* usage,
+                            const char* help) {
     if (argc != 2) return false;
     if (strcmp(argv[1], "--help") == 0) {
-        printf(help, argv[0] ? argv[0] : "");
+        printf(usage, argv[0] ? argv[0] : "");
+        fputs(help, stdout);
         return true;
     }
     if (strcmp(argv[1], "--version") == 0) {

@@ -22,6 +22,24 @@ FILE* open_input(const char* path) {
     return f;
 }
 
+FILE* open_measured_input(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    // Only the open must not wait: reads block as usual.
+    struct stat st;
+    FILE* f = nullptr;
+    if (fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode) &&
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        f = fdopen(fd, "rb");
+    if (!f) close(fd);
+    return f;
+}
+
+void remove_output(const char* path) {
+    struct stat st;
+    if (lstat(path, &st) == 0 && S_ISREG(st.st_mode)) unlink(path);
+}
+
 bool same_file(const char* a, const char* b) {
     struct stat sa, sb;
     return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&

@@ -52,6 +52,25 @@ bool replace_file(const char* from, const char* to) {
     return false;
 }
 
+FILE* open_measured_input(const char* path) {
+    return open_input(path);
+}
+
+void remove_output(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        attributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))
+        return;
+    // A device such as NUL has no attributes to tell it by: ask the handle.
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    bool disk = GetFileType(h) == FILE_TYPE_DISK;
+    CloseHandle(h);
+    if (disk) DeleteFileA(path);
+}
+
 namespace {
 
 bool identify(const char* path, BY_HANDLE_FILE_INFORMATION* info) {

@@ -6,6 +6,7 @@
 // their value bytes of the module: the run must then report "Error writing output file!".
 #include "files.h"
 #include "fuzz.h"
+#include "messages.h"
 #include "module.h"
 #include "paths.h"
 
@@ -169,8 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool invalid_bank =
             bank && bank->find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_"
                                             "abcdefghijklmnopqrstuvwxyz") != std::string::npos;
-        REQUIRE(strcmp(error, file_size > 0xFFFF ? "Input file too large!\n" : "Invalid bank!\n") ==
-                0);
+        REQUIRE(strcmp(error, file_size > 0xFFFF ? binobj::too_large : binobj::invalid_bank) == 0);
         REQUIRE(file_size > 0xFFFF || invalid_bank);
         fclose(in);
         return 0;
@@ -182,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fclose(in);
     bool closed = close_output(out);
     if (output.failed) {
-        REQUIRE(error ? strcmp(error, "Error writing output file!\n") == 0 : !closed);
+        REQUIRE(error ? strcmp(error, binobj::write_error) == 0 : !closed);
         return 0;
     }
     REQUIRE(closed);

@@ -5,6 +5,7 @@
 // the same bytes and message (unless a number is too long for the library to wrap it).
 #include "files.h"
 #include "fuzz.h"
+#include "messages.h"
 #include "palette.h"
 
 #include <cerrno>
@@ -54,10 +55,10 @@ const char* library_convert(FILE* in, std::string* out, int32_t depth) {
     (void)fscanf(in, "256\n");
     for (int i = 0; i < 256; ++i) {
         int r, g, b;
-        if (fscanf(in, "%d %d %d\n", &r, &g, &b) < 3) return "Formatting error!\n";
+        if (fscanf(in, "%d %d %d\n", &r, &g, &b) < 3) return palpack::format_error;
         unsigned char bytes[4];
         size_t n = pack_colour(r, g, b, depth, bytes);
-        if (n == 0) return "Invalid bit depth!\n";
+        if (n == 0) return palpack::depth_error;
         out->append(reinterpret_cast<char*>(bytes), n);
     }
     return nullptr;
@@ -88,12 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t entry = entry_size(depth);
     if (entry == 0) {
         REQUIRE(out.empty());
-        REQUIRE(error && (strcmp(error, "Invalid bit depth!\n") == 0 ||
-                          strcmp(error, "Formatting error!\n") == 0));
+        REQUIRE(error && (strcmp(error, palpack::depth_error) == 0 ||
+                          strcmp(error, palpack::format_error) == 0));
     } else {
         REQUIRE(out.size() % entry == 0 && out.size() <= 256 * entry);
         if (error)
-            REQUIRE(strcmp(error, "Formatting error!\n") == 0 && out.size() < 256 * entry);
+            REQUIRE(strcmp(error, palpack::format_error) == 0 && out.size() < 256 * entry);
         else
             REQUIRE(out.size() == 256 * entry);
     }

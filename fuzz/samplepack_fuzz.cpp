@@ -4,6 +4,7 @@
 // would grow past it fails, and the run must then report "Output error!".
 #include "files.h"
 #include "fuzz.h"
+#include "messages.h"
 #include "pack.h"
 
 #include <algorithm>
@@ -21,11 +22,12 @@ const char* header_error(const uint8_t* data, size_t size) {
         size_t at;
         const char* tag;
         const char* error;
-    } tags[] = {
-        {0, "RIFF", "RIFF error!\n"}, {12, "fmt ", "FMT error!\n"}, {44, "data", "DATA error!\n"}};
+    } tags[] = {{0, "RIFF", samplepack::riff_error},
+                {12, "fmt ", samplepack::fmt_error},
+                {44, "data", samplepack::data_error}};
     for (const auto& t : tags)
         if (size < t.at + 4 || memcmp(data + t.at, t.tag, 4) != 0) return t.error;
-    return size < 52 ? "DATA error!\n" : nullptr;
+    return size < 52 ? samplepack::data_error : nullptr;
 }
 
 } // namespace
@@ -49,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fclose(in);
     bool closed = close_output(sink);
     if (output.failed) {
-        REQUIRE(error ? strcmp(error, "Output error!\n") == 0 : !closed);
+        REQUIRE(error ? strcmp(error, samplepack::output_error) == 0 : !closed);
         return 0;
     }
     REQUIRE(closed);
@@ -66,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     size_t blocks = (nibbles.size() + 15) / 16;
     if (blocks > 0xFFFF) {
-        REQUIRE(error && strcmp(error, "Too many samples!\n") == 0);
+        REQUIRE(error && strcmp(error, samplepack::too_many_samples) == 0);
         return 0;
     }
     REQUIRE(error == nullptr);

@@ -2,36 +2,33 @@
 // colour.
 #include "files.h"
 #include "help.h"
+#include "messages.h"
 #include "palette.h"
 
-static int fail(const char* message) {
-    fputs(message, stdout);
-    return -1;
-}
+using namespace palpack;
 
-static const char help[] = "Syntax: %s <input.pal> <output.bin> [12|15|<24>|32]\n"
-                           "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
+static const char help[] = "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
                            "  output.bin     the binary palette to write\n"
                            "  12|15|<24>|32  the bits a colour (default 24)\n"
                            "See the manual page palpack(1).\n";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "palpack", help)) return 0;
+    if (help_or_version(argc, argv, "palpack", usage, help)) return 0;
     if (argc < 3) {
-        printf("Syntax: %s <input.pal> <output.bin> [12|15|<24>|32]\n", invocation(argc, argv));
-        return -1;
+        printf(usage, invocation(argc, argv));
+        return failure;
     }
     // Binary: the palette reader does the text-mode line ends itself, alike on every platform.
     FILE* in = open_input(argv[1]);
-    if (!in) return fail("Error opening input file!\n");
+    if (!in) return fail(open_error, failure);
     // Creating the output would empty the input before it is read.
-    if (same_file(argv[1], argv[2])) return fail("Error creating output file!\n");
+    if (same_file(argv[1], argv[2])) return fail(create_error, failure);
     FILE* out = fopen(argv[2], "wb");
-    if (!out) return fail("Error creating output file!\n");
+    if (!out) return fail(create_error, failure);
     int32_t depth = argc > 3 ? leading_number(argv[3]) : 24;
 
     const char* error = convert(in, out, depth);
     fclose(in);
-    if (!close_output(out) && !error) error = "Error writing output file!\n";
-    return error ? fail(error) : 0;
+    if (!close_output(out) && !error) error = write_error;
+    return error ? fail(error, failure) : 0;
 }

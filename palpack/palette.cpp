@@ -1,5 +1,8 @@
 #include "palette.h"
+#include "messages.h"
 #include "scan.h"
+
+using namespace palpack;
 
 int32_t leading_number(const char* text) {
     const char* p = text;
@@ -48,11 +51,11 @@ const char* convert(FILE* in, FILE* out, int32_t depth) {
     // The colour count is never read: a palette has 256 colours.
     for (int i = 0; i < 256; ++i) {
         int32_t rgb[3];
-        if (scan(text, "%d %d %d\n", rgb) < 3) return "Formatting error!\n";
+        if (scan(text, "%d %d %d\n", rgb) < 3) return format_error;
         unsigned char bytes[4];
         size_t n = pack_colour(rgb[0], rgb[1], rgb[2], depth, bytes);
-        if (n == 0) return "Invalid bit depth!\n";
-        if (fwrite(bytes, 1, n, out) != n) return "Error writing output file!\n";
+        if (n == 0) return depth_error;
+        if (fwrite(bytes, 1, n, out) != n) return write_error;
     }
     return nullptr;
 }

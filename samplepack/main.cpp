@@ -2,44 +2,43 @@
 #include "console.h"
 #include "files.h"
 #include "help.h"
+#include "messages.h"
 #include "pack.h"
 #include "paths.h"
 
 #include <string>
 
-static int fail(const char* message) {
-    fputs(message, stdout);
-    return 1;
-}
+using namespace samplepack;
 
 static const char help[] =
-    "%s [input.wav]\n"
     "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it, with the\n"
     "             extension .bin\n"
     "A key press ends the packing early. See the manual page samplepack(1).\n";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "samplepack", help)) return 0;
+    if (help_or_version(argc, argv, "samplepack", usage, help)) return 0;
     if (argc < 2) {
-        printf("%s [input.wav]\n", invocation(argc, argv));
-        return 1;
+        printf(usage, invocation(argc, argv));
+        return failure;
     }
     // Stream buffers larger than one read save system calls; they are fixed like the rest.
     static char in_buffer[1 << 14], out_buffer[1 << 14];
     FILE* in = open_input(argv[1]);
-    if (!in) return fail("Input error!\n");
+    if (!in) return fail(input_error, failure);
     setvbuf(in, in_buffer, _IOFBF, sizeof in_buffer);
     uint32_t length = 0;
-    if (const char* error = check_header(in, &length)) return fail(error);
+    if (const char* error = check_header(in, &length)) return fail(error, failure);
 
     std::string out_path = output_name(argv[1], ".bin");
-    if (same_file(argv[1], out_path.c_str())) return fail("Output error!\n");
+    if (same_file(argv[1], out_path.c_str())) return fail(output_error, failure);
     FILE* out = fopen(out_path.c_str(), "wb");
-    if (!out) return fail("Output error!\n");
+    if (!out) return fail(output_error, failure);
     setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
 
     const char* error = pack(in, out, length, key_waiting);
     fclose(in);
-    if (!close_output(out) && !error) error = "Output error!\n";
-    return error ? fail(error) : 0;
+    if (!close_output(out) && !error) error = output_error;
+    // A packed file whose count was never written is never valid.
+    if (error) remove_output(out_path.c_str());
+    return error ? fail(error, failure) : 0;
 }

@@ -10,5 +10,6 @@ const char* check_header(FILE* in, uint32_t* length);
 
 // Packs up to length samples from in, the rest of the input after the header, into out: the
 // block count, the packed samples and the fill of the last block. stop is asked after every read
-// and ends the packing early when it says yes. Returns null, or the message of the failure.
+// and ends the packing early when it says yes. Returns null, or the message of the failure; the
+// packing stops at the read that takes it past the 65535 blocks the count can hold.
 const char* pack(FILE* in, FILE* out, uint32_t length, bool (*stop)());

@@ -48,7 +48,7 @@ void PrintTo(const Placement& c, std::ostream* os) {
     *os << c.name;
 }
 
-class BinobjLinks : public testing::TestWithParam<Placement> {
+class Links : public testing::TestWithParam<Placement> {
   protected:
     void SetUp() override {
         if (!on_path("sdldz80")) GTEST_SKIP() << "sdldz80 is not installed";
@@ -66,7 +66,7 @@ class BinobjLinks : public testing::TestWithParam<Placement> {
     TempDir t;
 };
 
-TEST_P(BinobjLinks, PutsEveryByteWhereAskedAndTheSymbolOnIt) {
+TEST_P(Links, PutsEveryByteWhereAskedAndTheSymbolOnIt) {
     const Placement& c = GetParam();
     std::string data = sample_data(300);
     ASSERT_NO_FATAL_FAILURE(wrap(data));
@@ -84,7 +84,7 @@ TEST_P(BinobjLinks, PutsEveryByteWhereAskedAndTheSymbolOnIt) {
 
 // C code names the data by the symbol, "_" and the C name. The pointer's initial value, which the
 // start-up code copies to RAM, is where the linker put the symbol.
-TEST_P(BinobjLinks, GivesCCodeTheDataByItsSymbol) {
+TEST_P(Links, GivesCCodeTheDataByItsSymbol) {
     if (!on_path("sdcc")) GTEST_SKIP() << "sdcc is not installed";
     const Placement& c = GetParam();
     std::string data = sample_data(40);
@@ -125,12 +125,12 @@ TEST_P(BinobjLinks, GivesCCodeTheDataByItsSymbol) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Modes, BinobjLinks,
+    Binobj, Links,
     testing::Values(Placement{"Address", {"0xC000"}, {}, 0xC000},
                     Placement{"AddressWithBankAndName", {"3", "0x4321", "logo"}, {}, 0x4321},
                     Placement{"Bank", {"2"}, {"-b", "_CODE_2=0x8000"}, 0x8000},
                     Placement{"CodeArea", {}, {}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ByName());
 
 // Two modules at fixed addresses keep their own bytes and symbols.
 TEST(BinobjLinksTogether, TwoAbsoluteModules) {

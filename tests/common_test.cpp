@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
 struct NameCase {
+    const char* name;
     const char* path;
     const char* ext;
     const char* file;
@@ -26,20 +28,24 @@ TEST_P(OutputName, ReplacesTheFileNamesExtension) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, OutputName,
-    testing::Values(NameCase{"bell.wav", ".bin", "bell.wav", "bell.bin"},
-                    NameCase{"bell", ".bin", "bell", "bell.bin"},
-                    NameCase{"a/b.c.wav", ".bin", "b.c.wav", "a/b.c.bin"},
-                    // A "." in a directory name never takes the extension's place.
-                    NameCase{"snd.old/bell", ".bin", "bell", "snd.old/bell.bin"},
-                    NameCase{"old.dir/data", ".o", "data", "old.dir/data.o"},
-                    NameCase{"../up/sfx", ".o", "sfx", "../up/sfx.o"},
-                    NameCase{"dir.d\\logo.bin", ".o", "logo.bin", "dir.d\\logo.o"},
-                    NameCase{"c:\\snd.old\\bell", ".bin", "bell", "c:\\snd.old\\bell.bin"},
-                    // With a "/" in the path, a "\" is an ordinary character of the file name.
-                    NameCase{"sub/dir\\logo.bin", ".o", "dir\\logo.bin", "sub/dir\\logo.o"},
-                    NameCase{"sub.x/dir.y\\logo", ".o", "dir.y\\logo", "sub.x/dir.o"},
-                    NameCase{"data.bin", ".bin", "data.bin", "data.bin"},
-                    NameCase{".wav", ".bin", ".wav", ".bin"}, NameCase{"", ".o", "", ".o"}));
+    testing::Values(
+        NameCase{"Plain", "bell.wav", ".bin", "bell.wav", "bell.bin"},
+        NameCase{"NoExtension", "bell", ".bin", "bell", "bell.bin"},
+        NameCase{"TwoDots", "a/b.c.wav", ".bin", "b.c.wav", "a/b.c.bin"},
+        // A "." in a directory name never takes the extension's place.
+        NameCase{"DottedFolderNoExtension", "snd.old/bell", ".bin", "bell", "snd.old/bell.bin"},
+        NameCase{"DottedFolder", "old.dir/data", ".o", "data", "old.dir/data.o"},
+        NameCase{"FolderAbove", "../up/sfx", ".o", "sfx", "../up/sfx.o"},
+        NameCase{"BackslashFolder", "dir.d\\logo.bin", ".o", "logo.bin", "dir.d\\logo.o"},
+        NameCase{"DrivePath", "c:\\snd.old\\bell", ".bin", "bell", "c:\\snd.old\\bell.bin"},
+        // With a "/" in the path, a "\" is an ordinary character of the file name.
+        NameCase{"BackslashBehindASlash", "sub/dir\\logo.bin", ".o", "dir\\logo.bin",
+                 "sub/dir\\logo.o"},
+        NameCase{"DotsOnBothSides", "sub.x/dir.y\\logo", ".o", "dir.y\\logo", "sub.x/dir.o"},
+        NameCase{"SameExtension", "data.bin", ".bin", "data.bin", "data.bin"},
+        NameCase{"DotFirst", ".wav", ".bin", ".wav", ".bin"},
+        NameCase{"Empty", "", ".o", "", ".o"}),
+    ByName());
 
 TEST(OutputName, KeepsPathsOfAnyLength) {
     std::string dir(300, 'd');
@@ -147,4 +153,62 @@ TEST(Output, ReportsFailures) {
     ASSERT_NE(folder.open(), nullptr);
     EXPECT_FALSE(folder.commit());
     EXPECT_EQ(listing(t.path()), std::vector<std::string>{"dir"});
+}
+
+// An output stream whose first write fails, or whose close fails, while all else goes well: a
+// write error that has passed, or a failing close, is still a failure.
+TEST(CloseOutput, ReportsAnEarlierWriteErrorAndAFailedClose) {
+    struct Sink {
+        bool fail_first_write, fail_close;
+        int writes = 0;
+    };
+    cookie_io_functions_t io = {};
+    io.write = [](void* cookie, const char*, size_t size) -> ssize_t {
+        auto* s = static_cast<Sink*>(cookie);
+        if (s->writes++ == 0 && s->fail_first_write) return errno = EIO, -1;
+        return ssize_t(size);
+    };
+    io.close = [](void* cookie) { return static_cast<Sink*>(cookie)->fail_close ? -1 : 0; };
+    struct Case {
+        bool fail_first_write, fail_close, closed;
+    } cases[] = {{false, false, true}, {true, false, false}, {false, true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "failing write " << c.fail_first_write
+                                        << ", failing close " << c.fail_close);
+        Sink sink{c.fail_first_write, c.fail_close};
+        FILE* out = fopencookie(&sink, "w", io);
+        ASSERT_NE(out, nullptr);
+        setvbuf(out, nullptr, _IONBF, 0); // each write reaches the sink at once
+        fputs("lost", out);
+        fputs("data", out);
+        EXPECT_EQ(close_output(out), c.closed);
+    }
+}
+
+// The harness's Wine retry: a run that ends with status 1 and prints nothing is taken for one
+// that Wine ended before the program started, and run again, only when it also left its folder
+// as it was; a program that wrote its output and then failed in silence is a fault to see. A
+// runner standing in for Wine counts its starts and, when asked, writes a file.
+TEST(HarnessRetry, OnlyWhenTheFolderIsAsItWas) {
+    TempDir t, work;
+    write_file(t / "runner", "#!/bin/sh\necho run >>\"$COUNT\"\n"
+                             "[ -z \"$WRITE\" ] || echo data >out.bin\nexit 1\n");
+    ASSERT_EQ(chmod((t / "runner").c_str(), 0755), 0);
+    setenv("TOOLKIT_EXE_SUFFIX", ".exe", 1);
+    setenv("TOOLKIT_RUNNER", (t / "runner").c_str(), 1);
+    setenv("COUNT", (t / "count").c_str(), 1);
+    struct Case {
+        const char* write;
+        size_t starts;
+    } cases[] = {{"", 3}, {"1", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(*c.write ? "writes its output" : "leaves the folder as it was");
+        setenv("WRITE", c.write, 1);
+        unlink((t / "count").c_str());
+        Result r = run("samplepack", {}, work.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(read_file(t / "count").size(), 4 * c.starts);
+    }
+    for (const char* name : {"TOOLKIT_EXE_SUFFIX", "TOOLKIT_RUNNER", "COUNT", "WRITE"})
+        unsetenv(name);
 }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <poll.h>
 #include <sys/stat.h>
@@ -40,6 +41,28 @@ std::string read_file(const std::string& path) {
         return {};
     }
     return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+std::map<std::string, std::string> snapshot(const std::string& root) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> seen;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        std::string name = fs::relative(it->path(), root).string();
+        fs::file_status st = it->symlink_status();
+        if (fs::is_symlink(st)) {
+            seen[name] = "link to " + fs::read_symlink(it->path()).string();
+        } else if (fs::is_regular_file(st)) {
+            std::string data = read_file(it->path().string());
+            seen[name] =
+                "file of " + std::to_string(data.size()) + " bytes: " +
+                (data.size() <= 64 ? hex(data)
+                                   : "hash " + std::to_string(std::hash<std::string>()(data)));
+        } else {
+            seen[name] = fs::is_directory(st) ? "folder" : "special file";
+        }
+    }
+    return seen;
 }
 
 bool exists(const std::string& path) {
@@ -162,13 +185,21 @@ static Result run_once(const std::string& name, const std::vector<std::string>& 
 }
 
 Result run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd) {
-    Result r = run_once(name, args, cwd);
     // Now and then (a run in several hundred) Wine ends a program with status 1 before it has
-    // done anything. None of the programs ever ends with 1 in silence, so such a run is Wine's
-    // and is tried again.
-    for (int retry = 0;
-         retry < 2 && windows_build() && r.status == 1 && r.out.empty() && r.err.empty(); ++retry)
+    // done anything. A run is taken for such a one, and tried again, only when it printed nothing
+    // and left its folder exactly as it was: a program that wrote its output and then failed in
+    // silence is a fault, not Wine's. Every retry is told, for the summary to count.
+    std::map<std::string, std::string> before;
+    if (windows_build()) before = snapshot(cwd);
+    Result r = run_once(name, args, cwd);
+    for (int retry = 0; retry < 2 && windows_build() && r.status == 1 && r.out.empty() &&
+                        r.err.empty() && snapshot(cwd) == before;
+         ++retry) {
+        printf("%s %s ended with status 1 before doing anything; running it again\n",
+               wine_retry_mark, name.c_str());
+        fflush(stdout);
         r = run_once(name, args, cwd);
+    }
     return r;
 }
 

