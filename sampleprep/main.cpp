@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
             o.codes.dither = strcmp(optarg, "tpdf") == 0;
             break;
         case 'v':
-            verbose = true;
+            verbose = o.snr = true;
             break;
         case HELP:
             help();

@@ -38,7 +38,10 @@ class Keeper {
   public:
     // threshold 0 keeps every sample; above 0, the output runs from the first sample at least
     // that loud to the last.
-    explicit Keeper(float threshold) : threshold_(threshold) {}
+    // expected: the samples likely to be kept, to reserve room for them at once.
+    Keeper(float threshold, uint64_t expected) : threshold_(threshold) {
+        kept_.reserve(size_t(std::min<uint64_t>(expected, max_samples + 1)));
+    }
 
     void take(const float* x, size_t n) {
         for (size_t i = 0; i < n; ++i, ++count_) {
@@ -228,7 +231,7 @@ bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string
         }
         threshold = float(peak * std::pow(10.0, -std::fabs(o.trim_db) / 20));
     }
-    Keeper keeper(threshold);
+    Keeper keeper(threshold, known ? output_length(info.frames, info.samplerate, o.rate) : 0);
     auto keep = [&](const float* x, size_t n) { keeper.take(x, n); };
     // Without trimming, every sample counts: an input of unknown length that has already given
     // too many is not read further.
@@ -261,8 +264,9 @@ bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string
 
     std::vector<uint8_t> codes = choose_codes(samples, o.levels, o.codes);
     report->samples = uint32_t(codes.size());
-    report->snr_db = snr_db(samples, codes, o.levels);
+    if (o.snr) report->snr_db = snr_db(samples, codes, o.levels, o.rate);
     *wav = wav_header(uint32_t(std::lround(o.rate)), report->samples);
+    wav->reserve(wav->size() + codes.size() + 1);
     for (uint8_t c : codes) *wav += char(c * 16 + 8);
     if (codes.size() % 2) *wav += '\0'; // RIFF chunks have an even length
     return true;

@@ -21,6 +21,7 @@ struct PrepOptions {
     double trim_db = 0;    // 0: no trimming; else cut what is this far below the peak
     Levels levels{};       // output level of each code
     CodeOptions codes;     // how codes are chosen
+    bool snr = false;      // measure the SNR for the report
 };
 
 struct PrepReport {
