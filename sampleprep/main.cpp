@@ -70,24 +70,33 @@ static std::string format_name(int format) {
                : "unknown";
 }
 
+// The -v report, one line for each step of the conversion.
 static void report(const char* input, const SF_INFO& info, const PrepOptions& o, const char* dac,
                    const PrepReport& r) {
-    fprintf(stderr, "input: %s: %s, %s, %d channel%s at %d Hz, %lld frames (%.3f s)\n", input,
+    std::string channels = info.channels == 1 ? "1 channel"
+                           : o.channel        ? "channel " + std::to_string(o.channel) + " of " +
+                                             std::to_string(info.channels)
+                                       : std::to_string(info.channels) + " channels mixed";
+    fprintf(stderr, "input: %s: %s, %s, %s, %d Hz, %lld frames (%.3f s)\n", input,
             format_name(info.format & SF_FORMAT_TYPEMASK).c_str(),
-            format_name(info.format & SF_FORMAT_SUBMASK).c_str(), info.channels,
-            info.channels == 1 ? "" : "s", info.samplerate, (long long)r.frames,
-            double(r.frames) / info.samplerate);
-    std::string channel = o.channel ? "channel " + std::to_string(o.channel) : "mixed";
-    fprintf(stderr, "rate: %d Hz to %g Hz (%s), %llu samples\n", info.samplerate, o.rate,
-            channel.c_str(), (unsigned long long)r.resampled);
+            format_name(info.format & SF_FORMAT_SUBMASK).c_str(), channels.c_str(), info.samplerate,
+            (long long)r.frames, double(r.frames) / info.samplerate);
+    if (info.samplerate == o.rate)
+        fprintf(stderr, "rate: %d Hz, unchanged: %llu samples\n", info.samplerate,
+                (unsigned long long)r.resampled);
+    else
+        fprintf(stderr, "rate: %d Hz to %.10g Hz (libsoxr, high quality): %llu samples\n",
+                info.samplerate, o.rate, (unsigned long long)r.resampled);
     fprintf(stderr, "level: peak %.1f dBFS, gain %+.1f dB (%s), %u samples clipped\n",
             20 * std::log10(r.peak), r.gain_db, o.normalise ? "normalised" : "fixed", r.clipped);
     if (o.trim_db != 0)
-        fprintf(stderr, "trim: %g dB below the peak: %u samples kept (%.3f s)\n",
-                std::fabs(o.trim_db), r.samples, r.samples / o.rate);
-    uint32_t pairs = r.samples / 2;
-    fprintf(stderr, "output: %u samples at %ld Hz, %u packed bytes; dac %s, offset %s, dither %s\n",
-            r.samples, std::lround(o.rate), 2 + (pairs + 15) / 16 * 16, dac,
+        fprintf(stderr, "trim: %g dB below the peak: %u samples kept\n", o.trim_db, r.samples);
+    // samplepack packs pairs of samples into blocks of 16 bytes behind a 2-byte count.
+    uint32_t blocks = (r.samples / 2 + 15) / 16;
+    fprintf(stderr,
+            "output: %u samples at %ld Hz (%.3f s), %u packed bytes; dac %s, offset %s, "
+            "dither %s\n",
+            r.samples, std::lround(o.rate), r.samples / o.rate, 2 + 16 * blocks, dac,
             o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
     fprintf(stderr, "snr: %.1f dB\n", r.snr_db);
 }

@@ -383,13 +383,14 @@ TEST(SampleprepOptions, ChannelGainAndReport) {
     EXPECT_LE(codes({"-g", "-20"}).first.size(), 4u);
 
     auto [used, report] = codes({"-v", "-g", "12", "--channel", "1"});
-    EXPECT_NE(report.find("input: in.wav: WAV (Microsoft), Signed 16 bit PCM, 2 channels at 8000 "
+    EXPECT_NE(report.find("input: in.wav: WAV (Microsoft), Signed 16 bit PCM, channel 1 of 2, 8000 "
                           "Hz, 8000 frames (1.000 s)\n"),
               std::string::npos)
         << report;
     EXPECT_NE(report.find("gain +12.0 dB (fixed)"), std::string::npos) << report;
     EXPECT_EQ(report.find(" 0 samples clipped"), std::string::npos) << report;
-    EXPECT_NE(report.find("output: 8000 samples at 8000 Hz, 4002 packed bytes"), std::string::npos)
+    EXPECT_NE(report.find("output: 8000 samples at 8000 Hz (1.000 s), 4002 packed bytes"),
+              std::string::npos)
         << report;
     EXPECT_NE(report.find("\nsnr: "), std::string::npos) << report;
 }
