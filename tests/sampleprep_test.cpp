@@ -544,4 +544,28 @@ TEST(SampleprepConventions, HelpAndVersion) {
     EXPECT_EQ(h.err, "");
 }
 
+// The road of the README: the example word, prepared, packed, wrapped into bank 2, linked, and
+// played back.
+TEST(SampleprepRoad, FromTheExampleWordToTheLinkerAndBack) {
+    if (!have("sdldz80")) GTEST_SKIP() << "sdldz80 is missing";
+    TempDir t;
+    if (example_word(t).empty()) GTEST_SKIP() << "TOOLKIT_SOURCE_DIR is not set";
+    auto prep = run("sampleprep", {"--trim", "40", "hello.wav", "word.wav"}, t.path());
+    ASSERT_EQ(prep.status, 0) << prep.err;
+    ASSERT_EQ(run("samplepack", {"word.wav"}, t.path()).status, 0);
+    std::string packed = read_file(t / "word.bin");
+    EXPECT_EQ(packed.size(), 1618u);
+    EXPECT_EQ(hex(packed.substr(0, 2)), "66 01");
+    ASSERT_EQ(run("binobj", {"word.bin", "2"}, t.path()).status, 0);
+    Tool link =
+        tool({"sdldz80", "-n", "-m", "-i", "-b", "_CODE_2=0x8000", "word.ihx", "word.o"}, t.path());
+    ASSERT_EQ(link.status, 0) << link.output;
+    auto image = read_hex(read_file(t / "word.ihx"));
+    for (size_t i = 0; i < packed.size(); ++i)
+        ASSERT_EQ(image[uint32_t(0x8000 + i)], uint8_t(packed[i])) << "byte " << i;
+    EXPECT_EQ(symbol_value(read_file(t / "word.map"), "_word"), 0x8000u);
+    ASSERT_EQ(run("sampleunpack", {"word.bin", "preview.wav"}, t.path()).status, 0);
+    EXPECT_EQ(read_sound(t / "preview.wav").info.frames, 101 * 32);
+}
+
 } // namespace
