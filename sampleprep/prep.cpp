@@ -87,13 +87,15 @@ class Resampler {
 
     void feed(const float* in, size_t n, const Sink& sink) {
         if (!soxr_) return give(in, n, sink);
-        out_.resize(size_t(double(n) * ratio_) + 64);
-        while (n > 0) {
+        // Bounded, whatever the ratio: what does not fit comes out in the next round.
+        out_.resize(size_t(std::min(double(n) * ratio_ + 64, 65536.0)));
+        for (;;) {
             size_t used = 0, made = 0;
             soxr_process(soxr_.get(), in, n, &used, out_.data(), out_.size(), &made);
             give(out_.data(), made, sink);
             in += used;
             n -= used;
+            if (n == 0 && made < out_.size()) break;
         }
     }
 
@@ -264,7 +266,7 @@ bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string
 
     std::vector<uint8_t> codes = choose_codes(samples, o.levels, o.codes);
     report->samples = uint32_t(codes.size());
-    if (o.snr) report->snr_db = snr_db(samples, codes, o.levels, o.rate);
+    if (o.snr) report->snr_db = snr_db(samples, codes, o.levels);
     *wav = wav_header(uint32_t(std::lround(o.rate)), report->samples);
     wav->reserve(wav->size() + codes.size() + 1);
     for (uint8_t c : codes) *wav += char(c * 16 + 8);
