@@ -20,8 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS sdcc)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
-# Static programs need nothing else installed; dynamic ones get their library dependencies.
-if(NOT TOOLKIT_STATIC)
+# Static programs need nothing else installed; dynamic ones get their library dependencies. The
+# sample companion programs are always dynamic (libsndfile and libsoxr).
+if(NOT TOOLKIT_STATIC OR TARGET sampleprep)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 include(CPack)
