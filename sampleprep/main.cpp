@@ -188,16 +188,17 @@ int main(int argc, char** argv) {
                  std::filesystem::is_directory(input, ec) ? strerror(EISDIR) : strerror(errno));
         return 1;
     }
+    // Writing the output over its input would destroy what is being read.
+    if (same_file(input, output)) {
+        complain("sampleprep", output, "is the input");
+        fclose(in);
+        return 1;
+    }
     SF_INFO info = {};
     SNDFILE* sound = sf_open_fd(fileno(in), SFM_READ, &info, SF_FALSE);
     if (!sound) {
         complain("sampleprep", input, sf_strerror(nullptr));
         fclose(in);
-        return 1;
-    }
-    // Writing the output over its input would destroy what is being read.
-    if (same_file(input, output)) {
-        complain("sampleprep", output, "is the input");
         return 1;
     }
     std::string wav, reason;
