@@ -25,6 +25,6 @@ std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Level
 double code_value(const Levels& levels, uint8_t code);
 
 // The signal-to-noise ratio in decibels of the played codes against the signal, after the
-// slowly varying part that the output's coupling removes.
+// slowly varying part that the output's coupling removes (at the given sample rate).
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
-              const Levels& levels);
+              const Levels& levels, double rate = 8000);
