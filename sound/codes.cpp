@@ -53,14 +53,15 @@ Ladder ladder(const Levels& levels) {
 }
 
 // Where silence falls halfway between two levels (as on an evenly spaced table), a quiet sound
-// would flicker between them: a buzz. Shifting the signal by most of half a step towards the
-// upper level puts silence on that level, while a value already on a level still comes out as
-// that level's code.
+// would flicker between them: a buzz. Shifting the signal by 0.3 of a step towards the upper
+// level keeps a sound within 0.3 of a step of silence on that level, while a value already on
+// a level keeps its code (0.2 of a step from the next threshold). A larger shift clips more of
+// a loud sound at the top.
 double silence_bias(const Ladder& l) {
     int i = l.index(0.0);
     if (i == 0) return 0.0;
     double gap = l.value[i] - l.value[i - 1];
-    return std::fabs(l.upper[i - 1]) < 0.1 * gap ? 0.4 * gap - l.upper[i - 1] : 0.0;
+    return std::fabs(l.upper[i - 1]) < 0.1 * gap ? 0.3 * gap - l.upper[i - 1] : 0.0;
 }
 
 // The offset is chosen from a table of the error each value y costs once played: within the
