@@ -37,8 +37,9 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> codes = choose_codes(samples, levels, options);
     std::clock_t end = std::clock();
     if (timed && !samples.empty())
-        std::fprintf(stderr, "%.1f ns per sample\n",
-                     double(end - start) / CLOCKS_PER_SEC * 1e9 / samples.size());
+        std::fprintf(stderr, "%.1f ns per sample, SNR %.1f dB\n",
+                     double(end - start) / CLOCKS_PER_SEC * 1e9 / samples.size(),
+                     snr_db(samples, codes, levels));
     std::fwrite(codes.data(), 1, codes.size(), stdout);
     return 0;
 }
