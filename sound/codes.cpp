@@ -56,12 +56,14 @@ Ladder ladder(const Levels& levels) {
 // would flicker between them: a buzz. Shifting the signal by 0.3 of a step towards the upper
 // level keeps a sound within 0.3 of a step of silence on that level, while a value already on
 // a level keeps its code (0.2 of a step from the next threshold). A larger shift clips more of
-// a loud sound at the top.
+// a loud sound at the top. The step is the table's smallest, so that no level loses its code.
 double silence_bias(const Ladder& l) {
+    double smallest = INFINITY;
+    for (int k = 0; k + 1 < l.count; k++)
+        smallest = std::min(smallest, l.value[k + 1] - l.value[k]);
     int i = l.index(0.0);
-    if (i == 0) return 0.0;
-    double gap = l.value[i] - l.value[i - 1];
-    return std::fabs(l.upper[i - 1]) < 0.1 * gap ? 0.3 * gap - l.upper[i - 1] : 0.0;
+    if (i == 0 || std::fabs(l.upper[i - 1]) >= 0.1 * smallest) return 0.0;
+    return 0.3 * smallest - l.upper[i - 1];
 }
 
 // The offset is chosen from a table of the error each value y costs once played: within the

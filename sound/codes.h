@@ -23,9 +23,9 @@ bool offset_by_default(const Levels& levels);
 //   holds nothing from 20 Hz up worth hearing. It is left out when every sample already lies
 //   within 1/4096 of a level (nothing to gain), so such a signal comes out as exactly its codes
 //   with any options but dither, whatever part of the range it uses.
-// - where silence falls halfway between two levels (evenly spaced tables), a shift of 0.3 of a
-//   step towards the upper one (code 8 on the linear table), so that silence and sounds within
-//   0.3 of a step of it hold one code; a value on a level still gets that level's code.
+// - where silence falls halfway between two levels (evenly spaced tables), a shift of 0.3 of the
+//   table's smallest step towards the upper one (code 8 on the linear table), so that silence
+//   and sounds within that distance of it hold one code; a value on a level keeps its code.
 // Where two codes share a level, the lower code is chosen.
 std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Levels& levels,
                                   const CodeOptions& options);
