@@ -266,7 +266,7 @@ bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string
 
     std::vector<uint8_t> codes = choose_codes(samples, o.levels, o.codes);
     report->samples = uint32_t(codes.size());
-    if (o.snr) report->snr_db = snr_db(samples, codes, o.levels);
+    if (o.snr) report->snr_db = snr_db(samples, codes, o.levels, o.rate);
     *wav = wav_header(uint32_t(std::lround(o.rate)), report->samples);
     wav->reserve(wav->size() + codes.size() + 1);
     for (uint8_t c : codes) *wav += char(c * 16 + 8);
