@@ -5,6 +5,11 @@
 
 namespace {
 
+// A sample on the levels' range; a value that is not a number (a damaged float file) is silence.
+double clipped(float s) {
+    return std::isnan(s) ? 0.0 : std::clamp<double>(s, -1.0, 1.0);
+}
+
 // The distinct levels in rising order, on the -1..1 sample scale, with the code of each and the
 // thresholds between neighbours where the nearer level changes.
 struct Ladder {
@@ -124,7 +129,6 @@ std::vector<double> slow_offset(const std::vector<float>& samples, const Ladder&
     std::vector<float> rows(offset_step * row_size, 0.0f);
     for (int k = 0; k < table_size; k++)
         rows[(k % offset_step) * row_size + k / offset_step] = table[k];
-    auto clipped = [&](size_t i) { return std::clamp<double>(samples[i], -1.0, 1.0); };
 
     // Every fourth sample stands for its block (a different one of each four, so that no tone is
     // sampled at one phase): its place in the table. And each block's least and greatest value.
@@ -136,12 +140,12 @@ std::vector<double> slow_offset(const std::vector<float>& samples, const Ladder&
     for (size_t b = 0; b < blocks; b++) {
         size_t end = std::min(n, (b + 1) * length);
         for (size_t i = b * length; i < end; i++) {
-            low[b] = std::min(low[b], clipped(i));
-            high[b] = std::max(high[b], clipped(i));
+            low[b] = std::min(low[b], clipped(samples[i]));
+            high[b] = std::max(high[b], clipped(samples[i]));
         }
         for (size_t i = b * length; i < end; i += 4) {
             pick = pick * 1103515245 + 12345;
-            double v = clipped(std::min(end - 1, i + (pick >> 16 & 3)));
+            double v = clipped(samples[std::min(end - 1, i + (pick >> 16 & 3))]);
             picked.push_back(int(std::lround((v + 3) * resolution)));
         }
         start[b + 1] = picked.size();
@@ -186,7 +190,7 @@ std::vector<double> slow_offset(const std::vector<float>& samples, const Ladder&
 // True when every sample already sits on a level: then any offset could only add error.
 bool on_levels(const std::vector<float>& samples, const Ladder& l) {
     for (float s : samples) {
-        double v = std::clamp<double>(s, -1.0, 1.0);
+        double v = clipped(s);
         if (std::fabs(l.value[l.index(v)] - v) > 1.0 / 4096) return false;
     }
     return true;
@@ -231,7 +235,7 @@ std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Level
     Random random(options.seed);
     std::vector<uint8_t> codes(n);
     for (size_t i = 0; i < n; i++) {
-        double v = std::clamp<double>(samples[i], -1.0, 1.0) + bias;
+        double v = clipped(samples[i]) + bias;
         if (!offset.empty()) { // a straight line between the middles of the steps
             double at = std::max(0.0, (i + 0.5) / hop - 0.5);
             size_t s = std::min(size_t(at), offset.size() - 1);

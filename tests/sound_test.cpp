@@ -118,6 +118,15 @@ INSTANTIATE_TEST_SUITE_P(
         Text{"AllEqual", "3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3", "all 16 levels are equal"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+TEST(LevelsNames, SharedLevelPlaysAsTheLowerCode) {
+    Levels l{};
+    for (int c = 0; c < 16; c++) l[c] = c < 4 ? c : c - 1; // codes 3 and 4 share a level
+    std::vector<float> x = {float(code_value(l, 3)), float(code_value(l, 4)),
+                            float(code_value(l, 5))};
+    std::vector<uint8_t> want = {3, 3, 5};
+    EXPECT_EQ(choose_codes(x, l, CodeOptions{}), want);
+}
+
 TEST(LevelsNames, OffsetOnByDefaultWhereTheLevelsAreUneven) {
     Levels reversed{}, bent{};
     for (int c = 0; c < 16; c++) reversed[c] = 15 - c, bent[c] = c * c;
@@ -170,9 +179,13 @@ TEST_P(LevelsCodes, ValuesBeyondTheRangeAreClipped) {
         if (l[c] < l[lowest]) lowest = uint8_t(c);
         if (l[c] > l[highest]) highest = uint8_t(c);
     }
-    std::vector<float> x = {-1.0f, -1.5f, -1e30f, 1.0f, 1.0001f, 7.0f, 1e30f};
-    std::vector<uint8_t> want = {lowest, lowest, lowest, highest, highest, highest, highest};
+    std::vector<float> x = {-1.0f, -1.5f, -1e30f, -INFINITY, 1.0f, 1.0001f, 7.0f, 1e30f, INFINITY};
+    std::vector<uint8_t> want = {lowest,  lowest,  lowest,  lowest, highest,
+                                 highest, highest, highest, highest};
     EXPECT_EQ(choose_codes(x, l, CodeOptions{}), want);
+    // A value that is not a number plays as silence does.
+    std::vector<uint8_t> nan = choose_codes({NAN}, l, CodeOptions{});
+    EXPECT_EQ(nan, choose_codes({0.0f}, l, CodeOptions{}));
 }
 
 TEST_P(LevelsCodes, SilenceIsOneSteadyCode) {
