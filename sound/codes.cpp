@@ -226,8 +226,10 @@ bool offset_by_default(const Levels& levels) {
 
 std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Levels& levels,
                                   const CodeOptions& options) {
-    Ladder l = ladder(levels);
     size_t n = samples.size();
+    auto [lo, hi] = std::minmax_element(levels.begin(), levels.end());
+    if (!(*lo < *hi)) return std::vector<uint8_t>(n, 0); // one level: every code plays alike
+    Ladder l = ladder(levels);
     size_t hop = std::max<size_t>(1, size_t(options.rate / 1000 + 0.5)); // 1 ms
     std::vector<double> offset;
     if (options.offset && !on_levels(samples, l)) offset = slow_offset(samples, l, hop);
