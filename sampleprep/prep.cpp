@@ -202,8 +202,9 @@ bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string
         *reason = "holds no audio";
         return false;
     }
-    // libsndfile gives SF_COUNT_MAX where it cannot know the length.
-    bool known = info.frames > 0 && info.frames < SF_COUNT_MAX;
+    // libsndfile gives SF_COUNT_MAX where it cannot know the length, and from a pipe the
+    // header's claim, which a streaming recorder leaves at its largest value.
+    bool known = info.seekable && info.frames > 0 && info.frames < SF_COUNT_MAX;
     if (known && o.trim_db == 0) {
         uint64_t n = output_length(info.frames, info.samplerate, o.rate);
         if (n > max_samples) {

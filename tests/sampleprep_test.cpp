@@ -7,10 +7,15 @@
 #include "tools.h"
 
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -524,6 +529,42 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"UnknownOption", stereo, {"--loud", "in.wav", "out.wav"}, 2, "sampleprep: --loud: "},
         Bad{"NoOutput", stereo, {"in.wav"}, 2, "usage: sampleprep "}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A recording streamed through a pipe, its lengths left at their largest as a recorder that
+// streams leaves them: the header's length cannot be believed, the samples are counted.
+TEST(SampleprepPosix, CountsTheSamplesOfAPipe) {
+    signal(SIGPIPE, SIG_IGN); // sampleprep stops reading a stream that is too long
+    for (uint32_t n : {100000u, 2097121u}) {
+        TempDir t;
+        std::string data;
+        for (uint32_t i = 0; i < n; ++i) data += le16(uint16_t(int16_t(i % 64 * 256 - 8192)));
+        std::string fmt = le16(1) + le16(1) + le32(8000) + le32(16000) + le16(2) + le16(16);
+        std::string stream = "RIFF" + le32(0xFFFFFFFF) + "WAVE" + chunk("fmt ", fmt) + "data" +
+                             le32(0xFFFFFFFF) + data;
+        ASSERT_EQ(mkfifo((t / "in.wav").c_str(), 0600), 0);
+        std::thread writer([&] {
+            int fd = open((t / "in.wav").c_str(), O_WRONLY);
+            for (size_t at = 0; fd >= 0 && at < stream.size();) {
+                ssize_t w = write(fd, stream.data() + at, stream.size() - at);
+                if (w <= 0) break;
+                at += size_t(w);
+            }
+            if (fd >= 0) close(fd);
+        });
+        auto r = run("sampleprep", {"in.wav", "out.wav"}, t.path());
+        writer.join();
+        if (n <= 2097120) {
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(data_length(read_file(t / "out.wav")), n);
+        } else {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, "sampleprep: in.wav: more than 2097120 samples at 8000 Hz are too "
+                             "many: a packed sample file holds at most 2097120, 262.14 s at that "
+                             "rate\n");
+            EXPECT_FALSE(exists(t / "out.wav"));
+        }
+    }
+}
 
 TEST(SampleprepPosix, ReportsAFullDisk) {
     TempDir t;
