@@ -217,15 +217,18 @@ bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string
     if (o.trim_db != 0) {
         // Trimming is measured against the peak, which only the whole signal tells: a first
         // pass finds it, a second keeps what lies between the first and last loud samples.
+        if (!info.seekable) {
+            *reason = "cannot be read twice, which trimming needs";
+            return false;
+        }
         float peak = 0;
         auto measure = [&](const float* x, size_t n) {
             for (size_t i = 0; i < n; ++i) peak = std::max(peak, std::fabs(x[i]));
         };
-        if (!stream(
-                in, info, o, measure, [] { return false; }, &report->frames, reason))
-            return false;
+        auto to_the_end = [] { return false; };
+        if (!stream(in, info, o, measure, to_the_end, &report->frames, reason)) return false;
         if (sf_seek(in, 0, SEEK_SET) != 0) {
-            *reason = "cannot be read twice, which trimming needs";
+            *reason = sf_strerror(in);
             return false;
         }
         if (peak == 0) {
