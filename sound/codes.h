@@ -23,6 +23,8 @@ bool offset_by_default(const Levels& levels);
 //   holds nothing from 20 Hz up worth hearing. It is left out when every sample already lies
 //   within 1/4096 of a level (nothing to gain), so such a signal comes out as exactly its codes
 //   with any options but dither, whatever part of the range it uses.
+//   With the offset, a sound that fits the dense levels much better upside down is played so
+//   (no one hears a sound's polarity).
 // - where silence falls halfway between two levels (evenly spaced tables), a shift of 0.3 of the
 //   table's smallest step towards the upper one (code 8 on the linear table), so that silence
 //   and sounds within that distance of it hold one code; a value on a level keeps its code.
@@ -34,6 +36,7 @@ std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Level
 double code_value(const Levels& levels, uint8_t code);
 
 // The signal-to-noise ratio in decibels of the played codes against the signal, after the
-// slowly varying part that the output's coupling removes (at the given sample rate).
+// slowly varying part that the output's coupling removes (at the given sample rate), in the
+// polarity the codes play it.
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
               const Levels& levels, double rate = 8000);
