@@ -348,11 +348,16 @@ TEST(SampleprepLimit, CountsAtTheOutputRate) {
 TEST(SampleprepLimit, CountsWhatTrimmingLeaves) {
     TempDir t;
     silence_around_sine(t / "in.wav", 2200000);
-    auto r = run("sampleprep", {"--trim", "40", "in.wav", "out.wav"}, t.path());
+    auto r = run("sampleprep", {"-v", "--trim", "40", "in.wav", "out.wav"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     uint32_t n = data_length(read_file(t / "out.wav"));
     EXPECT_GE(n, 7990u);
     EXPECT_LE(n, 8000u);
+    EXPECT_NE(r.err.find("\nrate: 8000 Hz, unchanged: 2200000 samples\n"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("\ntrim: 40 dB below the peak: " + std::to_string(n) + " samples kept\n"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST(SampleprepOptions, FractionalRateIsRoundedInTheHeader) {
