@@ -48,7 +48,9 @@ bool parse_levels(const std::string& text, Levels* out, std::string* reason) {
             char* stop = nullptr;
             errno = 0;
             double v = std::strtod(word.c_str(), &stop);
-            if (*stop != '\0' || errno == ERANGE || !std::isfinite(v)) {
+            if (stop != word.c_str() + word.size() || errno == ERANGE || !std::isfinite(v)) {
+                for (char& ch : word)
+                    if (static_cast<unsigned char>(ch) < 32 || ch == 127) ch = '?';
                 *reason = "not a number: " + word;
                 return false;
             }

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <complex>
 
+using namespace std::string_literals;
+
 namespace {
 
 // A built-in table, or "squares": a table from a file, uneven and in no order of codes.
@@ -50,6 +52,7 @@ TEST_P(LevelsNamed, StepEvenlyFromSilenceToTheLoudestCode) {
     const Table& t = GetParam();
     Levels l = named(t.name);
     EXPECT_EQ(l[t.silent], 0.0);
+    EXPECT_GT(l[t.silent + (t.loudest > t.silent ? 1 : -1)], 0.0);
     int toward = t.loudest > t.silent ? 1 : -1; // the direction in which codes get louder
     for (int c = t.silent + toward; c != t.loudest; c += toward) {
         int next = c + toward;
@@ -117,6 +120,16 @@ INSTANTIATE_TEST_SUITE_P(
         Text{"OutOfRange", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 1e999", "not a number: 1e999"},
         Text{"AllEqual", "3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3", "all 16 levels are equal"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// A binary file is no table, even where a number stands before a NUL byte; the message shows
+// such bytes as "?".
+TEST(LevelsParse, NulByteIsNoNumber) {
+    Levels l{};
+    std::string reason;
+    std::string text = "0\0\x7f 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15"s;
+    EXPECT_FALSE(parse_levels(text, &l, &reason));
+    EXPECT_EQ(reason, "not a number: 0??");
+}
 
 TEST(LevelsNames, SharedLevelPlaysAsTheLowerCode) {
     Levels l{};
