@@ -30,6 +30,8 @@ foreach(program
         samplepack
         binobj
         palpack
+        sampleprep
+        sampleunpack
         palprep
         palview
         )

@@ -1,0 +1,279 @@
+#include "prep.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <soxr.h>
+
+namespace {
+
+void put32(std::string& s, uint32_t v) {
+    for (int i = 0; i < 4; ++i) s += char(v >> (8 * i) & 255);
+}
+
+void put16(std::string& s, uint16_t v) {
+    s += char(v & 255);
+    s += char(v >> 8);
+}
+
+uint64_t output_length(sf_count_t frames, double in_rate, double out_rate) {
+    return uint64_t(std::llround(double(frames) * out_rate / in_rate));
+}
+
+// at_least: the input was not read to its end, so there are more samples than said.
+std::string too_long(uint64_t samples, double rate, bool at_least) {
+    char text[200];
+    snprintf(text, sizeof text,
+             "%s%llu samples at %g Hz are too many: a packed sample file holds at most %u, "
+             "%.2f s at that rate",
+             at_least ? "more than " : "", (unsigned long long)samples, rate, max_samples,
+             max_samples / rate);
+    return text;
+}
+
+// Takes the samples at the output rate as they come. It keeps what may be in the output and
+// only counts the rest, so memory stays bounded by the output whatever the input's length.
+class Keeper {
+  public:
+    // threshold 0 keeps every sample; above 0, the output runs from the first sample at least
+    // that loud to the last.
+    // expected: the samples likely to be kept, to reserve room for them at once.
+    Keeper(float threshold, uint64_t expected) : threshold_(threshold) {
+        kept_.reserve(size_t(std::min<uint64_t>(expected, max_samples + 1)));
+    }
+
+    void take(const float* x, size_t n) {
+        for (size_t i = 0; i < n; ++i, ++count_) {
+            bool loud = threshold_ == 0 || std::fabs(x[i]) >= threshold_;
+            if (!loud && !started_) continue;
+            if (!started_) first_ = count_;
+            started_ = true;
+            if (loud) last_ = count_;
+            if (kept_.size() <= max_samples) kept_.push_back(x[i]);
+        }
+    }
+    uint64_t count() const { return count_; }
+    // The length of the output: from the first loud sample to the last.
+    uint64_t length() const { return started_ ? last_ - first_ + 1 : 0; }
+    // The output itself, once length() fits.
+    std::vector<float> samples() {
+        kept_.resize(size_t(length()));
+        return std::move(kept_);
+    }
+
+  private:
+    float threshold_;
+    bool started_ = false;
+    uint64_t count_ = 0, first_ = 0, last_ = 0;
+    std::vector<float> kept_;
+};
+
+using Sink = std::function<void(const float*, size_t)>;
+
+// One channel at the output rate, band-limited by libsoxr at high quality.
+class Resampler {
+  public:
+    Resampler(double in_rate, double out_rate) : ratio_(out_rate / in_rate) {
+        if (in_rate == out_rate) return;
+        soxr_error_t error = nullptr;
+        soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+        soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+        soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+        soxr_.reset(soxr_create(in_rate, out_rate, 1, &error, &io, &quality, &runtime));
+        if (error) error_ = error;
+    }
+    const char* error() const { return error_; }
+
+    void feed(const float* in, size_t n, const Sink& sink) {
+        if (!soxr_) return give(in, n, sink);
+        // Bounded, whatever the ratio: what does not fit comes out in the next round.
+        out_.resize(size_t(std::min(double(n) * ratio_ + 64, 65536.0)));
+        for (;;) {
+            size_t used = 0, made = 0;
+            soxr_process(soxr_.get(), in, n, &used, out_.data(), out_.size(), &made);
+            give(out_.data(), made, sink);
+            in += used;
+            n -= used;
+            if (n == 0 && made < out_.size()) break;
+        }
+    }
+
+    // Drains the filter and makes the output exactly total samples long, the input's duration
+    // at the output rate.
+    void finish(uint64_t total, const Sink& sink) {
+        if (soxr_) {
+            out_.resize(4096);
+            for (size_t made = 1; made > 0 && given_ < total;) {
+                soxr_process(soxr_.get(), nullptr, 0, nullptr, out_.data(), out_.size(), &made);
+                give(out_.data(), size_t(std::min<uint64_t>(made, total - given_)), sink);
+            }
+        }
+        const float silence[256] = {};
+        while (given_ < total) give(silence, size_t(std::min<uint64_t>(256, total - given_)), sink);
+    }
+
+  private:
+    void give(const float* x, size_t n, const Sink& sink) {
+        given_ += n;
+        sink(x, n);
+    }
+    struct Free {
+        void operator()(soxr_t s) const { soxr_delete(s); }
+    };
+    std::unique_ptr<std::remove_pointer_t<soxr_t>, Free> soxr_;
+    const char* error_ = nullptr;
+    double ratio_;
+    uint64_t given_ = 0;
+    std::vector<float> out_;
+};
+
+// Reads the whole input once, mixed or picked down to one channel, and hands it to sink at the
+// output rate. stop() is asked after each piece: a true ends the reading early.
+bool stream(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, const Sink& sink,
+            const std::function<bool()>& stop, sf_count_t* frames, std::string* reason) {
+    Resampler resampler(info.samplerate, o.rate);
+    if (resampler.error()) {
+        *reason = std::string("cannot resample: ") + resampler.error();
+        return false;
+    }
+    const sf_count_t chunk = 4096;
+    const int channels = info.channels;
+    std::vector<float> buffer(size_t(chunk * channels)), mono(chunk);
+    *frames = 0;
+    while (!stop()) {
+        sf_count_t n = sf_readf_float(in, buffer.data(), chunk);
+        if (n <= 0) break;
+        *frames += n;
+        if (channels == 1) {
+            std::copy(buffer.begin(), buffer.begin() + n, mono.begin());
+        } else if (o.channel > 0) {
+            for (sf_count_t i = 0; i < n; ++i) mono[i] = buffer[i * channels + o.channel - 1];
+        } else {
+            // The mean keeps the mix in range; the level is set afterwards anyway.
+            const float scale = 1.0f / float(channels);
+            for (sf_count_t i = 0; i < n; ++i) {
+                const float* f = &buffer[i * channels];
+                float sum = 0;
+                for (int c = 0; c < channels; ++c) sum += f[c];
+                mono[i] = sum * scale;
+            }
+        }
+        resampler.feed(mono.data(), size_t(n), sink);
+    }
+    if (sf_error(in) != SF_ERR_NO_ERROR) {
+        *reason = sf_strerror(in);
+        return false;
+    }
+    resampler.finish(output_length(*frames, info.samplerate, o.rate), sink);
+    return true;
+}
+
+} // namespace
+
+std::string wav_header(uint32_t rate, uint32_t samples) {
+    std::string h = "RIFF";
+    put32(h, 44 + samples + samples % 2);
+    h += "WAVEfmt ";
+    put32(h, 16);
+    put16(h, 1); // PCM
+    put16(h, 1); // mono
+    put32(h, rate);
+    put32(h, rate); // bytes a second
+    put16(h, 1);    // bytes a frame
+    put16(h, 8);    // bits a sample
+    // An empty chunk puts the data tag at byte 44, where samplepack looks for it.
+    h += "JUNK";
+    put32(h, 0);
+    h += "data";
+    put32(h, samples);
+    return h;
+}
+
+bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string* wav,
+             PrepReport* report, std::string* reason) {
+    *report = PrepReport();
+    if (o.channel > info.channels) {
+        *reason = "has " + std::to_string(info.channels) + " channel" +
+                  (info.channels == 1 ? "" : "s") + ", no channel " + std::to_string(o.channel);
+        return false;
+    }
+    if (info.frames == 0) {
+        *reason = "holds no audio";
+        return false;
+    }
+    // libsndfile gives SF_COUNT_MAX where it cannot know the length, and from a pipe the
+    // header's claim, which a streaming recorder leaves at its largest value.
+    bool known = info.seekable && info.frames > 0 && info.frames < SF_COUNT_MAX;
+    if (known && o.trim_db == 0) {
+        uint64_t n = output_length(info.frames, info.samplerate, o.rate);
+        if (n > max_samples) {
+            *reason = too_long(n, o.rate, false);
+            return false;
+        }
+    }
+
+    float threshold = 0;
+    if (o.trim_db != 0) {
+        // Trimming is measured against the peak, which only the whole signal tells: a first
+        // pass finds it, a second keeps what lies between the first and last loud samples.
+        if (!info.seekable) {
+            *reason = "cannot be read twice, which trimming needs";
+            return false;
+        }
+        float peak = 0;
+        auto measure = [&](const float* x, size_t n) {
+            for (size_t i = 0; i < n; ++i) peak = std::max(peak, std::fabs(x[i]));
+        };
+        auto to_the_end = [] { return false; };
+        if (!stream(in, info, o, measure, to_the_end, &report->frames, reason)) return false;
+        if (sf_seek(in, 0, SEEK_SET) != 0) {
+            *reason = sf_strerror(in);
+            return false;
+        }
+        if (peak == 0) {
+            *reason = "is silent: trimming leaves nothing";
+            return false;
+        }
+        threshold = float(peak * std::pow(10.0, -std::fabs(o.trim_db) / 20));
+    }
+    Keeper keeper(threshold, known ? output_length(info.frames, info.samplerate, o.rate) : 0);
+    auto keep = [&](const float* x, size_t n) { keeper.take(x, n); };
+    // Without trimming, every sample counts: an input of unknown length that has already given
+    // too many is not read further.
+    auto enough = [&] { return o.trim_db == 0 && keeper.count() > max_samples; };
+    if (!stream(in, info, o, keep, enough, &report->frames, reason)) return false;
+    if (report->frames == 0) {
+        *reason = "holds no audio";
+        return false;
+    }
+    report->resampled = keeper.count();
+    if (keeper.length() > max_samples) {
+        *reason = enough() ? too_long(max_samples, o.rate, true)
+                           : too_long(keeper.length(), o.rate, false);
+        return false;
+    }
+    std::vector<float> samples = keeper.samples();
+
+    float peak = 0;
+    for (float x : samples) peak = std::max(peak, std::fabs(x));
+    report->peak = peak;
+    double gain = std::pow(10.0, o.gain_db / 20);
+    if (o.normalise) gain = peak > 0 ? 1 / peak : 1;
+    report->gain_db = 20 * std::log10(gain);
+    for (float& x : samples) {
+        x = float(x * gain);
+        // A hair beyond full scale is rounding in the normalisation, not clipping.
+        if (std::fabs(x) > 1.0f + 1e-6f) ++report->clipped;
+        x = std::clamp(x, -1.0f, 1.0f);
+    }
+
+    std::vector<uint8_t> codes = choose_codes(samples, o.levels, o.codes);
+    report->samples = uint32_t(codes.size());
+    if (o.snr) report->snr_db = snr_db(samples, codes, o.levels, o.rate);
+    *wav = wav_header(uint32_t(std::lround(o.rate)), report->samples);
+    wav->reserve(wav->size() + codes.size() + 1);
+    for (uint8_t c : codes) *wav += char(c * 16 + 8);
+    if (codes.size() % 2) *wav += '\0'; // RIFF chunks have an even length
+    return true;
+}

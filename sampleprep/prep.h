@@ -1,0 +1,44 @@
+#pragma once
+// The conversion of sampleprep: audio read by libsndfile in, the WAV file that samplepack accepts
+// out. It works on an open SNDFILE, so tests can feed it from memory.
+
+#include "codes.h"
+#include "levels.h"
+
+#include <cstdint>
+#include <sndfile.h>
+#include <string>
+#include <vector>
+
+// The most samples a packed sample file holds: 65535 blocks of 32.
+constexpr uint32_t max_samples = 65535 * 32;
+
+struct PrepOptions {
+    double rate = 8000;    // output rate in Hz; the header holds it rounded
+    int channel = 0;       // 0 mixes all channels; 1 is the first
+    bool normalise = true; // peak to the full range of the levels, else gain_db
+    double gain_db = 0;    // fixed gain when not normalising
+    double trim_db = 0;    // 0: no trimming; else cut what is this far below the peak
+    Levels levels{};       // output level of each code
+    CodeOptions codes;     // how codes are chosen
+    bool snr = false;      // measure the SNR for the report
+};
+
+struct PrepReport {
+    sf_count_t frames = 0;  // input frames read
+    double peak = 0;        // peak of the resampled signal before gain, 1 = full scale
+    double gain_db = 0;     // gain applied
+    uint32_t clipped = 0;   // samples beyond the full range after the gain
+    uint64_t resampled = 0; // samples at the output rate before trimming
+    uint32_t samples = 0;   // samples written
+    double snr_db = 0;      // of the chosen codes against the signal given to the chooser
+};
+
+// The 52-byte header samplepack expects, for samples 8-bit mono samples at rate Hz.
+std::string wav_header(uint32_t rate, uint32_t samples);
+
+// Reads in (described by info) and returns the whole output file in *wav. False with *reason
+// when the input cannot be converted; a too-long input is refused before it is read whenever
+// its length is known.
+bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& options, std::string* wav,
+             PrepReport* report, std::string* reason);

@@ -1,0 +1,42 @@
+#pragma once
+// Choosing the 4-bit code for each sample so that the played levels follow the signal.
+
+#include "levels.h"
+
+#include <cstdint>
+#include <vector>
+
+struct CodeOptions {
+    bool offset = false; // a slowly varying offset that keeps the waveform where levels are dense
+    bool dither = false; // triangular (TPDF) dither of one local level step
+    uint32_t seed = 1;   // the dither's random sequence
+    double rate = 8000;  // samples per second, for the offset's time constants
+};
+
+// True for tables whose levels are not evenly spaced: there the offset pays.
+bool offset_by_default(const Levels& levels);
+
+// Chooses a code 0..15 for each sample. Samples are floats where -1..1 is the full range of the
+// levels (the lowest level to the highest); values beyond are clipped. Each sample gets the
+// nearest level, after:
+// - the offset, if asked for: it follows the sound's loudness over tens of milliseconds and
+//   holds nothing from 20 Hz up worth hearing. It is left out when every sample already lies
+//   within 1/4096 of a level (nothing to gain), so such a signal comes out as exactly its codes
+//   with any options but dither, whatever part of the range it uses.
+//   With the offset, a sound that fits the dense levels much better upside down is played so
+//   (no one hears a sound's polarity).
+// - where silence falls halfway between two levels (evenly spaced tables), a shift of 0.3 of the
+//   table's smallest step towards the upper one (code 8 on the linear table), so that silence
+//   and sounds within that distance of it hold one code; a value on a level keeps its code.
+// Where two codes share a level, the lower code is chosen.
+std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Levels& levels,
+                                  const CodeOptions& options);
+
+// The sample value, on the same -1..1 scale, that a code stands for when played.
+double code_value(const Levels& levels, uint8_t code);
+
+// The signal-to-noise ratio in decibels of the played codes against the signal, after the
+// slowly varying part that the output's coupling removes (at the given sample rate), in the
+// polarity the codes play it.
+double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
+              const Levels& levels, double rate = 8000);

@@ -1,0 +1,617 @@
+// sampleprep end to end: recordings in the formats and layouts users have, made by sox and
+// libsndfile or byte by byte, through the built program and on into samplepack.
+#include "codes.h"
+#include "harness.h"
+#include "levels.h"
+#include "sound_files.h"
+#include "tools.h"
+
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string le16(uint16_t v) {
+    return {char(v), char(v >> 8)};
+}
+
+std::string le32(uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+// A RIFF chunk, with the pad byte that follows an odd length.
+std::string chunk(const std::string& id, const std::string& body) {
+    return id + le32(uint32_t(body.size())) + body + (body.size() % 2 ? std::string(1, '\0') : "");
+}
+
+// 16-bit mono PCM at 22050 Hz.
+std::string fmt_body() {
+    return le16(1) + le16(1) + le32(22050) + le32(44100) + le16(2) + le16(16);
+}
+
+// Half a second of a 440 Hz sine at 22050 Hz, 16-bit little-endian.
+std::string sine_data() {
+    std::string d;
+    for (int i = 0; i < 11025; ++i)
+        d += le16(uint16_t(int16_t(std::lround(16000 * std::sin(2 * M_PI * 440 * i / 22050.0)))));
+    return d;
+}
+
+std::string riff(const std::string& chunks) {
+    return "RIFF" + le32(uint32_t(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+// The data length of a WAV file that sampleprep wrote.
+uint32_t data_length(const std::string& wav) {
+    if (wav.size() < 52) return 0;
+    return uint8_t(wav[48]) | uint8_t(wav[49]) << 8 | uint8_t(wav[50]) << 16 |
+           uint32_t(uint8_t(wav[51])) << 24;
+}
+
+double sine(sf_count_t i, int) {
+    return 0.5 * std::sin(2 * M_PI * 440 * double(i) / 44100);
+}
+
+struct Input {
+    const char* name;
+    // Makes the input in the folder and returns its name; an empty name skips the case.
+    std::function<std::string(const TempDir&)> make;
+};
+
+void PrintTo(const Input& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// An input that sox writes from half a second of a sine.
+Input by_sox(const char* name, const std::string& file, std::vector<std::string> options) {
+    return {name, [file, options](const TempDir& t) -> std::string {
+                if (!have("sox")) return "";
+                std::vector<std::string> argv = {"sox", "-n", "-r", "44100"};
+                argv.insert(argv.end(), options.begin(), options.end());
+                for (const char* a : {"synth", "0.5", "sine", "440", "gain", "-3"})
+                    argv.push_back(a);
+                argv.insert(argv.end() - 6, file);
+                Tool r = tool(argv, t.path());
+                EXPECT_EQ(r.status, 0) << r.output;
+                return file;
+            }};
+}
+
+// An input that libsndfile writes, with whatever prepare adds to it.
+Input by_libsndfile(const char* name, const std::string& file, int format, int channels,
+                    std::function<void(SNDFILE*)> prepare = nullptr) {
+    return {name, [=](const TempDir& t) {
+                write_sound(t / file, format, channels, 44100, 22050, sine, prepare);
+                return file;
+            }};
+}
+
+Input by_bytes(const char* name, const std::string& bytes) {
+    return {name, [bytes](const TempDir& t) {
+                write_file(t / "in.wav", bytes);
+                return std::string("in.wav");
+            }};
+}
+
+class SampleprepReads : public testing::TestWithParam<Input> {};
+
+// Each recording becomes a WAV file that samplepack takes, as long as the recording, with codes
+// that follow the sine rather than noise.
+TEST_P(SampleprepReads, WritesWhatSamplepackPacks) {
+    TempDir t;
+    std::string in = GetParam().make(t);
+    if (in.empty()) GTEST_SKIP() << "no tool to make this input";
+    // The frames as decoded: for MP3, libsndfile's count in advance is an estimate.
+    SF_INFO info{};
+    SNDFILE* f = sf_open((t / in).c_str(), SFM_READ, &info);
+    if (!f) GTEST_SKIP() << "this libsndfile does not read " << in;
+    std::vector<float> buffer(size_t(info.channels) * 4096);
+    sf_count_t frames = 0;
+    for (sf_count_t n; (n = sf_readf_float(f, buffer.data(), 4096)) > 0;) frames += n;
+    sf_close(f);
+
+    auto r = run("sampleprep", {in, "out.wav"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    std::string out = read_file(t / "out.wav");
+    ASSERT_GE(out.size(), 52u);
+    uint32_t n = data_length(out);
+    EXPECT_EQ(out.substr(0, 4) + out.substr(8, 8) + out.substr(44, 4), "RIFFWAVEfmt data");
+    EXPECT_EQ(out.size(), 52 + n + n % 2);
+    EXPECT_NEAR(n, double(frames) * 8000 / info.samplerate, 1.0);
+
+    std::set<int> codes;
+    double change = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        uint8_t b = uint8_t(out[52 + i]);
+        EXPECT_EQ(b & 15, 8) << "byte " << i;
+        codes.insert(b >> 4);
+        if (i > 0) change += std::abs((b >> 4) - (uint8_t(out[51 + i]) >> 4));
+    }
+    EXPECT_EQ(*codes.begin(), 0);
+    EXPECT_EQ(*codes.rbegin(), 15);
+    // A 440 Hz sine moves at most 2.6 codes a sample at 8000 Hz; noise moves 5 on average.
+    EXPECT_LT(change / n, 2.0);
+
+    auto p = run("samplepack", {"out.wav"}, t.path());
+    EXPECT_EQ(p.status, 0);
+    EXPECT_EQ(p.out, "");
+    EXPECT_EQ(read_file(t / "out.bin").size(), 2 + (n / 2 + 15) / 16 * 16);
+}
+
+void set_strings(SNDFILE* f) {
+    sf_set_string(f, SF_STR_TITLE, "A sine");
+    sf_set_string(f, SF_STR_ARTIST, "The tests");
+}
+
+void set_bext(SNDFILE* f) {
+    SF_BROADCAST_INFO b{};
+    snprintf(b.description, sizeof b.description, "A sine");
+    sf_command(f, SFC_SET_BROADCAST_INFO, &b, sizeof b);
+}
+
+void set_cue(SNDFILE* f) {
+    SF_CUES cues{};
+    cues.cue_count = 1;
+    cues.cue_points[0].indx = 1;
+    cues.cue_points[0].position = 100;
+    cues.cue_points[0].sample_offset = 100;
+    memcpy(&cues.cue_points[0].chunk_start, "data", 4);
+    sf_command(f, SFC_SET_CUE, &cues, sizeof cues);
+}
+
+std::string example_word(const TempDir& t) {
+    const char* source = getenv("TOOLKIT_SOURCE_DIR");
+    if (!source) return "";
+    std::filesystem::copy_file(std::string(source) + "/examples/hello.wav", t / "hello.wav");
+    return "hello.wav";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recordings, SampleprepReads,
+    testing::Values(
+        by_sox("Unsigned8", "in.wav", {"-b", "8", "-e", "unsigned-integer"}),
+        by_sox("Signed16", "in.wav", {"-b", "16"}), by_sox("Signed24", "in.wav", {"-b", "24"}),
+        by_sox("Signed32", "in.wav", {"-b", "32"}),
+        by_sox("Float32", "in.wav", {"-b", "32", "-e", "floating-point"}),
+        by_sox("Float64", "in.wav", {"-b", "64", "-e", "floating-point"}),
+        by_sox("Stereo", "in.wav", {"-b", "16", "-c", "2"}),
+        by_sox("SixChannels", "in.wav", {"-b", "16", "-c", "6"}),
+        by_sox("Aiff", "in.aiff", {"-b", "16", "-c", "2"}), by_sox("Flac", "in.flac", {"-b", "24"}),
+        by_sox("Ogg", "in.ogg", {"-c", "2"}), by_sox("Mp3", "in.mp3", {"-c", "2"}),
+        by_libsndfile("Extensible", "in.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 2),
+        by_libsndfile("ListChunk", "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, set_strings),
+        by_libsndfile("BextChunk", "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, set_bext),
+        by_libsndfile("CueChunk", "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, set_cue),
+        by_libsndfile("Rf64", "in.wav", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 1),
+        by_libsndfile("Wave64", "in.w64", SF_FORMAT_W64 | SF_FORMAT_FLOAT, 1),
+        by_libsndfile("Caf", "in.caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16, 1),
+        by_bytes("ChunksBeforeFmt", riff(chunk("JUNK", std::string(28, '\0')) +
+                                         chunk("fmt ", fmt_body()) + chunk("data", sine_data()))),
+        by_bytes("OddSizedChunk", riff(chunk("fmt ", fmt_body()) + chunk("note", "odd") +
+                                       chunk("data", sine_data()))),
+        by_bytes("Fmt18", riff(chunk("fmt ", fmt_body() + le16(0)) + chunk("data", sine_data()))),
+        by_bytes("Fmt20",
+                 riff(chunk("fmt ", fmt_body() + le16(2) + le16(0)) + chunk("data", sine_data()))),
+        // As a recorder writes while it streams: neither length known.
+        by_bytes("LengthFFFFFFFF", "RIFF" + le32(0xFFFFFFFF) + "WAVE" + chunk("fmt ", fmt_body()) +
+                                       "data" + le32(0xFFFFFFFF) + sine_data()),
+        Input{"ExampleWord", example_word}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The bytes of a signal whose values sit on the levels: the codes of those levels.
+struct Dac {
+    const char* name;
+    std::string table; // a file of levels, or empty for the named table
+};
+
+void PrintTo(const Dac& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SampleprepExact : public testing::TestWithParam<Dac> {
+  protected:
+    // Writes in.wav at 8000 Hz, float, with the values of codes, and returns the -d argument.
+    std::string prepare(const std::vector<uint8_t>& codes, Levels* levels) {
+        const Dac& d = GetParam();
+        std::string arg = d.name;
+        if (!d.table.empty()) {
+            write_file(t / "levels.txt", d.table);
+            arg = "levels.txt";
+            EXPECT_TRUE(parse_levels(d.table, levels, &reason)) << reason;
+        } else {
+            EXPECT_TRUE(named_levels(d.name, levels));
+        }
+        write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000,
+                    sf_count_t(codes.size()),
+                    [&](sf_count_t i, int) { return code_value(*levels, codes[size_t(i)]); });
+        return arg;
+    }
+    TempDir t;
+    std::string reason;
+};
+
+// Every code, up and down, and then a jumble of them: 1001 samples, an odd count.
+std::vector<uint8_t> all_codes() {
+    std::vector<uint8_t> codes;
+    for (int c = 0; c < 16; ++c) codes.push_back(uint8_t(c));
+    for (int c = 15; c >= 0; --c) codes.push_back(uint8_t(c));
+    for (uint32_t x = 12345; codes.size() < 1001;) {
+        x = x * 1103515245 + 12345;
+        codes.push_back(uint8_t(x >> 16 & 15));
+    }
+    return codes;
+}
+
+TEST_P(SampleprepExact, GivesTheCodesOfTheLevels) {
+    std::vector<uint8_t> codes = all_codes();
+    Levels levels{};
+    std::string dac = prepare(codes, &levels);
+    auto r = run("sampleprep", {"-d", dac, "--offset", "none", "in.wav", "out.wav"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string expected = bytes("52 49 46 46 16 04 00 00 57 41 56 45 66 6D 74 20 10 00 00 00 "
+                                 "01 00 01 00 40 1F 00 00 40 1F 00 00 01 00 08 00 "
+                                 "4A 55 4E 4B 00 00 00 00 64 61 74 61 E9 03 00 00");
+    for (uint8_t c : codes) expected += char(c * 16 + 8);
+    expected += '\0'; // the pad byte of an odd data length
+    EXPECT_EQ(hex(read_file(t / "out.wav")), hex(expected));
+}
+
+// sampleprep, samplepack and sampleunpack in a row give back the levels (the last block's fill
+// plays code 8).
+TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
+    std::vector<uint8_t> codes = all_codes();
+    Levels levels{};
+    std::string dac = prepare(codes, &levels);
+    ASSERT_EQ(
+        run("sampleprep", {"-d", dac, "--offset", "none", "in.wav", "out.wav"}, t.path()).status,
+        0);
+    ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
+    auto r = run("sampleunpack", {"-d", dac, "--dc", "out.bin", "back.wav"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    Sound back = read_sound(t / "back.wav");
+    EXPECT_EQ(back.info.samplerate, 8000);
+    EXPECT_EQ(back.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    // samplepack drops the odd last sample; the rest is the fill up to 32 blocks.
+    ASSERT_EQ(back.samples.size(), 32u * 32);
+    for (size_t i = 0; i < back.samples.size(); ++i) {
+        uint8_t c = i < 1000 ? codes[i] : 8;
+        EXPECT_NEAR(back.samples[i], code_value(levels, c), 1.0 / 32768) << "sample " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dacs, SampleprepExact,
+                         testing::Values(Dac{"linear", ""}, Dac{"psg", ""}, Dac{"ay", ""},
+                                         Dac{"File", "# a resistor ladder, measured\n"
+                                                     "0 3 5 6 9 10 11 20\n"
+                                                     "21 22 30 31 40 50 60 70\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A WAV file of frames frames at 8000 Hz whose middle second holds a sine, silence around it.
+void silence_around_sine(const std::string& path, sf_count_t frames) {
+    write_sound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 8000, frames, [&](sf_count_t i, int) {
+        sf_count_t from = frames / 2 - 4000;
+        return i >= from && i < from + 8000 ? 0.5 * std::sin(2 * M_PI * 440 * double(i) / 8000)
+                                            : 0.0;
+    });
+}
+
+TEST(SampleprepLimit, TakesTheMostABlockCountHolds) {
+    TempDir t;
+    silence_around_sine(t / "in.wav", 2097120);
+    auto r = run("sampleprep", {"in.wav", "out.wav"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(t / "out.wav").size(), 52u + 2097120);
+    ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
+    std::string packed = read_file(t / "out.bin");
+    EXPECT_EQ(packed.size(), 2u + 16 * 65535);
+    EXPECT_EQ(hex(packed.substr(0, 2)), "00 00"); // 65535 blocks, each byte with its +1
+}
+
+TEST(SampleprepLimit, RefusesOneSampleMore) {
+    TempDir t;
+    silence_around_sine(t / "in.wav", 2097121);
+    auto before = contents(t.path());
+    auto r = run("sampleprep", {"in.wav", "out.wav"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sampleprep: in.wav: 2097121 samples at 8000 Hz are too many: a packed "
+                     "sample file holds at most 2097120, 262.14 s at that rate\n");
+    EXPECT_EQ(contents(t.path()), before);
+}
+
+TEST(SampleprepLimit, CountsAtTheOutputRate) {
+    TempDir t;
+    silence_around_sine(t / "in.wav", 2097121);
+    // At 4000 Hz the same recording has half as many samples and fits.
+    auto r = run("sampleprep", {"-r", "4000", "in.wav", "out.wav"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(data_length(read_file(t / "out.wav")), 1048560.5, 1.0);
+    auto slow = run("sampleprep", {"-r", "7988.4", "in.wav", "out.wav"}, t.path());
+    EXPECT_EQ(slow.status, 0) << slow.err;
+    // At 16000 Hz it is twice as long; the longest that fits is named at that rate.
+    auto fast = run("sampleprep", {"-r", "16000", "in.wav", "fast.wav"}, t.path());
+    EXPECT_EQ(fast.status, 1);
+    EXPECT_EQ(fast.err, "sampleprep: in.wav: 4194242 samples at 16000 Hz are too many: a packed "
+                        "sample file holds at most 2097120, 131.07 s at that rate\n");
+    EXPECT_FALSE(exists(t / "fast.wav"));
+}
+
+// Trimming counts what is left: a long recording with a short sound in it fits.
+TEST(SampleprepLimit, CountsWhatTrimmingLeaves) {
+    TempDir t;
+    silence_around_sine(t / "in.wav", 2200000);
+    auto r = run("sampleprep", {"-v", "--trim", "40", "in.wav", "out.wav"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    uint32_t n = data_length(read_file(t / "out.wav"));
+    EXPECT_GE(n, 7990u);
+    EXPECT_LE(n, 8000u);
+    EXPECT_NE(r.err.find("\nrate: 8000 Hz, unchanged: 2200000 samples\n"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("\ntrim: 40 dB below the peak: " + std::to_string(n) + " samples kept\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST(SampleprepOptions, FractionalRateIsRoundedInTheHeader) {
+    TempDir t;
+    write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, 44100, sine);
+    auto r = run("sampleprep", {"-r", "7988.4", "in.wav", "out.wav"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string out = read_file(t / "out.wav");
+    EXPECT_EQ(hex(out.substr(24, 8)), "34 1F 00 00 34 1F 00 00"); // 7988
+    EXPECT_NEAR(data_length(out), 7988.4, 1.0);
+}
+
+// The codes of a channel picked alone, of the mix, at a fixed gain.
+TEST(SampleprepOptions, ChannelGainAndReport) {
+    TempDir t;
+    // Left a sine at -6 dBFS, right silent.
+    write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 8000, 8000,
+                [](sf_count_t i, int c) { return c ? 0.0 : sine(i, 0); });
+    auto codes = [&](const std::vector<std::string>& options) {
+        std::vector<std::string> args = options;
+        args.insert(args.end(), {"in.wav", "out.wav"});
+        auto r = run("sampleprep", args, t.path());
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::set<int> used;
+        std::string out = read_file(t / "out.wav");
+        for (size_t i = 52; i < out.size(); ++i) used.insert(uint8_t(out[i]) >> 4);
+        return std::make_pair(used, r.err);
+    };
+    EXPECT_EQ(codes({"--channel", "1"}).first.size(), 16u);
+    EXPECT_EQ(codes({}).first.size(), 16u); // the mix is normalised like the channel
+    EXPECT_EQ(codes({"--channel", "2"}).first.size(), 1u);
+    // -20 dB on a sine at -6 dBFS: about a tenth of the range.
+    EXPECT_LE(codes({"-g", "-20"}).first.size(), 4u);
+
+    auto [used, report] = codes({"-v", "-g", "12", "--channel", "1"});
+    EXPECT_NE(report.find("input: in.wav: WAV (Microsoft), Signed 16 bit PCM, channel 1 of 2, 8000 "
+                          "Hz, 8000 frames (1.000 s)\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("gain +12.0 dB (fixed)"), std::string::npos) << report;
+    EXPECT_EQ(report.find(" 0 samples clipped"), std::string::npos) << report;
+    EXPECT_NE(report.find("output: 8000 samples at 8000 Hz (1.000 s), 4002 packed bytes"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\nsnr: "), std::string::npos) << report;
+}
+
+struct Bad {
+    const char* name;
+    std::function<void(const TempDir&)> setup;
+    std::vector<std::string> args;
+    int status;
+    std::string message; // the message, or its start when it does not end in a line feed
+};
+
+void PrintTo(const Bad& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void stereo(const TempDir& t) {
+    write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 8000, 800, sine);
+}
+
+class SampleprepRefuses : public testing::TestWithParam<Bad> {};
+
+TEST_P(SampleprepRefuses, SaysWhyAndLeavesTheFolderAlone) {
+    const Bad& c = GetParam();
+    TempDir t;
+    c.setup(t);
+    auto before = contents(t.path());
+    auto r = run("sampleprep", c.args, t.path());
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, "");
+    if (c.message.back() == '\n') {
+        EXPECT_EQ(r.err, c.message);
+    } else {
+        EXPECT_EQ(r.err.substr(0, c.message.size()), c.message) << r.err;
+        EXPECT_GT(r.err.size(), c.message.size() + 1) << "no reason given";
+    }
+    EXPECT_EQ(contents(t.path()), before);
+}
+
+std::string good_wav() {
+    return riff(chunk("fmt ", fmt_body()) + chunk("data", sine_data()));
+}
+
+auto file(const std::string& name, const std::string& bytes) {
+    return [=](const TempDir& t) { write_file(t / name, bytes); };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, SampleprepRefuses,
+    testing::Values(
+        Bad{"NotAudio",
+            file("in.wav", "These are words, not sound.\n"),
+            {"in.wav", "out.wav"},
+            1,
+            "sampleprep: in.wav: "},
+        Bad{"Empty", file("in.wav", ""), {"in.wav", "out.wav"}, 1, "sampleprep: in.wav: "},
+        Bad{"Truncated",
+            file("in.wav", good_wav().substr(0, 30)),
+            {"in.wav", "out.wav"},
+            1,
+            "sampleprep: in.wav: "},
+        Bad{"ZeroFrames",
+            file("in.wav", riff(chunk("fmt ", fmt_body()) + chunk("data", ""))),
+            {"in.wav", "out.wav"},
+            1,
+            "sampleprep: in.wav: holds no audio\n"},
+        Bad{"Directory",
+            [](const TempDir& t) { std::filesystem::create_directory(t / "in.wav"); },
+            {"in.wav", "out.wav"},
+            1,
+            "sampleprep: in.wav: Is a directory\n"},
+        Bad{"Missing",
+            [](const TempDir&) {},
+            {"in.wav", "out.wav"},
+            1,
+            "sampleprep: in.wav: No such file or directory\n"},
+        Bad{"SameFile",
+            file("in.wav", good_wav()),
+            {"in.wav", "./in.wav"},
+            1,
+            "sampleprep: ./in.wav: is the input\n"},
+        Bad{"NoChannel",
+            stereo,
+            {"--channel", "3", "in.wav", "out.wav"},
+            1,
+            "sampleprep: in.wav: has 2 channels, no channel 3\n"},
+        Bad{"DacMissing",
+            stereo,
+            {"-d", "levels.txt", "in.wav", "out.wav"},
+            1,
+            "sampleprep: levels.txt: No such file or directory (the DACs by name: linear, psg, "
+            "ay)\n"},
+        Bad{"DacFolder",
+            [](const TempDir& t) {
+                stereo(t);
+                std::filesystem::create_directory(t / "levels");
+            },
+            {"-d", "levels", "in.wav", "out.wav"},
+            1,
+            "sampleprep: levels: Is a directory (the DACs by name: linear, psg, ay)\n"},
+        Bad{"DacTooFewLevels",
+            [](const TempDir& t) {
+                stereo(t);
+                write_file(t / "levels.txt", "1 2 3\n");
+            },
+            {"--dac", "levels.txt", "in.wav", "out.wav"},
+            1,
+            "sampleprep: levels.txt: "},
+        Bad{"RateZero", stereo, {"-r", "0", "in.wav", "out.wav"}, 2, "sampleprep: --rate: 0 "},
+        Bad{"RateText",
+            stereo,
+            {"--rate", "fast", "in.wav", "out.wav"},
+            2,
+            "sampleprep: --rate: fast "},
+        Bad{"GainText",
+            stereo,
+            {"-g", "loud", "in.wav", "out.wav"},
+            2,
+            "sampleprep: --gain: loud "},
+        Bad{"TrimZero", stereo, {"--trim", "0", "in.wav", "out.wav"}, 2, "sampleprep: --trim: 0 "},
+        Bad{"OffsetUnknown",
+            stereo,
+            {"--offset", "some", "in.wav", "out.wav"},
+            2,
+            "sampleprep: --offset: some "},
+        Bad{"DitherUnknown",
+            stereo,
+            {"--dither", "rpdf", "in.wav", "out.wav"},
+            2,
+            "sampleprep: --dither: rpdf "},
+        Bad{"UnknownOption", stereo, {"--loud", "in.wav", "out.wav"}, 2, "sampleprep: --loud: "},
+        Bad{"NoOutput", stereo, {"in.wav"}, 2, "usage: sampleprep "}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A recording streamed through a pipe, its lengths left at their largest as a recorder that
+// streams leaves them: the header's length cannot be believed, the samples are counted.
+TEST(SampleprepPosix, CountsTheSamplesOfAPipe) {
+    signal(SIGPIPE, SIG_IGN); // sampleprep stops reading a stream that is too long
+    for (uint32_t n : {100000u, 2097121u}) {
+        TempDir t;
+        std::string data;
+        for (uint32_t i = 0; i < n; ++i) data += le16(uint16_t(int16_t(i % 64 * 256 - 8192)));
+        std::string fmt = le16(1) + le16(1) + le32(8000) + le32(16000) + le16(2) + le16(16);
+        std::string stream = "RIFF" + le32(0xFFFFFFFF) + "WAVE" + chunk("fmt ", fmt) + "data" +
+                             le32(0xFFFFFFFF) + data;
+        ASSERT_EQ(mkfifo((t / "in.wav").c_str(), 0600), 0);
+        std::thread writer([&] {
+            int fd = open((t / "in.wav").c_str(), O_WRONLY);
+            for (size_t at = 0; fd >= 0 && at < stream.size();) {
+                ssize_t w = write(fd, stream.data() + at, stream.size() - at);
+                if (w <= 0) break;
+                at += size_t(w);
+            }
+            if (fd >= 0) close(fd);
+        });
+        auto r = run("sampleprep", {"in.wav", "out.wav"}, t.path());
+        writer.join();
+        if (n <= 2097120) {
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(data_length(read_file(t / "out.wav")), n);
+        } else {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, "sampleprep: in.wav: more than 2097120 samples at 8000 Hz are too "
+                             "many: a packed sample file holds at most 2097120, 262.14 s at that "
+                             "rate\n");
+            EXPECT_FALSE(exists(t / "out.wav"));
+        }
+    }
+}
+
+TEST(SampleprepPosix, ReportsAFullDisk) {
+    TempDir t;
+    stereo(t);
+    auto r = run("sampleprep", {"in.wav", "/dev/full"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sampleprep: /dev/full: No space left on device\n");
+}
+
+TEST(SampleprepConventions, HelpAndVersion) {
+    TempDir t;
+    auto v = run("sampleprep", {"--version"}, t.path());
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out, std::string("sampleprep (assetkit) ") + TOOLKIT_VERSION + "\n");
+    auto h = run("sampleprep", {"--help"}, t.path());
+    EXPECT_EQ(h.status, 0);
+    EXPECT_EQ(h.out.rfind("usage: sampleprep ", 0), 0u) << h.out;
+    EXPECT_EQ(h.err, "");
+}
+
+// The road of the README: the example word, prepared, packed, wrapped into bank 2, linked, and
+// played back.
+TEST(SampleprepRoad, FromTheExampleWordToTheLinkerAndBack) {
+    if (!have("sdldz80")) GTEST_SKIP() << "sdldz80 is missing";
+    TempDir t;
+    if (example_word(t).empty()) GTEST_SKIP() << "TOOLKIT_SOURCE_DIR is not set";
+    auto prep = run("sampleprep", {"--trim", "40", "hello.wav", "word.wav"}, t.path());
+    ASSERT_EQ(prep.status, 0) << prep.err;
+    ASSERT_EQ(run("samplepack", {"word.wav"}, t.path()).status, 0);
+    std::string packed = read_file(t / "word.bin");
+    EXPECT_EQ(packed.size(), 1618u);
+    EXPECT_EQ(hex(packed.substr(0, 2)), "66 01");
+    ASSERT_EQ(run("binobj", {"word.bin", "2"}, t.path()).status, 0);
+    Tool link =
+        tool({"sdldz80", "-n", "-m", "-i", "-b", "_CODE_2=0x8000", "word.ihx", "word.o"}, t.path());
+    ASSERT_EQ(link.status, 0) << link.output;
+    auto image = read_hex(read_file(t / "word.ihx"));
+    for (size_t i = 0; i < packed.size(); ++i)
+        ASSERT_EQ(image[uint32_t(0x8000 + i)], uint8_t(packed[i])) << "byte " << i;
+    EXPECT_EQ(symbol_value(read_file(t / "word.map"), "_word"), 0x8000u);
+    ASSERT_EQ(run("sampleunpack", {"word.bin", "preview.wav"}, t.path()).status, 0);
+    EXPECT_EQ(read_sound(t / "preview.wav").info.frames, 101 * 32);
+}
+
+} // namespace

@@ -1,0 +1,306 @@
+// The level tables and the code chooser that sampleprep and sampleunpack share, in-process.
+#include "codes.h"
+#include "levels.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+
+using namespace std::string_literals;
+
+namespace {
+
+// A built-in table, or "squares": a table from a file, uneven and in no order of codes.
+Levels named(const char* name) {
+    Levels l{};
+    if (std::string(name) == "squares") {
+        for (int c = 0; c < 16; c++) l[c] = (c * 7 % 16) * (c * 7 % 16);
+        return l;
+    }
+    EXPECT_TRUE(named_levels(name, &l)) << name;
+    return l;
+}
+
+std::vector<float> played(const std::vector<uint8_t>& codes, const Levels& l) {
+    std::vector<float> out;
+    for (uint8_t c : codes) out.push_back(float(code_value(l, c)));
+    return out;
+}
+
+// A sine that starts loud and loses 40 dB a second, at 8000 Hz.
+std::vector<float> pluck(double freq, double seconds, double peak = 1.0) {
+    std::vector<float> x(size_t(seconds * 8000));
+    for (size_t i = 0; i < x.size(); i++)
+        x[i] = float(peak * std::sin(2 * M_PI * freq * i / 8000) * std::pow(10.0, -2.0 * i / 8000));
+    return x;
+}
+
+} // namespace
+
+struct Table {
+    const char* name;
+    int loudest;
+    int silent;
+    double db; // the step between neighbouring codes other than the silent one
+};
+
+class LevelsNamed : public testing::TestWithParam<Table> {};
+
+TEST_P(LevelsNamed, StepEvenlyFromSilenceToTheLoudestCode) {
+    const Table& t = GetParam();
+    Levels l = named(t.name);
+    EXPECT_EQ(l[t.silent], 0.0);
+    EXPECT_GT(l[t.silent + (t.loudest > t.silent ? 1 : -1)], 0.0);
+    int toward = t.loudest > t.silent ? 1 : -1; // the direction in which codes get louder
+    for (int c = t.silent + toward; c != t.loudest; c += toward) {
+        int next = c + toward;
+        ASSERT_GT(l[next], l[c]) << "code " << next;
+        if (t.db > 0)
+            EXPECT_NEAR(20 * std::log10(l[next] / l[c]), t.db, 1e-9) << "code " << next;
+        else
+            EXPECT_EQ(l[next] - l[c], 1.0) << "code " << next;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, LevelsNamed,
+                         testing::Values(Table{"linear", 15, 0, 0}, Table{"psg", 0, 15, 2.0},
+                                         Table{"ay", 15, 0, 3.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LevelsNames, UnknownNameIsRefused) {
+    Levels l{};
+    for (const char* name : {"", "Linear", "sn76489", "psg "})
+        EXPECT_FALSE(named_levels(name, &l)) << name;
+}
+
+struct Text {
+    const char* label;
+    const char* text;
+    const char* reason; // empty when the text is good
+};
+
+class LevelsParse : public testing::TestWithParam<Text> {};
+
+TEST_P(LevelsParse, ReadsSixteenNumbersOrSaysWhy) {
+    const Text& t = GetParam();
+    Levels l{};
+    std::string reason;
+    bool ok = parse_levels(t.text, &l, &reason);
+    if (*t.reason == '\0') {
+        ASSERT_TRUE(ok) << reason;
+        for (int c = 0; c < 16; c++) EXPECT_DOUBLE_EQ(l[c], c * 0.5) << "code " << c;
+    } else {
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(reason, t.reason);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, LevelsParse,
+    testing::Values(
+        Text{"Blanks", "0 0.5 1 1.5 2 2.5 3 3.5 4 4.5 5 5.5 6 6.5 7 7.5", ""},
+        Text{"CommasAndLines", "0,0.5,1,1.5\n2, 2.5, 3, 3.5\r\n4 4.5 5 5.5\n6\t6.5\t7\t7.5\n", ""},
+        Text{"Comments",
+             "# measured on my board\n0 0.5 1 1.5 2 2.5 3 3.5 # low half\n"
+             "4 4.5 5 5.5 6 6.5 7 7.5#high half",
+             ""},
+        Text{"Exponents", "0e0 5e-1 1 1.5 2 2.5 3 3.5 4 4.5 5 5.5 6 6.5 7 0.75E1", ""},
+        Text{"Empty", "", "16 levels needed, found 0"},
+        Text{"OnlyComments", "# 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n",
+             "16 levels needed, found 0"},
+        Text{"Fifteen", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14", "16 levels needed, found 15"},
+        Text{"Seventeen", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16", "more than 16 levels"},
+        Text{"Word", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 loud", "not a number: loud"},
+        Text{"Trailing", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15dB", "not a number: 15dB"},
+        Text{"Semicolons", "0;1;2;3;4;5;6;7;8;9;10;11;12;13;14;15",
+             "not a number: 0;1;2;3;4;5;6;7;8;9;10;11;12;13;14;15"},
+        Text{"NotFinite", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 inf", "not a number: inf"},
+        Text{"OutOfRange", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 1e999", "not a number: 1e999"},
+        Text{"AllEqual", "3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3", "all 16 levels are equal"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// A binary file is no table, even where a number stands before a NUL byte; the message shows
+// such bytes as "?".
+TEST(LevelsParse, NulByteIsNoNumber) {
+    Levels l{};
+    std::string reason;
+    std::string text = "0\0\x7f 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15"s;
+    EXPECT_FALSE(parse_levels(text, &l, &reason));
+    EXPECT_EQ(reason, "not a number: 0??");
+}
+
+TEST(LevelsNames, SharedLevelPlaysAsTheLowerCode) {
+    Levels l{};
+    for (int c = 0; c < 16; c++) l[c] = c < 4 ? c : c - 1; // codes 3 and 4 share a level
+    std::vector<float> x = {float(code_value(l, 3)), float(code_value(l, 4)),
+                            float(code_value(l, 5))};
+    std::vector<uint8_t> want = {3, 3, 5};
+    EXPECT_EQ(choose_codes(x, l, CodeOptions{}), want);
+}
+
+TEST(LevelsNames, OffsetOnByDefaultWhereTheLevelsAreUneven) {
+    Levels reversed{}, bent{};
+    for (int c = 0; c < 16; c++) reversed[c] = 15 - c, bent[c] = c * c;
+    EXPECT_FALSE(offset_by_default(named("linear")));
+    EXPECT_FALSE(offset_by_default(reversed));
+    EXPECT_TRUE(offset_by_default(named("psg")));
+    EXPECT_TRUE(offset_by_default(named("ay")));
+    EXPECT_TRUE(offset_by_default(bent));
+}
+
+class LevelsCodes : public testing::TestWithParam<const char*> {};
+
+// The lowest level plays as -1 and the highest as 1, whichever codes they belong to.
+TEST_P(LevelsCodes, ValuesSpanTheFullRange) {
+    Levels l = named(GetParam());
+    double lo = 1, hi = -1;
+    for (int c = 0; c < 16; c++) {
+        lo = std::min(lo, code_value(l, c));
+        hi = std::max(hi, code_value(l, c));
+    }
+    EXPECT_EQ(lo, -1.0);
+    EXPECT_EQ(hi, 1.0);
+}
+
+// A signal already on the levels, visiting every code in a scattered order, comes back as
+// exactly those codes: without the offset, with the defaults, and with the offset forced on.
+TEST_P(LevelsCodes, SignalOnTheLevelsKeepsItsCodes) {
+    Levels l = named(GetParam());
+    std::vector<uint8_t> codes;
+    for (int i = 0; i < 4000; i++) codes.push_back(uint8_t(i * 7 % 16));
+    std::vector<float> x = played(codes, l);
+    CodeOptions off, defaults, on;
+    defaults.offset = offset_by_default(l);
+    on.offset = true;
+    EXPECT_EQ(choose_codes(x, l, off), codes);
+    EXPECT_EQ(choose_codes(x, l, defaults), codes);
+    EXPECT_EQ(choose_codes(x, l, on), codes);
+    // Also when only a few neighbouring levels are used, and after 16-bit rounding.
+    std::vector<uint8_t> few;
+    for (int i = 0; i < 4000; i++) few.push_back(uint8_t(5 + i % 3));
+    std::vector<float> rounded = played(few, l);
+    for (float& v : rounded) v = std::round(v * 32767) / 32767;
+    EXPECT_EQ(choose_codes(rounded, l, on), few);
+}
+
+TEST_P(LevelsCodes, ValuesBeyondTheRangeAreClipped) {
+    Levels l = named(GetParam());
+    uint8_t lowest = 0, highest = 0;
+    for (int c = 0; c < 16; c++) {
+        if (l[c] < l[lowest]) lowest = uint8_t(c);
+        if (l[c] > l[highest]) highest = uint8_t(c);
+    }
+    std::vector<float> x = {-1.0f, -1.5f, -1e30f, -INFINITY, 1.0f, 1.0001f, 7.0f, 1e30f, INFINITY};
+    std::vector<uint8_t> want = {lowest,  lowest,  lowest,  lowest, highest,
+                                 highest, highest, highest, highest};
+    EXPECT_EQ(choose_codes(x, l, CodeOptions{}), want);
+    // A value that is not a number plays as silence does.
+    std::vector<uint8_t> nan = choose_codes({NAN}, l, CodeOptions{});
+    EXPECT_EQ(nan, choose_codes({0.0f}, l, CodeOptions{}));
+}
+
+TEST_P(LevelsCodes, SilenceIsOneSteadyCode) {
+    Levels l = named(GetParam());
+    CodeOptions options;
+    options.offset = offset_by_default(l);
+    std::vector<uint8_t> codes = choose_codes(std::vector<float>(8000, 0.0f), l, options);
+    for (uint8_t c : codes) ASSERT_EQ(c, codes[0]);
+}
+
+TEST_P(LevelsCodes, SameSeedSameDither) {
+    Levels l = named(GetParam());
+    std::vector<float> x = pluck(440, 0.5);
+    CodeOptions plain, a, b;
+    a.dither = b.dither = true;
+    a.seed = 7;
+    b.seed = 8;
+    std::vector<uint8_t> first = choose_codes(x, l, a);
+    EXPECT_EQ(choose_codes(x, l, a), first);
+    EXPECT_NE(choose_codes(x, l, b), first);
+    EXPECT_NE(choose_codes(x, l, plain), first);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, LevelsCodes, testing::Values("linear", "psg", "ay", "squares"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// On evenly spaced levels, silence lies halfway between codes 7 and 8: a sound fading to silence
+// settles on code 8 (the code the packer fills with) instead of buzzing between the two.
+TEST(LevelsChooser, LinearFadeEndsOnTheFillCode) {
+    Levels l = named("linear");
+    double step = 2.0 / 15;
+    std::vector<float> x = pluck(660, 2.0, 0.29 * step); // never beyond 0.29 of a step
+    std::vector<uint8_t> codes = choose_codes(x, l, CodeOptions{});
+    for (uint8_t c : codes) ASSERT_EQ(c, 8);
+    // A louder fade does use code 7 at first, but ends on code 8 all the same.
+    codes = choose_codes(pluck(660, 2.0), l, CodeOptions{});
+    EXPECT_GT(std::count(codes.begin(), codes.end(), 7), 0);
+    for (size_t i = codes.size() - 4000; i < codes.size(); i++) ASSERT_EQ(codes[i], 8) << i;
+}
+
+// Energy from 20 Hz to 200 Hz, where a listener would hear an offset, in what the played codes
+// add to a signal of 1 s (Hann-windowed, so that the offset's long drift does not leak upwards).
+static double audible_error(const std::vector<float>& x, const std::vector<uint8_t>& codes,
+                            const Levels& l) {
+    double energy = 0;
+    for (int f = 20; f < 200; f++) { // bins of 1 Hz
+        std::complex<double> sum = 0;
+        for (size_t i = 0; i < x.size(); i++) {
+            double window = 0.5 - 0.5 * std::cos(2 * M_PI * i / x.size());
+            sum += (code_value(l, codes[i]) - x[i]) * window *
+                   std::polar(1.0, -2 * M_PI * f * i / 8000);
+        }
+        energy += std::norm(sum);
+    }
+    return energy;
+}
+
+// The offset lets the quiet part of a sound use the dense low levels of a volume register, and
+// is slow: it lowers the error from 20 Hz up as well, rather than adding steps that are heard.
+TEST(LevelsChooser, OffsetHelpsAndStaysBelowHearing) {
+    for (const char* name : {"psg", "ay"}) {
+        Levels l = named(name);
+        std::vector<float> x = pluck(1000, 1.0);
+        CodeOptions off, on;
+        on.offset = true;
+        std::vector<uint8_t> plain = choose_codes(x, l, off), moved = choose_codes(x, l, on);
+        EXPECT_GT(snr_db(x, moved, l), snr_db(x, plain, l) + 3) << name;
+        EXPECT_LT(audible_error(x, moved, l), 0.75 * audible_error(x, plain, l)) << name;
+    }
+}
+
+// A voice-like sound whose deep spikes point down (towards the dense quiet levels of a volume
+// register) would hold the rest of its waveform up where the levels are sparse: it is played
+// upside down, and comes out as well as the same sound with its spikes up.
+TEST(LevelsChooser, PolarityThatFitsTheLevels) {
+    std::vector<float> up(8000), down(8000);
+    for (size_t i = 0; i < up.size(); i++) {
+        double t = double(i % 62) / 8000; // a pulse every 62 samples, ringing at 700 Hz
+        up[i] = float(std::exp(-t * 300) * std::cos(2 * M_PI * 700 * t));
+        down[i] = -up[i];
+    }
+    for (const char* name : {"psg", "ay"}) {
+        Levels l = named(name);
+        CodeOptions on;
+        on.offset = true;
+        double snr_up = snr_db(up, choose_codes(up, l, on), l);
+        double snr_down = snr_db(down, choose_codes(down, l, on), l);
+        EXPECT_NEAR(snr_down, snr_up, 0.5) << name;
+    }
+}
+
+TEST(LevelsSnr, IgnoresWhatTheCouplingRemoves) {
+    Levels l = named("psg");
+    std::vector<uint8_t> codes;
+    for (int i = 0; i < 8000; i++) codes.push_back(uint8_t(i % 16));
+    std::vector<float> x = played(codes, l);
+    EXPECT_GT(snr_db(x, codes, l), 120); // only the float rounding of the values
+    for (float& v : x) v -= 0.25f;       // a constant offset: never heard
+    EXPECT_GT(snr_db(x, codes, l), 100);
+    for (size_t i = 0; i < x.size(); i += 2) x[i] += 0.01f; // a tone at 4000 Hz: heard
+    double heard = snr_db(x, codes, l);
+    EXPECT_LT(heard, 60);
+    for (float& v : x) v = -v; // upside down: the same
+    EXPECT_NEAR(snr_db(x, codes, l), heard, 1e-6);
+}
