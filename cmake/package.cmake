@@ -20,13 +20,16 @@ endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_DESCRIPTION
-    "Three small command-line converters that turn assets into data for
-programs on 8-bit and 16-bit machines, ready for a linker of the ASxxxx
-family such as SDCC's sdldz80: samplepack packs the samples of an 8-bit
-WAV file into 4-bit samples, binobj wraps any binary file into a text
-object module with one area and one global symbol, and palpack turns a
+    "Small command-line converters that turn assets into data for programs
+on 8-bit and 16-bit machines, ready for a linker of the ASxxxx family
+such as SDCC's sdldz80: samplepack packs the samples of an 8-bit WAV
+file into 4-bit samples, binobj wraps any binary file into a text object
+module with one area and one global symbol, and palpack turns a
 256-colour JASC-PAL palette into a binary palette of 12, 15, 24 or 32
-bits a colour.")
+bits a colour. Around them, sampleprep turns any recording into the WAV
+file samplepack packs, sampleunpack plays a packed file back into a WAV
+file to listen to, palprep turns any editor's palette into the one
+palpack reads, and palview draws a palette as the machine shows it.")
 if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "assetkit maintainers <assetkit@example.org>")
 endif()
