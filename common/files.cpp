@@ -12,9 +12,16 @@ bool close_output(FILE* out) {
     return ok;
 }
 
-bool read_all(FILE* in, std::string* bytes) {
+bool read_input(const char* path, size_t limit, std::string* bytes) {
+    FILE* in = open_input(path);
+    if (!in) return false;
     char buffer[65536];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) bytes->append(buffer, n);
-    return !ferror(in);
+    while (bytes->size() <= limit && (n = fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes->append(buffer, n);
+    bool ok = !ferror(in);
+    int err = errno;
+    fclose(in);
+    errno = err;
+    return ok;
 }

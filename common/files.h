@@ -41,5 +41,7 @@ inline const char* invocation(int argc, char** argv) {
     return argc > 0 && argv[0] ? argv[0] : "";
 }
 
-// Reads the rest of in into bytes. False, with errno set, when a read fails.
-bool read_all(FILE* in, std::string* bytes);
+// Reads the file at path into bytes, never more than limit + 1 bytes, so that a file too large to
+// hold (or a device such as /dev/zero, which never ends) shows as one of more than limit bytes.
+// False, with errno set (EISDIR for a folder), when it cannot be opened or read.
+bool read_input(const char* path, size_t limit, std::string* bytes);

@@ -17,6 +17,7 @@ FILE* open_input(const char* path) {
     struct stat st;
     if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
         fclose(f);
+        errno = EISDIR;
         return nullptr;
     }
     return f;

@@ -28,6 +28,10 @@ inline std::string colours_text(size_t count) {
 // The most colours a palette holds: one byte of index.
 constexpr size_t max_colours = 256;
 
+// The largest palette file read, a palette strip image included: a larger input (or a device
+// that never ends) is refused before it fills the memory.
+constexpr size_t largest_file = 64 << 20;
+
 // The format of a file found from its content (signature, first line, size), never its name.
 Format detect(const std::string& bytes);
 

@@ -33,10 +33,6 @@ static int usage_error(const std::string& reason) {
     return 2;
 }
 
-static std::string reason() {
-    return strerror(errno ? errno : EISDIR);
-}
-
 // "R,G,B" with each number 0 to 255.
 static bool parse_colour(const char* text, Colour* c) {
     int v[3], end = 0;
@@ -116,15 +112,15 @@ int main(int argc, char** argv) {
         complain(name, output, "is the input file");
         return 1;
     }
-    errno = 0;
-    FILE* in = open_input(input);
     std::string bytes;
-    if (!in || !read_all(in, &bytes)) {
-        complain(name, input, reason());
-        if (in) fclose(in);
+    if (!read_input(input, largest_file, &bytes)) {
+        complain(name, input, strerror(errno));
         return 1;
     }
-    fclose(in);
+    if (bytes.size() > largest_file) {
+        complain(name, input, "larger than 64 MiB: too large for a palette");
+        return 1;
+    }
 
     Palette palette;
     std::string error = read_palette(bytes, format, &palette);

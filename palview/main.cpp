@@ -117,15 +117,15 @@ int main(int argc, char** argv) {
         complain(name, output, "is the input file");
         return 1;
     }
-    errno = 0;
-    FILE* in = open_input(input);
     std::string bytes;
-    if (!in || !read_all(in, &bytes)) {
-        complain(name, input, strerror(errno ? errno : EISDIR));
-        if (in) fclose(in);
+    if (!read_input(input, largest_file, &bytes)) {
+        complain(name, input, strerror(errno));
         return 1;
     }
-    fclose(in);
+    if (bytes.size() > largest_file) {
+        complain(name, input, "larger than 64 MiB: too large for a palette");
+        return 1;
+    }
 
     std::vector<Colour> colours;
     std::string what;

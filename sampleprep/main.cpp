@@ -46,22 +46,6 @@ static void help() {
 }
 
 // The levels named, or read from the file of that name.
-static bool load_levels(const char* dac, Levels* levels) {
-    if (named_levels(dac, levels)) return true;
-    std::ifstream f(dac, std::ios::binary);
-    std::error_code ec;
-    if (!f || std::filesystem::is_directory(dac, ec)) {
-        std::string why =
-            std::filesystem::is_directory(dac, ec) ? strerror(EISDIR) : strerror(errno);
-        complain("sampleprep", dac, why + " (the DACs by name: linear, psg, ay)");
-        return false;
-    }
-    std::string text((std::istreambuf_iterator<char>(f)), {}), reason;
-    if (parse_levels(text, levels, &reason)) return true;
-    complain("sampleprep", dac, reason);
-    return false;
-}
-
 static std::string format_name(int format) {
     SF_FORMAT_INFO info = {};
     info.format = format;
@@ -177,7 +161,11 @@ int main(int argc, char** argv) {
     }
     const char* input = argv[optind];
     const char* output = argv[optind + 1];
-    if (!load_levels(dac, &o.levels)) return 1;
+    std::string why;
+    if (!dac_levels(dac, &o.levels, &why)) {
+        complain("sampleprep", dac, why);
+        return 1;
+    }
     o.codes.offset = strcmp(offset, "auto") == 0 && offset_by_default(o.levels);
     o.codes.rate = o.rate;
 

@@ -28,39 +28,6 @@ static void help() {
 }
 
 // The whole file, or false with *reason; a file too big to be a packed sample file is not read.
-static bool slurp(const char* path, long limit, std::string* bytes, std::string* reason) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        *reason = strerror(EISDIR);
-        return false;
-    }
-    FILE* f = open_input(path);
-    if (!f) {
-        *reason = strerror(errno);
-        return false;
-    }
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && long(bytes->size()) <= limit)
-        bytes->append(buffer, n);
-    bool ok = !ferror(f);
-    if (!ok) *reason = strerror(errno);
-    fclose(f);
-    return ok;
-}
-
-static bool load_levels(const char* dac, Levels* levels) {
-    if (named_levels(dac, levels)) return true;
-    std::string text, reason;
-    if (!slurp(dac, 1 << 20, &text, &reason)) {
-        complain("sampleunpack", dac, reason + " (the DACs by name: linear, psg, ay)");
-        return false;
-    }
-    if (parse_levels(text, levels, &reason)) return true;
-    complain("sampleunpack", dac, reason);
-    return false;
-}
-
 int main(int argc, char** argv) {
     enum { DC = 256, HELP, VERSION };
     static const option longs[] = {
@@ -107,14 +74,25 @@ int main(int argc, char** argv) {
     }
     const char* input = argv[optind];
     const char* output = argv[optind + 1];
-    if (!load_levels(dac, &o.levels)) return 1;
+    std::string why;
+    if (!dac_levels(dac, &o.levels, &why)) {
+        complain("sampleunpack", dac, why);
+        return 1;
+    }
 
     std::string packed, wav, reason;
-    bool ok = slurp(input, largest, &packed, &reason);
-    // Too big to be read whole: the size on disk goes into the message.
-    std::error_code ec;
-    if (ok && long(packed.size()) > largest)
-        ok = block_count(packed, std::filesystem::file_size(input, ec), &reason) >= 0;
+    bool ok = read_input(input, size_t(largest), &packed);
+    if (!ok) reason = strerror(errno);
+    // Too big to be read whole: the size on disk goes into the message; a device that never ends
+    // has none to name.
+    if (ok && long(packed.size()) > largest) {
+        std::error_code ec;
+        uintmax_t size = std::filesystem::file_size(input, ec);
+        ok = !ec && block_count(packed, size, &reason) >= 0;
+        if (ec)
+            reason = "more than " + std::to_string(largest) +
+                     " bytes, the most a packed sample file holds";
+    }
     if (!ok || !unpack(packed, o, &wav, &reason)) {
         complain("sampleunpack", input, reason);
         return 1;

@@ -1,8 +1,11 @@
 #include "levels.h"
 
+#include "files.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -49,6 +52,8 @@ bool parse_levels(const std::string& text, Levels* out, std::string* reason) {
             errno = 0;
             double v = std::strtod(word.c_str(), &stop);
             if (stop != word.c_str() + word.size() || errno == ERANGE || !std::isfinite(v)) {
+                // A binary file would otherwise fill the message.
+                if (word.size() > 40) word = word.substr(0, 40) + "...";
                 for (char& ch : word)
                     if (static_cast<unsigned char>(ch) < 32 || ch == 127) ch = '?';
                 *reason = "not a number: " + word;
@@ -74,4 +79,20 @@ bool parse_levels(const std::string& text, Levels* out, std::string* reason) {
     }
     *out = l;
     return true;
+}
+
+bool dac_levels(const char* dac, Levels* out, std::string* reason) {
+    if (named_levels(dac, out)) return true;
+    std::string text;
+    // A table is a few lines; a larger file is not one.
+    const size_t largest = 1 << 16;
+    if (!read_input(dac, largest, &text)) {
+        *reason = std::string(strerror(errno)) + " (the DACs by name: linear, psg, ay)";
+        return false;
+    }
+    if (text.size() > largest) {
+        *reason = "larger than 64 KiB: not a table of 16 levels";
+        return false;
+    }
+    return parse_levels(text, out, reason);
 }

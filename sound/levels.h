@@ -15,3 +15,7 @@ bool named_levels(std::string_view name, Levels* out);
 // Reads a table from text: 16 numbers separated by blanks, commas or line ends; "#" starts a
 // comment that runs to the end of its line. On failure, false with the reason in *reason.
 bool parse_levels(const std::string& text, Levels* out, std::string* reason);
+
+// The levels a --dac argument names: a built-in table by its name, else a file of 16 numbers.
+// On failure, false with the reason in *reason.
+bool dac_levels(const char* dac, Levels* out, std::string* reason);

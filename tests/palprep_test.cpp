@@ -283,3 +283,15 @@ TEST_F(Palprep, MissingInputAndFullDisk) {
 }
 
 } // namespace
+
+// A device that never ends is refused once the largest palette file has been read, instead of
+// being read until the memory is full.
+TEST(PalettePosix, DeviceThatNeverEndsIsRefused) {
+    TempDir t;
+    for (std::string program : {"palprep", "palview"}) {
+        Result r = run(program, {"/dev/zero", "out"}, t.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, program + ": /dev/zero: larger than 64 MiB: too large for a palette\n");
+        EXPECT_FALSE(exists(t / "out"));
+    }
+}

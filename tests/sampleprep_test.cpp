@@ -509,6 +509,19 @@ INSTANTIATE_TEST_SUITE_P(
             {"--dac", "levels.txt", "in.wav", "out.wav"},
             1,
             "sampleprep: levels.txt: "},
+        Bad{"DacDeviceThatNeverEnds",
+            stereo,
+            {"-d", "/dev/zero", "in.wav", "out.wav"},
+            1,
+            "sampleprep: /dev/zero: larger than 64 KiB: not a table of 16 levels\n"},
+        Bad{"DacBinary",
+            [](const TempDir& t) {
+                stereo(t);
+                write_file(t / "levels.bin", std::string(100, '\x01'));
+            },
+            {"-d", "levels.bin", "in.wav", "out.wav"},
+            1,
+            "sampleprep: levels.bin: not a number: " + std::string(40, '?') + "...\n"},
         Bad{"RateZero", stereo, {"-r", "0", "in.wav", "out.wav"}, 2, "sampleprep: --rate: 0 "},
         Bad{"RateText",
             stereo,

@@ -217,3 +217,13 @@ TEST(SampleunpackConventions, HelpAndVersion) {
 }
 
 } // namespace
+
+// A device that never ends is read no further than the largest packed sample file.
+TEST(SampleunpackPosix, RefusesADeviceThatNeverEnds) {
+    TempDir t;
+    Result r = run("sampleunpack", {"/dev/zero", "out.wav"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sampleunpack: /dev/zero: more than 1048562 bytes, the most a packed sample "
+                     "file holds\n");
+    EXPECT_FALSE(exists(t / "out.wav"));
+}
