@@ -2,6 +2,8 @@
 // --help and --version, for the converters: each is taken only as the one and only argument, so
 // every other command line keeps its meaning, and a file of that name stays reachable as ./--help.
 
+#include "output.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -17,7 +19,7 @@ inline bool help_or_version(int argc, char** argv, const char* program, const ch
         return true;
     }
     if (strcmp(argv[1], "--version") == 0) {
-        printf("%s (assetkit) %s\n", program, TOOLKIT_VERSION);
+        print_version(program);
         return true;
     }
     return false;

@@ -37,3 +37,13 @@ bool Output::commit() {
 void complain(const char* program, const std::string& file, const std::string& reason) {
     fprintf(stderr, "%s: %s: %s\n", program, file.c_str(), reason.c_str());
 }
+
+int usage_error(const char* program, const std::string& reason, const char* usage) {
+    fprintf(stderr, "%s: %s\n%s", program, reason.c_str(), usage);
+    return 2;
+}
+
+int print_version(const char* program) {
+    printf("%s (assetkit) %s\n", program, TOOLKIT_VERSION);
+    return 0;
+}

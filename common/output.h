@@ -29,3 +29,10 @@ class Output {
 
 // "program: file: reason" on standard error, the way every companion program reports.
 void complain(const char* program, const std::string& file, const std::string& reason);
+
+// A command line a companion program cannot take: "program: reason" and the usage text on
+// standard error. Returns the status for it, 2.
+int usage_error(const char* program, const std::string& reason, const char* usage);
+
+// "program (assetkit) VERSION" on standard output. Returns the status for it, 0.
+int print_version(const char* program);

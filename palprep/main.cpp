@@ -28,11 +28,6 @@ static const char* const help =
     "  -h, --help          print this help\n"
     "  --version           print the version\n";
 
-static int usage_error(const std::string& reason) {
-    fprintf(stderr, "%s: %s\n%s", name, reason.c_str(), usage);
-    return 2;
-}
-
 // "R,G,B" with each number 0 to 255.
 static bool parse_colour(const char* text, Colour* c) {
     int v[3], end = 0;
@@ -69,21 +64,23 @@ int main(int argc, char** argv) {
         case format_option:
             format = format_named(value);
             if (format == Format::unknown)
-                return usage_error("--format: expected jasc, gpl, act, hex, paintnet or png");
+                return usage_error(name, "--format: expected jasc, gpl, act, hex, paintnet or png",
+                                   usage);
             break;
         case depth_option:
-            if (value != "12" && value != "15") return usage_error("--depth: expected 12 or 15");
+            if (value != "12" && value != "15")
+                return usage_error(name, "--depth: expected 12 or 15", usage);
             depth = std::stoi(value);
             break;
         case snap_option:
             if (value != "nearest" && value != "trunc")
-                return usage_error("--snap: expected nearest or trunc");
+                return usage_error(name, "--snap: expected nearest or trunc", usage);
             snap_mode = value == "trunc" ? Snap::trunc : Snap::nearest;
             snap_given = true;
             break;
         case pad_option:
             if (!parse_colour(optarg, &pad))
-                return usage_error("--pad: expected R,G,B with numbers 0-255");
+                return usage_error(name, "--pad: expected R,G,B with numbers 0-255", usage);
             break;
         case strict_option:
             strict = true;
@@ -95,16 +92,16 @@ int main(int argc, char** argv) {
             printf("%s\n%s", usage, help);
             return 0;
         case version:
-            printf("%s (assetkit) %s\n", name, TOOLKIT_VERSION);
-            return 0;
+            return print_version(name);
         case ':':
-            return usage_error(std::string("option needs a value: ") + argv[optind - 1]);
+            return usage_error(name, std::string("option needs a value: ") + argv[optind - 1],
+                               usage);
         default:
-            return usage_error(std::string("unknown option: ") + argv[optind - 1]);
+            return usage_error(name, std::string("unknown option: ") + argv[optind - 1], usage);
         }
     }
-    if (argc - optind != 2) return usage_error("expected INPUT and OUTPUT");
-    if (snap_given && !depth) return usage_error("--snap needs --depth");
+    if (argc - optind != 2) return usage_error(name, "expected INPUT and OUTPUT", usage);
+    if (snap_given && !depth) return usage_error(name, "--snap needs --depth", usage);
     const char* input = argv[optind];
     const char* output = argv[optind + 1];
 

@@ -27,11 +27,6 @@ static const char* const help =
     "  -h, --help           print this help\n"
     "  --version            print the version\n";
 
-static int usage_error(const std::string& reason) {
-    fprintf(stderr, "%s: %s\n%s", name, reason.c_str(), usage);
-    return 2;
-}
-
 // The colours of INPUT: a palette in a format the readers know, or else a binary palette at
 // depth (0: from its size). Empty text, or the reason.
 static std::string read_colours(const std::string& bytes, Format format, int depth,
@@ -78,21 +73,22 @@ int main(int argc, char** argv) {
         switch (c) {
         case depth_option:
             if (value != "12" && value != "15" && value != "24" && value != "32")
-                return usage_error("--depth: expected 12, 15, 24 or 32");
+                return usage_error(name, "--depth: expected 12, 15, 24 or 32", usage);
             depth = std::stoi(value);
             break;
         case cell_option: {
             char* end = nullptr;
             long n = strtol(value.c_str(), &end, 10);
             if (value.empty() || *end || n < 1 || n > 256)
-                return usage_error("--cell: expected a number 1-256");
+                return usage_error(name, "--cell: expected a number 1-256", usage);
             cell = int(n);
             break;
         }
         case format_option:
             format = format_named(value);
             if (format == Format::unknown)
-                return usage_error("--format: expected jasc, gpl, act, hex, paintnet or png");
+                return usage_error(name, "--format: expected jasc, gpl, act, hex, paintnet or png",
+                                   usage);
             break;
         case 'v':
             verbose = true;
@@ -101,15 +97,15 @@ int main(int argc, char** argv) {
             printf("%s\n%s", usage, help);
             return 0;
         case version:
-            printf("%s (assetkit) %s\n", name, TOOLKIT_VERSION);
-            return 0;
+            return print_version(name);
         case ':':
-            return usage_error(std::string("option needs a value: ") + argv[optind - 1]);
+            return usage_error(name, std::string("option needs a value: ") + argv[optind - 1],
+                               usage);
         default:
-            return usage_error(std::string("unknown option: ") + argv[optind - 1]);
+            return usage_error(name, std::string("unknown option: ") + argv[optind - 1], usage);
         }
     }
-    if (argc - optind != 2) return usage_error("expected INPUT and OUTPUT.png");
+    if (argc - optind != 2) return usage_error(name, "expected INPUT and OUTPUT.png", usage);
     const char* input = argv[optind];
     const char* output = argv[optind + 1];
 

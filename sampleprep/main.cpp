@@ -18,9 +18,8 @@ static const char* usage =
     "usage: sampleprep [-v] [-r hz] [-g db] [-d dac] [--trim db] [--channel n]\n"
     "                  [--offset auto|none] [--dither none|tpdf] input output\n";
 
-static int usage_error(const char* option, const char* value, const char* what) {
-    fprintf(stderr, "sampleprep: %s: %s %s\n%s", option, value, what, usage);
-    return 2;
+static int bad_value(const char* option, const char* value, const char* what) {
+    return usage_error("sampleprep", std::string(option) + ": " + value + " " + what, usage);
 }
 
 static bool number(const char* text, double* out) {
@@ -108,23 +107,23 @@ int main(int argc, char** argv) {
         switch (c) {
         case 'r':
             if (!number(optarg, &value) || value < 1 || value > 1e6)
-                return usage_error("--rate", optarg, "is not a rate from 1 to 1000000 Hz");
+                return bad_value("--rate", optarg, "is not a rate from 1 to 1000000 Hz");
             o.rate = value;
             break;
         case 'g':
             if (!number(optarg, &value) || std::fabs(value) > 200)
-                return usage_error("--gain", optarg, "is not a gain in dB");
+                return bad_value("--gain", optarg, "is not a gain in dB");
             o.gain_db = value;
             o.normalise = false;
             break;
         case TRIM:
             if (!number(optarg, &value) || value == 0 || std::fabs(value) > 200)
-                return usage_error("--trim", optarg, "is not a level in dB below the peak");
+                return bad_value("--trim", optarg, "is not a level in dB below the peak");
             o.trim_db = std::fabs(value);
             break;
         case CHANNEL:
             if (!number(optarg, &value) || value < 1 || value > 65535 || value != std::floor(value))
-                return usage_error("--channel", optarg, "is not a channel number (1 is the first)");
+                return bad_value("--channel", optarg, "is not a channel number (1 is the first)");
             o.channel = int(value);
             break;
         case 'd':
@@ -132,12 +131,12 @@ int main(int argc, char** argv) {
             break;
         case OFFSET:
             if (strcmp(optarg, "auto") != 0 && strcmp(optarg, "none") != 0)
-                return usage_error("--offset", optarg, "is not auto or none");
+                return bad_value("--offset", optarg, "is not auto or none");
             offset = optarg;
             break;
         case DITHER:
             if (strcmp(optarg, "tpdf") != 0 && strcmp(optarg, "none") != 0)
-                return usage_error("--dither", optarg, "is not none or tpdf");
+                return bad_value("--dither", optarg, "is not none or tpdf");
             o.codes.dither = strcmp(optarg, "tpdf") == 0;
             break;
         case 'v':
@@ -147,12 +146,11 @@ int main(int argc, char** argv) {
             help();
             return 0;
         case VERSION:
-            printf("sampleprep (assetkit) %s\n", TOOLKIT_VERSION);
-            return 0;
+            return print_version("sampleprep");
         default:
-            fprintf(stderr, "%s: %s: unknown option, or its value is missing\n%s", "sampleprep",
-                    argv[optind - 1], usage);
-            return 2;
+            return usage_error(
+                "sampleprep",
+                std::string(argv[optind - 1]) + ": unknown option, or its value is missing", usage);
         }
     }
     if (argc - optind != 2) {

@@ -27,7 +27,6 @@ static void help() {
            usage);
 }
 
-// The whole file, or false with *reason; a file too big to be a packed sample file is not read.
 int main(int argc, char** argv) {
     enum { DC = 256, HELP, VERSION };
     static const option longs[] = {
@@ -44,9 +43,10 @@ int main(int argc, char** argv) {
             errno = 0;
             o.rate = strtod(optarg, &end);
             if (end == optarg || *end || errno || !(o.rate >= 1 && o.rate <= 1e6)) {
-                fprintf(stderr, "sampleunpack: --rate: %s is not a rate from 1 to 1000000 Hz\n%s",
-                        optarg, usage);
-                return 2;
+                return usage_error("sampleunpack",
+                                   std::string("--rate: ") + optarg +
+                                       " is not a rate from 1 to 1000000 Hz",
+                                   usage);
             }
             break;
         }
@@ -60,12 +60,11 @@ int main(int argc, char** argv) {
             help();
             return 0;
         case VERSION:
-            printf("sampleunpack (assetkit) %s\n", TOOLKIT_VERSION);
-            return 0;
+            return print_version("sampleunpack");
         default:
-            fprintf(stderr, "%s: %s: unknown option, or its value is missing\n%s", "sampleunpack",
-                    argv[optind - 1], usage);
-            return 2;
+            return usage_error(
+                "sampleunpack",
+                std::string(argv[optind - 1]) + ": unknown option, or its value is missing", usage);
         }
     }
     if (argc - optind != 2) {
