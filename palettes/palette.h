@@ -32,6 +32,10 @@ constexpr size_t max_colours = 256;
 // that never ends) is refused before it fills the memory.
 constexpr size_t largest_file = 64 << 20;
 
+// Reads a palette file whole into bytes. Returns an empty text, or the reason it cannot be read;
+// a file larger than largest_file is refused unread beyond that.
+std::string load_file(const char* path, std::string* bytes);
+
 // The format of a file found from its content (signature, first line, size), never its name.
 Format detect(const std::string& bytes);
 

@@ -1,8 +1,11 @@
 // Finding a palette's format from its content, and the Adobe colour table.
+#include "files.h"
 #include "lines.h"
 #include "palette.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -71,6 +74,12 @@ const char* format_title(Format format) {
     for (const Name& n : names)
         if (format == n.format) return n.title;
     return "unknown format";
+}
+
+std::string load_file(const char* path, std::string* bytes) {
+    if (!read_input(path, largest_file, bytes)) return strerror(errno);
+    if (bytes->size() > largest_file) return "larger than 64 MiB: too large for a palette";
+    return "";
 }
 
 std::string read_palette(const std::string& bytes, Format format, Palette* palette) {

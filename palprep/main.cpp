@@ -110,17 +110,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string bytes;
-    if (!read_input(input, largest_file, &bytes)) {
-        complain(name, input, strerror(errno));
-        return 1;
-    }
-    if (bytes.size() > largest_file) {
-        complain(name, input, "larger than 64 MiB: too large for a palette");
+    std::string error = load_file(input, &bytes);
+    if (!error.empty()) {
+        complain(name, input, error);
         return 1;
     }
 
     Palette palette;
-    std::string error = read_palette(bytes, format, &palette);
+    error = read_palette(bytes, format, &palette);
     if (!error.empty()) {
         complain(name, input, error);
         return 1;

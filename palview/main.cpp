@@ -114,18 +114,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string bytes;
-    if (!read_input(input, largest_file, &bytes)) {
-        complain(name, input, strerror(errno));
-        return 1;
-    }
-    if (bytes.size() > largest_file) {
-        complain(name, input, "larger than 64 MiB: too large for a palette");
+    std::string error = load_file(input, &bytes);
+    if (!error.empty()) {
+        complain(name, input, error);
         return 1;
     }
 
     std::vector<Colour> colours;
     std::string what;
-    std::string error = read_colours(bytes, format, depth, &colours, &what);
+    error = read_colours(bytes, format, depth, &colours, &what);
     std::string png;
     if (error.empty()) error = draw(colours, cell, &png);
     if (!error.empty()) {
