@@ -155,10 +155,8 @@ TEST(BinobjLinksTogether, TwoAbsoluteModules) {
 // The road of the README: the example sound, packed, wrapped into bank 2 and linked.
 TEST(BinobjLinksTogether, TheSoundRoad) {
     if (!on_path("sdldz80")) GTEST_SKIP() << "sdldz80 is not installed";
-    const char* source = getenv("TOOLKIT_SOURCE_DIR");
-    if (!source) GTEST_SKIP() << "TOOLKIT_SOURCE_DIR is not set";
     TempDir t;
-    std::filesystem::copy_file(std::string(source) + "/examples/bell.wav", t / "bell.wav");
+    std::filesystem::copy_file(source_path("examples/bell.wav"), t / "bell.wav");
     ASSERT_EQ(run("samplepack", {"bell.wav"}, t.path()).status, 0);
     ASSERT_EQ(run("binobj", {"bell.bin", "2"}, t.path()).status, 0);
     Tool link =

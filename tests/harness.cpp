@@ -79,6 +79,10 @@ std::string program(const std::string& name) {
     return env("TOOLKIT_BIN_DIR", TOOLKIT_BIN_DIR) + "/" + name + env("TOOLKIT_EXE_SUFFIX", "");
 }
 
+std::string source_path(const std::string& relative) {
+    return env("TOOLKIT_SOURCE_DIR", TOOLKIT_SOURCE_DIR) + "/" + relative;
+}
+
 bool windows_build() {
     return env("TOOLKIT_EXE_SUFFIX", "") == ".exe";
 }

@@ -73,6 +73,10 @@ constexpr const char* wine_retry_mark = "[WINE RETRY]";
 // the program's absolute Unix path ("Z:\work\main\build\windows\bin\binobj.exe").
 std::string usage_name(const std::string& name);
 
+// The path of a file of the project's source tree, such as "examples/bell.wav": under the folder
+// TOOLKIT_SOURCE_DIR names in the environment, else the one the tests were built from.
+std::string source_path(const std::string& relative);
+
 // True when the tests run against the Windows build of the programs.
 bool windows_build();
 

@@ -11,10 +11,8 @@ namespace {
 
 TEST(PaletteRoad, LinksTheExamplePaletteAtItsAddress) {
     if (!on_path("sdldz80")) GTEST_SKIP() << "no sdldz80";
-    const char* source = getenv("TOOLKIT_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
     TempDir t;
-    write_file(t / "rgb332.pal", read_file(std::string(source) + "/examples/rgb332.pal"));
+    write_file(t / "rgb332.pal", read_file(source_path("examples/rgb332.pal")));
 
     Result r = run("palpack", {"rgb332.pal", "rgb332.bin", "15"}, t.path());
     ASSERT_EQ(r.status, 0) << r.out;

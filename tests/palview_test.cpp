@@ -201,24 +201,18 @@ TEST_F(Palview, RefusesItsInputAsOutputAndReportsAFullDisk) {
 // one in the README.
 class PalviewPosix : public testing::Test {
   protected:
-    void SetUp() override {
-        const char* dir = getenv("TOOLKIT_SOURCE_DIR");
-        ASSERT_NE(dir, nullptr);
-        source = dir;
-    }
-    std::string source;
     TempDir t;
 };
 
 TEST_F(PalviewPosix, ExamplePaletteIsWhatItsScriptMakes) {
-    Tool made = tool({source + "/scripts/make-example-pal16", t / "pastel16.pal"}, t.path());
+    Tool made = tool({source_path("scripts/make-example-pal16"), t / "pastel16.pal"}, t.path());
     ASSERT_EQ(made.status, 0) << made.output;
-    EXPECT_EQ(read_file(t / "pastel16.pal"), read_file(source + "/examples/pastel16.pal"));
+    EXPECT_EQ(read_file(t / "pastel16.pal"), read_file(source_path("examples/pastel16.pal")));
 }
 
 TEST_F(PalviewPosix, PaletteRoadOfTheReadme) {
     NEED_TOOL("sdldz80");
-    write_file(t / "pastel16.pal", read_file(source + "/examples/pastel16.pal"));
+    write_file(t / "pastel16.pal", read_file(source_path("examples/pastel16.pal")));
     Result r = run("palprep", {"pastel16.pal", "pastel16-15.pal", "--depth", "15"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(run("palpack", {"pastel16-15.pal", "pastel16.bin", "15"}, t.path()).status, 0);
@@ -234,7 +228,7 @@ TEST_F(PalviewPosix, PaletteRoadOfTheReadme) {
     r = run("palview", {"pastel16.bin", "pastel16.png", "--depth", "15"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     Image drawn = decode_png(read_file(t / "pastel16.png"));
-    Image shipped = decode_png(read_file(source + "/examples/pastel16.png"));
+    Image shipped = decode_png(read_file(source_path("examples/pastel16.png")));
     ASSERT_EQ(shipped.error, "");
     EXPECT_EQ(drawn.width, shipped.width);
     EXPECT_TRUE(drawn.pixels == shipped.pixels);

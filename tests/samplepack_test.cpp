@@ -296,23 +296,17 @@ TEST(PosixSamplepackFails, RemovesItsOutputAfterAWriteError) {
 // The example sound that ships with the project, and the WAV files of ordinary audio tools.
 class ExampleSound : public testing::Test {
   protected:
-    void SetUp() override {
-        const char* dir = getenv("TOOLKIT_SOURCE_DIR");
-        ASSERT_NE(dir, nullptr);
-        source = dir;
-    }
-    std::string source;
     TempDir t;
 };
 
 TEST_F(ExampleSound, IsWhatItsScriptMakes) {
-    Tool made = tool({source + "/scripts/make-example-wav", t / "bell.wav"}, t.path());
+    Tool made = tool({source_path("scripts/make-example-wav"), t / "bell.wav"}, t.path());
     ASSERT_EQ(made.status, 0) << made.output;
-    EXPECT_EQ(read_file(t / "bell.wav"), read_file(source + "/examples/bell.wav"));
+    EXPECT_EQ(read_file(t / "bell.wav"), read_file(source_path("examples/bell.wav")));
 }
 
 TEST_F(ExampleSound, PacksWhole) {
-    write_file(t / "bell.wav", read_file(source + "/examples/bell.wav"));
+    write_file(t / "bell.wav", read_file(source_path("examples/bell.wav")));
     auto r = run("samplepack", {"bell.wav"}, t.path());
     EXPECT_EQ(r.status, 0);
     std::string out = read_file(t / "bell.bin");
@@ -322,7 +316,7 @@ TEST_F(ExampleSound, PacksWhole) {
 
 TEST_F(ExampleSound, AudioToolsReadIt) {
     if (!on_path("sox")) GTEST_SKIP() << "no sox";
-    Tool info = tool({"sox", "--i", source + "/examples/bell.wav"}, t.path());
+    Tool info = tool({"sox", "--i", source_path("examples/bell.wav")}, t.path());
     EXPECT_EQ(info.status, 0) << info.output;
     EXPECT_NE(info.output.find("8000 samples"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("8-bit Unsigned"), std::string::npos) << info.output;
