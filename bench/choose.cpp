@@ -3,7 +3,7 @@
 // --time prints the chooser's processor time per sample on standard error.
 //   choose DAC [offset|nooffset] [dither] [--time]
 // --values prints the value each code stands for instead.
-#include "codes.h"
+#include "sound/codes.h"
 
 #include <cstdio>
 #include <cstring>

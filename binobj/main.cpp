@@ -1,10 +1,10 @@
 // binobj: wraps any binary file into file.o, a text object module for the linker, with one area
 // holding the bytes and one global symbol that names them.
-#include "files.h"
-#include "help.h"
-#include "messages.h"
-#include "module.h"
-#include "paths.h"
+#include "common/files.h"
+#include "common/help.h"
+#include "binobj/messages.h"
+#include "binobj/module.h"
+#include "common/paths.h"
 
 #include <string>
 

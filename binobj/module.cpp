@@ -1,6 +1,6 @@
-#include "module.h"
-#include "messages.h"
-#include "paths.h"
+#include "binobj/module.h"
+#include "binobj/messages.h"
+#include "common/paths.h"
 
 #include <cstring>
 

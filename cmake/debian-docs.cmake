@@ -2,8 +2,8 @@
 # in the machine-readable format, made from LICENSE, and changelog.Debian.gz from
 # cmake/debian/changelog, whose latest entry also gives the package's revision.
 # Beside them, the lintian overrides the package needs (cmake/debian/lintian-overrides).
-set(toolkit_docdir ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
-set(toolkit_debian ${PROJECT_BINARY_DIR}/debian)
+set(assetkit_docdir ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
+set(assetkit_debian ${PROJECT_BINARY_DIR}/debian)
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
              ${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_LIST_DIR}/debian/changelog)
 
@@ -15,7 +15,7 @@ string(REGEX REPLACE "^.*\n(Permission)" "\\1" terms "${licence}")
 string(STRIP "${terms}" terms)
 string(REPLACE "\n\n" "\n.\n" terms "${terms}")
 string(REPLACE "\n" "\n " terms "${terms}")
-file(WRITE ${toolkit_debian}/copyright
+file(WRITE ${assetkit_debian}/copyright
 "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: ${PROJECT_NAME}
 
@@ -24,7 +24,7 @@ Copyright: ${holder}
 License: Expat
  ${terms}
 ")
-install(FILES ${toolkit_debian}/copyright DESTINATION ${toolkit_docdir})
+install(FILES ${assetkit_debian}/copyright DESTINATION ${assetkit_docdir})
 
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/debian/changelog latest LIMIT_COUNT 1)
 if(NOT latest MATCHES "^${PROJECT_NAME} \\(([^-)]+)-([^)]+)\\)")
@@ -34,15 +34,15 @@ if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
     message(FATAL_ERROR "cmake/debian/changelog: the latest entry is for ${CMAKE_MATCH_1}, the "
                         "project is at ${PROJECT_VERSION}: add an entry for it")
 endif()
-set(TOOLKIT_DEBIAN_REVISION ${CMAKE_MATCH_2})
-configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog ${toolkit_debian}/changelog.Debian
+set(ASSETKIT_DEBIAN_REVISION ${CMAKE_MATCH_2})
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog ${assetkit_debian}/changelog.Debian
                COPYONLY)
-add_custom_command(OUTPUT ${toolkit_debian}/changelog.Debian.gz
+add_custom_command(OUTPUT ${assetkit_debian}/changelog.Debian.gz
     COMMAND gzip -n -9 -f -k changelog.Debian
-    WORKING_DIRECTORY ${toolkit_debian}
-    DEPENDS ${toolkit_debian}/changelog.Debian)
-add_custom_target(assetkit_changelog ALL DEPENDS ${toolkit_debian}/changelog.Debian.gz)
-install(FILES ${toolkit_debian}/changelog.Debian.gz DESTINATION ${toolkit_docdir})
+    WORKING_DIRECTORY ${assetkit_debian}
+    DEPENDS ${assetkit_debian}/changelog.Debian)
+add_custom_target(assetkit_changelog ALL DEPENDS ${assetkit_debian}/changelog.Debian.gz)
+install(FILES ${assetkit_debian}/changelog.Debian.gz DESTINATION ${assetkit_docdir})
 
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME})

@@ -3,14 +3,14 @@
 # (PIE, RELRO, bind-now, fortified functions, stack protector), with the source folder's path
 # mapped away so that two builds give the same bytes. The preset includes this file right after
 # project(), before any program is defined.
-set(toolkit_buildflags_env "DEB_BUILD_MAINT_OPTIONS=$ENV{DEB_BUILD_MAINT_OPTIONS} hardening=+all")
+set(assetkit_buildflags_env "DEB_BUILD_MAINT_OPTIONS=$ENV{DEB_BUILD_MAINT_OPTIONS} hardening=+all")
 foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
     execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env "${toolkit_buildflags_env}" dpkg-buildflags --get ${kind}
+        COMMAND ${CMAKE_COMMAND} -E env "${assetkit_buildflags_env}" dpkg-buildflags --get ${kind}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-        OUTPUT_VARIABLE toolkit_${kind} OUTPUT_STRIP_TRAILING_WHITESPACE
+        OUTPUT_VARIABLE assetkit_${kind} OUTPUT_STRIP_TRAILING_WHITESPACE
         COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
-string(APPEND CMAKE_CXX_FLAGS " ${toolkit_CPPFLAGS} ${toolkit_CXXFLAGS}")
-string(APPEND CMAKE_EXE_LINKER_FLAGS " ${toolkit_LDFLAGS}")
+string(APPEND CMAKE_CXX_FLAGS " ${assetkit_CPPFLAGS} ${assetkit_CXXFLAGS}")
+string(APPEND CMAKE_EXE_LINKER_FLAGS " ${assetkit_LDFLAGS}")
 message(STATUS "dpkg-buildflags: ${CMAKE_CXX_FLAGS} | ${CMAKE_EXE_LINKER_FLAGS}")

@@ -8,47 +8,35 @@ include(${CMAKE_CURRENT_LIST_DIR}/lean-startup.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/manpages.cmake)
 
 if(WIN32)
-    set(toolkit_bindir .)
+    set(assetkit_bindir .)
 else()
-    set(toolkit_bindir ${CMAKE_INSTALL_BINDIR})
+    set(assetkit_bindir ${CMAKE_INSTALL_BINDIR})
 endif()
 
 # A stripped install (cmake --install --strip, and the packages) also drops the compilers' names
 # from the programs' .comment section, as Debian's own strip step does.
-function(toolkit_strip_comment program)
+function(assetkit_strip_comment program)
     if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_STRIP)
         install(CODE "if(CMAKE_INSTALL_DO_STRIP)
             execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
-                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${toolkit_bindir}/${program}\"
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${assetkit_bindir}/${program}\"
                 COMMAND_ERROR_IS_FATAL ANY)
         endif()")
     endif()
 endfunction()
 
-# Every program of the toolkit, one a line. Each is installed with its manual page PROG/PROG.1.
-foreach(program
-        samplepack
-        binobj
-        palpack
-        sampleprep
-        sampleunpack
-        palprep
-        palview
-        )
-    if(TARGET assetkit_${program})
-        install(TARGETS assetkit_${program} RUNTIME DESTINATION ${toolkit_bindir})
-        toolkit_strip_comment(${program})
-        toolkit_manual_page(${program})
+# assetkit_install_program(name [CONVERTER]): installs a program with its manual page
+# <name>/<name>.1; called by assetkit_program() for every program it declares. The converters need
+# the C++ standard library alone, so they can start lean; the companion programs link Debian's
+# shared libraries.
+function(assetkit_install_program program)
+    install(TARGETS assetkit_${program} RUNTIME DESTINATION ${assetkit_bindir})
+    assetkit_strip_comment(${program})
+    assetkit_manual_page(${program})
+    if(ARGV1 STREQUAL "CONVERTER")
+        assetkit_lean_startup(assetkit_${program})
     endif()
-endforeach()
-
-# The converters need the C++ standard library alone, so they can start lean; the companion
-# programs link Debian's shared libraries.
-foreach(program samplepack binobj palpack)
-    if(TARGET assetkit_${program})
-        toolkit_lean_startup(assetkit_${program})
-    endif()
-endforeach()
+endfunction()
 
 if(WIN32)
     install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
@@ -57,4 +45,3 @@ else()
     include(${CMAKE_CURRENT_LIST_DIR}/debian-docs.cmake)
 endif()
 
-include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)

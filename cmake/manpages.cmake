@@ -3,7 +3,7 @@
 # in one place. On Linux and macOS the page is compressed the way Debian wants it (gzip -n -9:
 # no name or time stamp inside, so two builds give the same bytes); the Windows build renders it
 # as HTML, since Windows has no man.
-function(toolkit_manual_page program)
+function(assetkit_manual_page program)
     set(source ${PROJECT_SOURCE_DIR}/${program}/${program}.1)
     set(folder ${PROJECT_BINARY_DIR}/man)
     set(page ${folder}/${program}.1)
@@ -21,13 +21,13 @@ function(toolkit_manual_page program)
     endif()
 
     if(WIN32)
-        find_program(TOOLKIT_MANDOC mandoc)
-        if(NOT TOOLKIT_MANDOC)
+        find_program(ASSETKIT_MANDOC mandoc)
+        if(NOT ASSETKIT_MANDOC)
             message(WARNING "mandoc not found (Debian package mandoc): no manual pages in the zip")
             return()
         endif()
         add_custom_command(OUTPUT ${folder}/${program}.html
-            COMMAND ${TOOLKIT_MANDOC} -T html ${page} > ${folder}/${program}.html
+            COMMAND ${ASSETKIT_MANDOC} -T html ${page} > ${folder}/${program}.html
             DEPENDS ${page})
         add_custom_target(assetkit_${program}_page ALL DEPENDS ${folder}/${program}.html)
         install(FILES ${folder}/${program}.html DESTINATION manual)

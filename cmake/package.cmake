@@ -33,13 +33,13 @@ palpack reads, and palview draws a palette as the machine shows it.")
 if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "assetkit maintainers <assetkit@example.org>")
 endif()
-set(CPACK_DEBIAN_PACKAGE_RELEASE ${TOOLKIT_DEBIAN_REVISION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${ASSETKIT_DEBIAN_REVISION})
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS sdcc)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-if(TOOLKIT_STATIC)
+if(ASSETKIT_STATIC)
     message(STATUS "The programs are linked statically: make the Debian package with the "
                    "preset \"package\" (cmake --workflow --preset package)")
 endif()
@@ -48,15 +48,15 @@ endif()
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     execute_process(COMMAND git log -1 --format=%ct
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-        OUTPUT_VARIABLE toolkit_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+        OUTPUT_VARIABLE assetkit_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
         RESULT_VARIABLE failed ERROR_QUIET)
-    if(failed OR toolkit_epoch STREQUAL "")
+    if(failed OR assetkit_epoch STREQUAL "")
         message(STATUS "Not a git checkout: the package's time stamps are the time it is made")
     else()
         set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackEpoch.cmake)
         file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
              "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})\n"
-             "    set(ENV{SOURCE_DATE_EPOCH} ${toolkit_epoch})\n"
+             "    set(ENV{SOURCE_DATE_EPOCH} ${assetkit_epoch})\n"
              "endif()\n")
     endif()
 endif()

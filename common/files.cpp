@@ -1,4 +1,4 @@
-#include "files.h"
+#include "common/files.h"
 
 int fail(const char* message, int status) {
     fputs(message, stdout);

@@ -2,7 +2,7 @@
 // --help and --version, for the converters: each is taken only as the one and only argument, so
 // every other command line keeps its meaning, and a file of that name stays reachable as ./--help.
 
-#include "output.h"
+#include "common/output.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "output.h"
+#include "common/output.h"
 
-#include "files.h"
+#include "common/files.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -44,6 +44,6 @@ int usage_error(const char* program, const std::string& reason, const char* usag
 }
 
 int print_version(const char* program) {
-    printf("%s (assetkit) %s\n", program, TOOLKIT_VERSION);
+    printf("%s (assetkit) %s\n", program, ASSETKIT_VERSION);
     return 0;
 }

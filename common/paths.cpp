@@ -1,4 +1,4 @@
-#include "paths.h"
+#include "common/paths.h"
 
 std::string_view file_name(std::string_view path) {
     size_t sep = path.rfind('/');

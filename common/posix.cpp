@@ -1,6 +1,6 @@
 // Console and file-system code for Linux and macOS.
-#include "console.h"
-#include "files.h"
+#include "common/console.h"
+#include "common/files.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,7 +1,7 @@
 // Console and file-system code for Windows.
-#include "console.h"
-#include "files.h"
-#include "key_events.h"
+#include "common/console.h"
+#include "common/files.h"
+#include "common/key_events.h"
 
 #include <cerrno>
 #include <fcntl.h>

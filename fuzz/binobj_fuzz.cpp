@@ -4,11 +4,11 @@
 // read back and must hold exactly the file's bytes, at the addresses and in the area asked for.
 // The first byte's upper five bits, when not all 0, stand for a disk that is full after 16 times
 // their value bytes of the module: the run must then report "Error writing output file!".
-#include "files.h"
-#include "fuzz.h"
-#include "messages.h"
-#include "module.h"
-#include "paths.h"
+#include "common/files.h"
+#include "fuzz/memory.h"
+#include "binobj/messages.h"
+#include "binobj/module.h"
+#include "common/paths.h"
 
 #include <algorithm>
 #include <cstring>
@@ -175,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fclose(in);
         return 0;
     }
-    Output output;
+    Written output;
     if (data[0] >> 3) output.limit = size_t(data[0] >> 3) * 16;
     FILE* out = open_sink(&output);
     const char* error = write_module(in, out, settings, measured);

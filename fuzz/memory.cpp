@@ -1,6 +1,6 @@
 // Memory streams through the C library's custom stream hooks: a round trip through the file
 // system on every run would slow the fuzzers down tenfold.
-#include "fuzz.h"
+#include "fuzz/memory.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,7 +14,7 @@ struct Source {
 };
 
 struct Sink {
-    Output* output;
+    Written* output;
     size_t at;
 };
 
@@ -78,7 +78,7 @@ FILE* open_memory(const uint8_t* data, size_t size) {
     return fopencookie(new Source{data, size, 0}, "rb", io);
 }
 
-FILE* open_sink(Output* output) {
+FILE* open_sink(Written* output) {
     cookie_io_functions_t io = {nullptr, sink_write, sink_seek, sink_close};
     return fopencookie(new Sink{output, 0}, "wb", io);
 }

@@ -5,11 +5,11 @@
 // reason naming the format. What is read must come back alike through the JASC-PAL text palprep
 // writes and through the PNG image palview draws, and the snapping must report exactly the
 // groups of colours that became one.
-#include "depth.h"
-#include "fuzz.h"
-#include "palette.h"
-#include "picture.h"
-#include "prepare.h"
+#include "palettes/depth.h"
+#include "fuzz/memory.h"
+#include "palettes/palette.h"
+#include "palview/picture.h"
+#include "palprep/prepare.h"
 
 #include <algorithm>
 #include <map>

@@ -3,10 +3,10 @@
 // hold whole entries, at most 256 of them, and 256 exactly when the run succeeds. The palette is
 // also read with the C library's formatted scan, after the text-mode translation, and must give
 // the same bytes and message (unless a number is too long for the library to wrap it).
-#include "files.h"
-#include "fuzz.h"
-#include "messages.h"
-#include "palette.h"
+#include "common/files.h"
+#include "fuzz/memory.h"
+#include "palpack/messages.h"
+#include "palpack/convert.h"
 
 #include <cerrno>
 #include <cstring>
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     FILE* in = open_memory(data, size);
-    Output output;
+    Written output;
     FILE* sink = open_sink(&output);
     const char* error = convert(in, sink, depth);
     fclose(in);

@@ -2,10 +2,10 @@
 // does, and the packed file is checked against the samples it was made from. The RIFF length
 // (bytes 4 to 7), which the program ignores, stands for the room left on the disk: an output that
 // would grow past it fails, and the run must then report "Output error!".
-#include "files.h"
-#include "fuzz.h"
-#include "messages.h"
-#include "pack.h"
+#include "common/files.h"
+#include "fuzz/memory.h"
+#include "samplepack/messages.h"
+#include "samplepack/pack.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     REQUIRE(length == (data[48] | data[49] << 8 | data[50] << 16 | uint32_t(data[51]) << 24));
 
-    Output output;
+    Written output;
     output.limit = data[4] | data[5] << 8 | data[6] << 16 | uint32_t(data[7]) << 24;
     FILE* sink = open_sink(&output);
     error = pack(in, sink, length, never);

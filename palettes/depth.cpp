@@ -1,4 +1,4 @@
-#include "depth.h"
+#include "palettes/depth.h"
 
 #include <cstdlib>
 #include <map>

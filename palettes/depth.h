@@ -1,7 +1,7 @@
 #pragma once
 // Colours as a machine with 4 or 5 bits a component (12- or 15-bit colour) shows them.
 
-#include "palette.h"
+#include "palettes/palette.h"
 
 #include <cstddef>
 #include <vector>

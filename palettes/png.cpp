@@ -1,6 +1,6 @@
 // PNG images through libspng: an indexed image gives its palette (PLTE), any other image the
 // distinct colours of its pixels in the order they first appear, rows top to bottom.
-#include "palette.h"
+#include "palettes/palette.h"
 
 #include <spng.h>
 

@@ -1,7 +1,7 @@
 // Finding a palette's format from its content, and the Adobe colour table.
-#include "files.h"
-#include "lines.h"
-#include "palette.h"
+#include "common/files.h"
+#include "palettes/lines.h"
+#include "palettes/palette.h"
 
 #include <cctype>
 #include <cerrno>

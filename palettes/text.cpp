@@ -1,6 +1,6 @@
 // The line-based palette formats: JASC-PAL, GIMP, hex lists and Paint.NET.
-#include "lines.h"
-#include "palette.h"
+#include "palettes/lines.h"
+#include "palettes/palette.h"
 
 #include <cctype>
 

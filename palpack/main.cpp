@@ -1,9 +1,9 @@
 // palpack: turns a 256-colour JASC-PAL palette into a binary palette of 12, 15, 24 or 32 bits a
 // colour.
-#include "files.h"
-#include "help.h"
-#include "messages.h"
-#include "palette.h"
+#include "common/files.h"
+#include "common/help.h"
+#include "palpack/messages.h"
+#include "palpack/convert.h"
 
 using namespace palpack;
 

@@ -1,4 +1,4 @@
-#include "scan.h"
+#include "palpack/scan.h"
 
 int TextInput::raw() {
     if (ahead_ == none) return getc(in_);

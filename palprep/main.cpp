@@ -1,8 +1,8 @@
 // palprep: reads a palette in any of the formats graphics editors write and writes the
 // 256-colour JASC-PAL palette that palpack reads, moved to the machine's colours if asked.
-#include "files.h"
-#include "output.h"
-#include "prepare.h"
+#include "common/files.h"
+#include "common/output.h"
+#include "palprep/prepare.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "prepare.h"
+#include "palprep/prepare.h"
 
 Prepared prepare(const std::vector<Colour>& colours, int depth, Snap mode, Colour pad) {
     Prepared p;

@@ -2,8 +2,8 @@
 // A palette made ready for the palette packer: 256 colours, moved to the colours the machine shows
 // at 12 or 15 bits when asked, written as JASC-PAL text.
 
-#include "depth.h"
-#include "palette.h"
+#include "palettes/depth.h"
+#include "palettes/palette.h"
 
 #include <string>
 #include <vector>

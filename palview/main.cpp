@@ -1,9 +1,9 @@
 // palview: draws a palette as the machine shows it, a grid of swatches in index order, into a
 // PNG image.
-#include "depth.h"
-#include "files.h"
-#include "output.h"
-#include "picture.h"
+#include "palettes/depth.h"
+#include "common/files.h"
+#include "common/output.h"
+#include "palview/picture.h"
 
 #include <cerrno>
 #include <cstring>

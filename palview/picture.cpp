@@ -1,6 +1,6 @@
-#include "picture.h"
+#include "palview/picture.h"
 
-#include "depth.h"
+#include "palettes/depth.h"
 
 #include <spng.h>
 

@@ -2,7 +2,7 @@
 // What palview reads beyond the editors' palettes (the binary palettes palpack writes) and the
 // picture it draws.
 
-#include "palette.h"
+#include "palettes/palette.h"
 
 #include <string>
 #include <vector>

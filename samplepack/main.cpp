@@ -1,10 +1,10 @@
 // samplepack: packs the samples of an 8-bit WAV file into file.bin, 4 bits a sample.
-#include "console.h"
-#include "files.h"
-#include "help.h"
-#include "messages.h"
-#include "pack.h"
-#include "paths.h"
+#include "common/console.h"
+#include "common/files.h"
+#include "common/help.h"
+#include "samplepack/messages.h"
+#include "samplepack/pack.h"
+#include "common/paths.h"
 
 #include <string>
 

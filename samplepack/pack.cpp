@@ -1,5 +1,5 @@
-#include "pack.h"
-#include "messages.h"
+#include "samplepack/pack.h"
+#include "samplepack/messages.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 // sampleprep: turns any recording libsndfile reads into the 8-bit WAV file samplepack packs, with
 // the codes chosen for the player's 16 output levels.
-#include "files.h"
-#include "output.h"
-#include "prep.h"
+#include "common/files.h"
+#include "common/output.h"
+#include "sampleprep/prep.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "prep.h"
+#include "sampleprep/prep.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 // The conversion of sampleprep: audio read by libsndfile in, the WAV file that samplepack accepts
 // out. It works on an open SNDFILE, so tests can feed it from memory.
 
-#include "codes.h"
-#include "levels.h"
+#include "sound/codes.h"
+#include "sound/levels.h"
 
 #include <cstdint>
 #include <sndfile.h>

@@ -1,7 +1,7 @@
 // sampleunpack: plays a packed sample file into a 16-bit WAV file, to hear what the machine will.
-#include "files.h"
-#include "output.h"
-#include "unpack.h"
+#include "common/files.h"
+#include "common/output.h"
+#include "sampleunpack/unpack.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "unpack.h"
+#include "sampleunpack/unpack.h"
 
-#include "codes.h"
+#include "sound/codes.h"
 
 #include <cmath>
 #include <cstring>

@@ -2,7 +2,7 @@
 // The conversion of sampleunpack: a packed sample file in, a 16-bit PCM WAV file out, as the
 // player's output would sound.
 
-#include "levels.h"
+#include "sound/levels.h"
 
 #include <cstdint>
 #include <string>

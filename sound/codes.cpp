@@ -1,4 +1,4 @@
-#include "codes.h"
+#include "sound/codes.h"
 
 #include <algorithm>
 #include <cmath>

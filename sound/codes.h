@@ -1,7 +1,7 @@
 #pragma once
 // Choosing the 4-bit code for each sample so that the played levels follow the signal.
 
-#include "levels.h"
+#include "sound/levels.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "levels.h"
+#include "sound/levels.h"
 
-#include "files.h"
+#include "common/files.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,8 +1,8 @@
 // binobj's modules in the real SDCC linker: the bytes must land where the command line asked, and
 // the symbol must name them, for the linker alone and for C code that refers to the data.
-#include "binobj_module.h"
-#include "harness.h"
-#include "tools.h"
+#include "tests/binobj_module.h"
+#include "tests/harness.h"
+#include "tests/tools.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 // Object modules as binobj writes them: built from their lines, and read back into their parts.
 
-#include "harness.h"
+#include "tests/harness.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // binobj end to end: the built program on real files in a temporary folder.
-#include "binobj_module.h"
-#include "harness.h"
-#include "messages.h"
-#include "module.h"
+#include "tests/binobj_module.h"
+#include "tests/harness.h"
+#include "binobj/messages.h"
+#include "binobj/module.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "files.h"
-#include "harness.h"
-#include "output.h"
-#include "paths.h"
+#include "common/files.h"
+#include "tests/harness.h"
+#include "common/output.h"
+#include "common/paths.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -194,8 +194,8 @@ TEST(HarnessRetry, OnlyWhenTheFolderIsAsItWas) {
     write_file(t / "runner", "#!/bin/sh\necho run >>\"$COUNT\"\n"
                              "[ -z \"$WRITE\" ] || echo data >out.bin\nexit 1\n");
     ASSERT_EQ(chmod((t / "runner").c_str(), 0755), 0);
-    setenv("TOOLKIT_EXE_SUFFIX", ".exe", 1);
-    setenv("TOOLKIT_RUNNER", (t / "runner").c_str(), 1);
+    setenv("ASSETKIT_EXE_SUFFIX", ".exe", 1);
+    setenv("ASSETKIT_RUNNER", (t / "runner").c_str(), 1);
     setenv("COUNT", (t / "count").c_str(), 1);
     struct Case {
         const char* write;
@@ -209,6 +209,6 @@ TEST(HarnessRetry, OnlyWhenTheFolderIsAsItWas) {
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(read_file(t / "count").size(), 4 * c.starts);
     }
-    for (const char* name : {"TOOLKIT_EXE_SUFFIX", "TOOLKIT_RUNNER", "COUNT", "WRITE"})
+    for (const char* name : {"ASSETKIT_EXE_SUFFIX", "ASSETKIT_RUNNER", "COUNT", "WRITE"})
         unsetenv(name);
 }

@@ -1,4 +1,4 @@
-#include "harness.h"
+#include "tests/harness.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -76,15 +76,15 @@ static std::string env(const char* name, const std::string& fallback) {
 }
 
 std::string program(const std::string& name) {
-    return env("TOOLKIT_BIN_DIR", TOOLKIT_BIN_DIR) + "/" + name + env("TOOLKIT_EXE_SUFFIX", "");
+    return env("ASSETKIT_BIN_DIR", ASSETKIT_BIN_DIR) + "/" + name + env("ASSETKIT_EXE_SUFFIX", "");
 }
 
 std::string source_path(const std::string& relative) {
-    return env("TOOLKIT_SOURCE_DIR", TOOLKIT_SOURCE_DIR) + "/" + relative;
+    return env("ASSETKIT_SOURCE_DIR", ASSETKIT_SOURCE_DIR) + "/" + relative;
 }
 
 bool windows_build() {
-    return env("TOOLKIT_EXE_SUFFIX", "") == ".exe";
+    return env("ASSETKIT_EXE_SUFFIX", "") == ".exe";
 }
 
 std::string line_end() {
@@ -145,7 +145,7 @@ static void drain(int out_fd, int err_fd, Result& r) {
 static Result run_once(const std::string& name, const std::vector<std::string>& args,
                        const std::string& cwd) {
     std::vector<std::string> argv;
-    std::string runner = env("TOOLKIT_RUNNER", "");
+    std::string runner = env("ASSETKIT_RUNNER", "");
     if (!runner.empty()) argv.push_back(runner);
     argv.push_back(program(name));
     argv.insert(argv.end(), args.begin(), args.end());

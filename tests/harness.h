@@ -52,9 +52,9 @@ struct Result {
     std::string err; // standard error
 };
 
-// The path of a built program ("samplepack", "binobj", "palpack"). TOOLKIT_BIN_DIR and
-// TOOLKIT_EXE_SUFFIX in the environment point the tests at another build of the programs, and
-// TOOLKIT_RUNNER names a program that starts them (an emulator, for one).
+// The path of a built program ("samplepack", "binobj", "palpack"). ASSETKIT_BIN_DIR and
+// ASSETKIT_EXE_SUFFIX in the environment point the tests at another build of the programs, and
+// ASSETKIT_RUNNER names a program that starts them (an emulator, for one).
 std::string program(const std::string& name);
 
 // Runs a built program in the folder cwd, with the program's path as its first argument, no
@@ -74,7 +74,7 @@ constexpr const char* wine_retry_mark = "[WINE RETRY]";
 std::string usage_name(const std::string& name);
 
 // The path of a file of the project's source tree, such as "examples/bell.wav": under the folder
-// TOOLKIT_SOURCE_DIR names in the environment, else the one the tests were built from.
+// ASSETKIT_SOURCE_DIR names in the environment, else the one the tests were built from.
 std::string source_path(const std::string& relative);
 
 // True when the tests run against the Windows build of the programs.

@@ -1,8 +1,8 @@
 // The Windows key test: which console input events count as a key press, and that the test
 // leaves every event queued for the next reader. Built by the Windows build only (it runs under
 // Wine in scripts/check-windows).
-#include "console.h"
-#include "key_events.h"
+#include "common/console.h"
+#include "common/key_events.h"
 
 #include <gtest/gtest.h>
 

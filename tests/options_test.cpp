@@ -1,7 +1,7 @@
 // --help and --version of the three converters, end to end: each counts only as the one and only
 // argument; every other command line, a file named --help among them, keeps its meaning.
-#include "harness.h"
-#include "wav.h"
+#include "tests/harness.h"
+#include "tests/wav.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ std::string palette() {
 }
 
 std::string version(const std::string& program) {
-    return program + " (assetkit) " TOOLKIT_VERSION "\n";
+    return program + " (assetkit) " ASSETKIT_VERSION "\n";
 }
 
 const char* const samplepack_help =

@@ -1,6 +1,6 @@
-#include "palette_files.h"
+#include "tests/palette_files.h"
 
-#include "png.h"
+#include "tests/png.h"
 
 #include <cstdio>
 

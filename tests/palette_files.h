@@ -1,7 +1,7 @@
 #pragma once
 // One small palette, the same 16 colours, in every format and variant the palette readers take.
 
-#include "palette.h"
+#include "palettes/palette.h"
 
 #include <ostream>
 #include <string>

@@ -1,6 +1,6 @@
 // The palette readers and the colour levels, in-process.
-#include "depth.h"
-#include "palette_files.h"
+#include "palettes/depth.h"
+#include "tests/palette_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The palette road as the README shows it: the example palette through palpack and binobj into
 // the SDCC linker, whose image must hold the packed palette at the address asked for.
-#include "harness.h"
-#include "tools.h"
+#include "tests/harness.h"
+#include "tests/tools.h"
 
 #include <cstdlib>
 #include <map>

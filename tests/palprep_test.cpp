@@ -1,10 +1,10 @@
 // palprep run on real palette files, and what the real palpack makes of its output.
-#include "depth.h"
-#include "harness.h"
-#include "palette_files.h"
-#include "png.h"
-#include "prepare.h"
-#include "tools.h"
+#include "palettes/depth.h"
+#include "tests/harness.h"
+#include "tests/palette_files.h"
+#include "tests/png.h"
+#include "palprep/prepare.h"
+#include "tests/tools.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Palprep, HelpVersionAndUsage) {
     Result r = palprep({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string("palprep (assetkit) ") + TOOLKIT_VERSION + "\n");
+    EXPECT_EQ(r.out, std::string("palprep (assetkit) ") + ASSETKIT_VERSION + "\n");
     r = palprep({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: palprep INPUT OUTPUT", 0), 0u) << r.out;

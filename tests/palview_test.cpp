@@ -1,8 +1,8 @@
 // palview run on binary palettes and palette files; its pictures read back with libspng.
-#include "harness.h"
-#include "palette_files.h"
-#include "png.h"
-#include "tools.h"
+#include "tests/harness.h"
+#include "tests/palette_files.h"
+#include "tests/png.h"
+#include "tests/tools.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Palview, HelpVersionAndUsage) {
     Result r = palview({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string("palview (assetkit) ") + TOOLKIT_VERSION + "\n");
+    EXPECT_EQ(r.out, std::string("palview (assetkit) ") + ASSETKIT_VERSION + "\n");
     r = palview({"-h"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: palview INPUT OUTPUT.png", 0), 0u) << r.out;

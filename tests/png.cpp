@@ -1,4 +1,4 @@
-#include "png.h"
+#include "tests/png.h"
 
 #include <spng.h>
 

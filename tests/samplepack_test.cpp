@@ -1,9 +1,9 @@
 // samplepack end to end: the built program on real files in a temporary folder.
-#include "harness.h"
-#include "messages.h"
-#include "pack.h"
-#include "tools.h"
-#include "wav.h"
+#include "tests/harness.h"
+#include "samplepack/messages.h"
+#include "samplepack/pack.h"
+#include "tests/tools.h"
+#include "tests/wav.h"
 
 #include <cstring>
 #include <unistd.h>

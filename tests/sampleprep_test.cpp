@@ -1,10 +1,10 @@
 // sampleprep end to end: recordings in the formats and layouts users have, made by sox and
 // libsndfile or byte by byte, through the built program and on into samplepack.
-#include "codes.h"
-#include "harness.h"
-#include "levels.h"
-#include "sound_files.h"
-#include "tools.h"
+#include "sound/codes.h"
+#include "tests/harness.h"
+#include "sound/levels.h"
+#include "tests/sound_files.h"
+#include "tests/tools.h"
 
 #include <cmath>
 #include <csignal>
@@ -594,7 +594,7 @@ TEST(SampleprepConventions, HelpAndVersion) {
     TempDir t;
     auto v = run("sampleprep", {"--version"}, t.path());
     EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out, std::string("sampleprep (assetkit) ") + TOOLKIT_VERSION + "\n");
+    EXPECT_EQ(v.out, std::string("sampleprep (assetkit) ") + ASSETKIT_VERSION + "\n");
     auto h = run("sampleprep", {"--help"}, t.path());
     EXPECT_EQ(h.status, 0);
     EXPECT_EQ(h.out.rfind("usage: sampleprep ", 0), 0u) << h.out;

@@ -1,8 +1,8 @@
 // sampleunpack end to end: packed sample files played back into WAV files.
-#include "codes.h"
-#include "harness.h"
-#include "levels.h"
-#include "sound_files.h"
+#include "sound/codes.h"
+#include "tests/harness.h"
+#include "sound/levels.h"
+#include "tests/sound_files.h"
 
 #include <filesystem>
 #include <functional>
@@ -210,7 +210,7 @@ TEST(SampleunpackConventions, HelpAndVersion) {
     TempDir t;
     auto v = run("sampleunpack", {"--version"}, t.path());
     EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out, std::string("sampleunpack (assetkit) ") + TOOLKIT_VERSION + "\n");
+    EXPECT_EQ(v.out, std::string("sampleunpack (assetkit) ") + ASSETKIT_VERSION + "\n");
     auto h = run("sampleunpack", {"--help"}, t.path());
     EXPECT_EQ(h.status, 0);
     EXPECT_EQ(h.out.rfind("usage: sampleunpack ", 0), 0u) << h.out;

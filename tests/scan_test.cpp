@@ -1,6 +1,6 @@
 // The palette reader's own formatted-scan matching and the depth argument's number.
-#include "palette.h"
-#include "scan.h"
+#include "palpack/convert.h"
+#include "palpack/scan.h"
 
 #include <gtest/gtest.h>
 

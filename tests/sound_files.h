@@ -3,8 +3,8 @@
 // libsndfile, tools that CI must have, and a folder's contents to show that a failed run left it
 // alone.
 
-#include "harness.h"
-#include "tools.h"
+#include "tests/harness.h"
+#include "tests/tools.h"
 
 #include <cmath>
 #include <cstdlib>

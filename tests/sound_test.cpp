@@ -1,6 +1,6 @@
 // The level tables and the code chooser that sampleprep and sampleunpack share, in-process.
-#include "codes.h"
-#include "levels.h"
+#include "sound/codes.h"
+#include "sound/levels.h"
 
 #include <gtest/gtest.h>
 

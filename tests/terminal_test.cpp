@@ -1,7 +1,7 @@
 // samplepack on a pseudo-terminal that the program has as its controlling terminal: the early
 // stop on a key press, and the terminal's mode, which every way out of a run must leave as it was.
-#include "harness.h"
-#include "wav.h"
+#include "tests/harness.h"
+#include "tests/wav.h"
 
 #include <csignal>
 #include <cstring>

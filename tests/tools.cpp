@@ -1,6 +1,6 @@
-#include "tools.h"
+#include "tests/tools.h"
 
-#include "harness.h"
+#include "tests/harness.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "palette.h"
-#include "messages.h"
-#include "scan.h"
+#include "palpack/convert.h"
+#include "palpack/messages.h"
+#include "palpack/scan.h"
 
 using namespace palpack;
 

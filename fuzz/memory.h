@@ -14,7 +14,7 @@ FILE* open_memory(const uint8_t* data, size_t size);
 
 // Where a sink's bytes land. A sink with a limit stands for a full disk: a write that would take
 // it past limit bytes fails, and failed is set.
-struct Output {
+struct Written {
     std::string bytes;
     size_t limit = SIZE_MAX;
     bool failed = false;
@@ -22,7 +22,7 @@ struct Output {
 
 // A write-only stream into *output, which must outlive it. A write after a seek overwrites, as on
 // a disk.
-FILE* open_sink(Output* output);
+FILE* open_sink(Written* output);
 
 #define REQUIRE(condition)                                                                         \
     do {                                                                                           \
