@@ -1,0 +1,68 @@
+#pragma once
+// The command line of every companion program: one skeleton, so that all of them take the same
+// --help, --version and "-", and say the same words for the same mistakes. A program declares
+// its name, operands, help and options; read_flags() parses them with getopt_long and hands back
+// a status to exit with, or go_on.
+//
+// Cores report failures one way: a std::string that is empty on success and otherwise holds the
+// reason, which main prints as "program: file: reason".
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// read_flags() returns this when the program should go on with its work.
+constexpr int go_on = -1;
+
+// One option. take() is called with the value (null for a flag) and returns "" when it is taken,
+// else the reason for a usage error ("expected 12 or 15"); read_flags() names the option.
+struct Option {
+    const char* name;  // long name, without "--"
+    char letter;       // one-letter name, or 0
+    const char* value; // the value's name in the help ("HZ"), or null for a flag
+    const char* help;  // one line for --help
+    std::function<std::string(const char* value)> take;
+};
+
+struct Program {
+    const char* name;     // "sampleprep": the name in every message
+    const char* operands; // "INPUT OUTPUT": the operands as the usage line shows them
+    const char* summary;  // what the program does, for --help
+    std::vector<Option> options;
+    int min_operands = 2;
+    int max_operands = 2;
+};
+
+// Parses the command line. -h, --help and --version print on standard output and give 0; a
+// missing value, an unknown option, a wrong number of operands or an option's refused value
+// print "program: reason" and the usage line on standard error and give 2. Otherwise go_on, with
+// the operands in *operands ("-" stays "-": standard input or output).
+int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands);
+
+// Reads a whole decimal number from min to max. "" when taken, else the reason
+// ("expected a whole number from 1 to 1000000").
+std::string read_integer(const char* text, long long min, long long max, long long* value);
+
+// Reads a finite decimal number from min to max, as read_integer does.
+std::string read_number(const char* text, double min, double max, double* value);
+
+// "program: file: reason" on standard error.
+void complain(const char* program, const std::string& file, const std::string& reason);
+
+// "program: file: warning: reason" on standard error: the result is made, but may surprise.
+void warn(const char* program, const std::string& file, const std::string& reason);
+
+// Reads a whole input ("-" is standard input) of at most limit bytes. "" when read, else the
+// reason. Folders, and files or devices larger than limit, are refused.
+std::string read_file(const std::string& path, size_t limit, std::string* bytes);
+
+// Writes bytes as the program's output at path, all or nothing: "-" and paths that name the
+// program's own standard output are written to it directly; a file is replaced only once the new
+// one is complete, keeping its links and permission bits. An output that is one of the run's
+// inputs is refused before anything is written. Returns 0, or 1 after complaining.
+int write_output(const char* program, const std::string& path, const std::string& bytes,
+                 const std::vector<std::string>& inputs);
+
+} // namespace cli
