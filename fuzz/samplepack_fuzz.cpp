@@ -4,6 +4,7 @@
 // would grow past it fails, and the run must then report "Output error!".
 #include "common/files.h"
 #include "fuzz/memory.h"
+#include "samplepack/format.h"
 #include "samplepack/messages.h"
 #include "samplepack/pack.h"
 
@@ -66,16 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t i = 0; i + 1 < n; i += 2)
             nibbles += char((samples[read + i] & 0xF0) | samples[read + i + 1] >> 4);
     }
-    size_t blocks = (nibbles.size() + 15) / 16;
-    if (blocks > 0xFFFF) {
+    size_t blocks = (nibbles.size() + packed::block_bytes - 1) / packed::block_bytes;
+    if (blocks > packed::max_blocks) {
         REQUIRE(error && strcmp(error, samplepack::too_many_samples) == 0);
         return 0;
     }
     REQUIRE(error == nullptr);
-    REQUIRE(out.size() == 2 + 16 * blocks);
-    REQUIRE(uint8_t(out[0]) == uint8_t(blocks % 256 + 1));
-    REQUIRE(uint8_t(out[1]) == uint8_t(blocks / 256 + 1));
-    REQUIRE(out.compare(2, nibbles.size(), nibbles) == 0);
-    REQUIRE(out.find_first_not_of('\x88', 2 + nibbles.size()) == std::string::npos);
+    REQUIRE(out.size() == packed::size(blocks));
+    REQUIRE(out.compare(0, packed::count_bytes, packed::count(uint32_t(blocks))) == 0);
+    REQUIRE(out.compare(packed::count_bytes, nibbles.size(), nibbles) == 0);
+    REQUIRE(out.find_first_not_of(char(packed::fill), packed::count_bytes + nibbles.size()) ==
+            std::string::npos);
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Packing of 8-bit samples into 4-bit samples, 32 to a 16-byte block, behind a block count.
+// The layout of both files, and the writer of the header check_header reads: samplepack/format.h.
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,7 @@
 #pragma once
-// WAV files as samplepack reads them: a 52-byte header whose data tag stands at byte 44 (a
-// 16-byte format chunk, then an empty "JUNK" chunk), then the samples.
+// WAV files as samplepack reads them (their layout: samplepack/format.h), at 8000 Hz.
+
+#include "samplepack/format.h"
 
 #include <cstdint>
 #include <string>
@@ -11,9 +12,7 @@ inline std::string le32(uint32_t v) {
 
 // The header alone, declaring a data length of length bytes.
 inline std::string wav_header(uint32_t length) {
-    return "RIFF" + le32(36 + 8 + length) + "WAVE" + "fmt " + le32(16) +
-           std::string("\x01\x00\x01\x00\x40\x1f\x00\x00\x40\x1f\x00\x00\x01\x00\x08\x00", 16) +
-           "JUNK" + le32(0) + "data" + le32(length);
+    return wav8::header(8000, length);
 }
 
 inline std::string wav(const std::string& samples) {
