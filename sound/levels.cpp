@@ -2,6 +2,7 @@
 
 #include "common/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -19,22 +20,41 @@ Levels attenuation(double db, int loud, int silent) {
     return l;
 }
 
-} // namespace
-
-bool named_levels(std::string_view name, Levels* out) {
-    if (name == "linear") {
-        for (int c = 0; c < 16; c++) (*out)[c] = c;
-    } else if (name == "psg") {
-        *out = attenuation(2.0, 0, 15);
-    } else if (name == "ay") {
-        *out = attenuation(3.0, 15, 0);
-    } else {
-        return false;
-    }
-    return true;
+Levels linear() {
+    Levels l{};
+    for (int c = 0; c < 16; c++) l[c] = c;
+    return l;
 }
 
-bool parse_levels(const std::string& text, Levels* out, std::string* reason) {
+} // namespace
+
+const std::array<Dac, 3> dacs = {{
+    {"linear", "level = code, evenly spaced", 8, linear},
+    {"psg", "code 0 loudest, 2 dB quieter a step, 15 silent", 15,
+     [] { return attenuation(2.0, 0, 15); }},
+    {"ay", "code 15 loudest, 3 dB quieter a step down, 0 silent", 0,
+     [] { return attenuation(3.0, 15, 0); }},
+}};
+
+const Dac* find_dac(std::string_view name) {
+    for (const Dac& d : dacs)
+        if (name == d.name) return &d;
+    return nullptr;
+}
+
+std::string dac_names() {
+    std::string names;
+    for (const Dac& d : dacs) names += (names.empty() ? "" : ", ") + std::string(d.name);
+    return names;
+}
+
+bool named_levels(std::string_view name, Levels* out) {
+    const Dac* d = find_dac(name);
+    if (d) *out = d->levels();
+    return d != nullptr;
+}
+
+std::string parse_levels(const std::string& text, Levels* out) {
     Levels l{};
     int count = 0;
     size_t i = 0;
@@ -51,48 +71,36 @@ bool parse_levels(const std::string& text, Levels* out, std::string* reason) {
             char* stop = nullptr;
             errno = 0;
             double v = std::strtod(word.c_str(), &stop);
-            if (stop != word.c_str() + word.size() || errno == ERANGE || !std::isfinite(v)) {
+            // A number too small to hold in full (ERANGE towards 0) is still a number.
+            bool overflow = errno == ERANGE && std::fabs(v) > 1;
+            if (stop != word.c_str() + word.size() || overflow || !std::isfinite(v)) {
                 // A binary file would otherwise fill the message.
                 if (word.size() > 40) word = word.substr(0, 40) + "...";
                 for (char& ch : word)
                     if (static_cast<unsigned char>(ch) < 32 || ch == 127) ch = '?';
-                *reason = "not a number: " + word;
-                return false;
+                return "not a number: " + word;
             }
-            if (count == 16) {
-                *reason = "more than 16 levels";
-                return false;
-            }
+            if (count == 16) return "more than 16 levels";
             l[count++] = v;
             i = end;
         }
     }
-    if (count < 16) {
-        *reason = "16 levels needed, found " + std::to_string(count);
-        return false;
-    }
-    bool all_equal = true;
-    for (double v : l) all_equal = all_equal && v == l[0];
-    if (all_equal) {
-        *reason = "all 16 levels are equal";
-        return false;
-    }
+    if (count < 16) return "16 levels needed, found " + std::to_string(count);
+    auto [lo, hi] = std::minmax_element(l.begin(), l.end());
+    if (*lo == *hi) return "all 16 levels are equal";
+    // Every code's place in the range is measured against it.
+    if (!std::isfinite(*hi - *lo)) return "the levels span more than a number holds";
     *out = l;
-    return true;
+    return "";
 }
 
-bool dac_levels(const char* dac, Levels* out, std::string* reason) {
-    if (named_levels(dac, out)) return true;
+std::string dac_levels(const char* dac, Levels* out) {
+    if (named_levels(dac, out)) return "";
     std::string text;
     // A table is a few lines; a larger file is not one.
     const size_t largest = 1 << 16;
-    if (!read_input(dac, largest, &text)) {
-        *reason = std::string(strerror(errno)) + " (the DACs by name: linear, psg, ay)";
-        return false;
-    }
-    if (text.size() > largest) {
-        *reason = "larger than 64 KiB: not a table of 16 levels";
-        return false;
-    }
-    return parse_levels(text, out, reason);
+    if (!read_input(dac, largest, &text))
+        return std::string(strerror(errno)) + " (the DACs by name: " + dac_names() + ")";
+    if (text.size() > largest) return "larger than 64 KiB: not a table of 16 levels";
+    return parse_levels(text, out);
 }

@@ -2,20 +2,39 @@
 // The 16 output levels a player's 4-bit codes drive: a DAC, or a sound chip's volume register.
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 // The output level of codes 0 to 15, in any units: only their proportions matter.
 using Levels = std::array<double, 16>;
 
-// The built-in tables: "linear" (level = code), "psg" (code 0 loudest, 2 dB quieter per step,
-// 15 silent) and "ay" (15 loudest, 3 dB quieter per step down, 0 silent). False for another name.
+// A DAC the programs know by name. Adding one is adding a row to dacs.
+struct Dac {
+    const char* name;
+    const char* description; // for --help and the manual: how its levels run
+    uint8_t silence;         // the code that plays silence
+    Levels (*levels)();
+};
+
+// The built-in tables, the first the default: "linear" (level = code), "psg" (code 0 loudest,
+// 2 dB quieter per step, 15 silent) and "ay" (15 loudest, 3 dB quieter per step down, 0 silent).
+extern const std::array<Dac, 3> dacs;
+
+// The row of that name, or null.
+const Dac* find_dac(std::string_view name);
+
+// The names of the built-in tables, "linear, psg, ay", for help texts and messages.
+std::string dac_names();
+
+// The levels of a built-in table by its name. False for another name.
 bool named_levels(std::string_view name, Levels* out);
 
-// Reads a table from text: 16 numbers separated by blanks, commas or line ends; "#" starts a
-// comment that runs to the end of its line. On failure, false with the reason in *reason.
-bool parse_levels(const std::string& text, Levels* out, std::string* reason);
+// Reads a table from text: 16 finite numbers separated by blanks, commas or line ends; "#"
+// starts a comment that runs to the end of its line. The levels must differ, and their range
+// (the highest less the lowest) must be a finite number. "" when read, else the reason.
+std::string parse_levels(const std::string& text, Levels* out);
 
 // The levels a --dac argument names: a built-in table by its name, else a file of 16 numbers.
-// On failure, false with the reason in *reason.
-bool dac_levels(const char* dac, Levels* out, std::string* reason);
+// "" when found, else the reason.
+std::string dac_levels(const char* dac, Levels* out);

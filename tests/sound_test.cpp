@@ -86,13 +86,11 @@ class LevelsParse : public testing::TestWithParam<Text> {};
 TEST_P(LevelsParse, ReadsSixteenNumbersOrSaysWhy) {
     const Text& t = GetParam();
     Levels l{};
-    std::string reason;
-    bool ok = parse_levels(t.text, &l, &reason);
+    std::string reason = parse_levels(t.text, &l);
     if (*t.reason == '\0') {
-        ASSERT_TRUE(ok) << reason;
+        ASSERT_EQ(reason, "");
         for (int c = 0; c < 16; c++) EXPECT_DOUBLE_EQ(l[c], c * 0.5) << "code " << c;
     } else {
-        EXPECT_FALSE(ok);
         EXPECT_EQ(reason, t.reason);
     }
 }
@@ -125,10 +123,48 @@ INSTANTIATE_TEST_SUITE_P(
 // such bytes as "?".
 TEST(LevelsParse, NulByteIsNoNumber) {
     Levels l{};
-    std::string reason;
     std::string text = "0\0\x7f 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15"s;
-    EXPECT_FALSE(parse_levels(text, &l, &reason));
-    EXPECT_EQ(reason, "not a number: 0??");
+    EXPECT_EQ(parse_levels(text, &l), "not a number: 0??");
+}
+
+// Any finite level is taken, however small; a table whose range a number cannot hold would put
+// every code at one place, and is refused.
+TEST(LevelsParse, AnyFiniteLevelButNoEndlessRange) {
+    const struct {
+        const char* text;
+        const char* reason;
+    } cases[] = {
+        {"0 1e-320 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 "
+         "1e-321 1e-321 1e-321",
+         ""},
+        {"-1.7e308 1.7e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0", "the levels span more than a number holds"},
+        {"-1e308 1e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0", "the levels span more than a number holds"},
+        {"0 1.7e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0", ""},
+    };
+    for (const auto& c : cases) {
+        Levels l{};
+        EXPECT_EQ(parse_levels(c.text, &l), c.reason) << c.text;
+        if (*c.reason) continue;
+        // Every code has its place within the range, the lowest and highest at its ends.
+        for (int code = 0; code < 16; code++) {
+            double v = code_value(l, uint8_t(code));
+            EXPECT_TRUE(v >= -1 && v <= 1) << c.text << " code " << code << ": " << v;
+        }
+        EXPECT_EQ(code_value(l, 0), -1.0) << c.text;
+        EXPECT_EQ(code_value(l, 1), 1.0) << c.text;
+    }
+}
+
+// Each built-in table is found by its name and named in the list that help and messages give.
+TEST(LevelsNames, EveryTableByItsName) {
+    for (const Dac& d : dacs) {
+        Levels l{};
+        ASSERT_TRUE(named_levels(d.name, &l)) << d.name;
+        EXPECT_EQ(l, d.levels());
+        EXPECT_NE((", " + dac_names() + ",").find(", "s + d.name + ","), std::string::npos);
+        EXPECT_LT(d.silence, 16);
+    }
+    EXPECT_EQ(find_dac("linear"), &dacs[0]); // the default comes first
 }
 
 TEST(LevelsNames, SharedLevelPlaysAsTheLowerCode) {
