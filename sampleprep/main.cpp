@@ -2,6 +2,7 @@
 // the codes chosen for the player's 16 output levels.
 #include "common/files.h"
 #include "common/output.h"
+#include "samplepack/format.h"
 #include "sampleprep/prep.h"
 
 #include <cerrno>
@@ -74,12 +75,11 @@ static void report(const char* input, const SF_INFO& info, const PrepOptions& o,
             20 * std::log10(r.peak), r.gain_db, o.normalise ? "normalised" : "fixed", r.clipped);
     if (o.trim_db != 0)
         fprintf(stderr, "trim: %g dB below the peak: %u samples kept\n", o.trim_db, r.samples);
-    // samplepack packs pairs of samples into blocks of 16 bytes behind a 2-byte count.
-    uint32_t blocks = (r.samples / 2 + 15) / 16;
     fprintf(stderr,
             "output: %u samples at %ld Hz (%.3f s), %u packed bytes; dac %s, offset %s, "
             "dither %s\n",
-            r.samples, std::lround(o.rate), r.samples / o.rate, 2 + 16 * blocks, dac,
+            r.samples, std::lround(o.rate), r.samples / o.rate,
+            (unsigned)packed::size(packed::blocks_for(r.samples)), dac,
             o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
     fprintf(stderr, "snr: %.1f dB\n", r.snr_db);
 }
@@ -159,8 +159,7 @@ int main(int argc, char** argv) {
     }
     const char* input = argv[optind];
     const char* output = argv[optind + 1];
-    std::string why;
-    if (!dac_levels(dac, &o.levels, &why)) {
+    if (std::string why = dac_levels(dac, &o.levels); !why.empty()) {
         complain("sampleprep", dac, why);
         return 1;
     }
@@ -187,12 +186,12 @@ int main(int argc, char** argv) {
         fclose(in);
         return 1;
     }
-    std::string wav, reason;
+    std::string wav;
     PrepReport r;
-    bool ok = prepare(sound, info, o, &wav, &r, &reason);
+    std::string reason = prepare(sound, info, o, &wav, &r);
     sf_close(sound);
     fclose(in);
-    if (!ok) {
+    if (!reason.empty()) {
         complain("sampleprep", input, reason);
         return 1;
     }
@@ -203,6 +202,7 @@ int main(int argc, char** argv) {
         complain("sampleprep", output, strerror(errno));
         return 1;
     }
+    for (const std::string& w : r.warnings) complain("sampleprep", input, "warning: " + w);
     if (verbose) report(input, info, o, dac, r);
     return 0;
 }

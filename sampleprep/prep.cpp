@@ -1,5 +1,8 @@
 #include "sampleprep/prep.h"
 
+#include "samplepack/format.h"
+#include "sound/memory.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -8,14 +11,7 @@
 
 namespace {
 
-void put32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s += char(v >> (8 * i) & 255);
-}
-
-void put16(std::string& s, uint16_t v) {
-    s += char(v & 255);
-    s += char(v >> 8);
-}
+constexpr uint32_t max_samples = packed::max_samples;
 
 uint64_t output_length(sf_count_t frames, double in_rate, double out_rate) {
     return uint64_t(std::llround(double(frames) * out_rate / in_rate));
@@ -39,7 +35,7 @@ class Keeper {
     // threshold 0 keeps every sample; above 0, the output runs from the first sample at least
     // that loud to the last.
     // expected: the samples likely to be kept, to reserve room for them at once.
-    Keeper(float threshold, uint64_t expected) : threshold_(threshold) {
+    Keeper(double threshold, uint64_t expected) : threshold_(threshold) {
         kept_.reserve(size_t(std::min<uint64_t>(expected, max_samples + 1)));
     }
 
@@ -63,7 +59,7 @@ class Keeper {
     }
 
   private:
-    float threshold_;
+    double threshold_;
     bool started_ = false;
     uint64_t count_ = 0, first_ = 0, last_ = 0;
     std::vector<float> kept_;
@@ -130,21 +126,27 @@ class Resampler {
 
 // Reads the whole input once, mixed or picked down to one channel, and hands it to sink at the
 // output rate. stop() is asked after each piece: a true ends the reading early.
-bool stream(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, const Sink& sink,
-            const std::function<bool()>& stop, sf_count_t* frames, std::string* reason) {
+// Samples that are not numbers, or infinite (a damaged float file), are taken as silence and
+// counted in *not_finite: one of them would otherwise spread through the resampler and the gain.
+std::string stream(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, const Sink& sink,
+                   const std::function<bool()>& stop, sf_count_t* frames, uint64_t* not_finite) {
     Resampler resampler(info.samplerate, o.rate);
-    if (resampler.error()) {
-        *reason = std::string("cannot resample: ") + resampler.error();
-        return false;
-    }
+    if (resampler.error()) return std::string("cannot resample: ") + resampler.error();
     const sf_count_t chunk = 4096;
     const int channels = info.channels;
     std::vector<float> buffer(size_t(chunk * channels)), mono(chunk);
     *frames = 0;
+    *not_finite = 0;
     while (!stop()) {
         sf_count_t n = sf_readf_float(in, buffer.data(), chunk);
         if (n <= 0) break;
         *frames += n;
+        for (sf_count_t i = 0; i < n * channels; ++i) {
+            if (!std::isfinite(buffer[size_t(i)])) {
+                buffer[size_t(i)] = 0;
+                ++*not_finite;
+            }
+        }
         if (channels == 1) {
             std::copy(buffer.begin(), buffer.begin() + n, mono.begin());
         } else if (o.channel > 0) {
@@ -161,119 +163,135 @@ bool stream(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, const Sink& 
         }
         resampler.feed(mono.data(), size_t(n), sink);
     }
-    if (sf_error(in) != SF_ERR_NO_ERROR) {
-        *reason = sf_strerror(in);
-        return false;
-    }
+    if (sf_error(in) != SF_ERR_NO_ERROR) return sf_strerror(in);
     resampler.finish(output_length(*frames, info.samplerate, o.rate), sink);
-    return true;
+    return "";
+}
+
+std::string decibels(double db) {
+    char text[40];
+    snprintf(text, sizeof text, "%+.1f dB", db);
+    return text;
 }
 
 } // namespace
 
-std::string wav_header(uint32_t rate, uint32_t samples) {
-    std::string h = "RIFF";
-    put32(h, 44 + samples + samples % 2);
-    h += "WAVEfmt ";
-    put32(h, 16);
-    put16(h, 1); // PCM
-    put16(h, 1); // mono
-    put32(h, rate);
-    put32(h, rate); // bytes a second
-    put16(h, 1);    // bytes a frame
-    put16(h, 8);    // bits a sample
-    // An empty chunk puts the data tag at byte 44, where samplepack looks for it.
-    h += "JUNK";
-    put32(h, 0);
-    h += "data";
-    put32(h, samples);
-    return h;
-}
-
-bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string* wav,
-             PrepReport* report, std::string* reason) {
+std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string* wav,
+                    PrepReport* report) {
     *report = PrepReport();
-    if (o.channel > info.channels) {
-        *reason = "has " + std::to_string(info.channels) + " channel" +
-                  (info.channels == 1 ? "" : "s") + ", no channel " + std::to_string(o.channel);
-        return false;
-    }
-    if (info.frames == 0) {
-        *reason = "holds no audio";
-        return false;
+    if (o.channel > info.channels)
+        return "has " + std::to_string(info.channels) + " channel" +
+               (info.channels == 1 ? "" : "s") + ", no channel " + std::to_string(o.channel);
+    if (info.frames == 0) return "holds no audio";
+    double ratio = std::max(o.rate / info.samplerate, info.samplerate / o.rate);
+    if (!(ratio <= max_rate_ratio)) {
+        char text[200];
+        snprintf(text, sizeof text,
+                 "cannot be resampled from %d Hz to %.10g Hz: the rates may be at most %g times "
+                 "apart",
+                 info.samplerate, o.rate, max_rate_ratio);
+        return text;
     }
     // libsndfile gives SF_COUNT_MAX where it cannot know the length, and from a pipe the
     // header's claim, which a streaming recorder leaves at its largest value.
     bool known = info.seekable && info.frames > 0 && info.frames < SF_COUNT_MAX;
     if (known && o.trim_db == 0) {
         uint64_t n = output_length(info.frames, info.samplerate, o.rate);
-        if (n > max_samples) {
-            *reason = too_long(n, o.rate, false);
-            return false;
-        }
+        if (n > max_samples) return too_long(n, o.rate, false);
     }
+    const double silent = std::pow(10.0, silent_db / 20);
+    uint64_t not_finite = 0;
 
-    float threshold = 0;
+    double threshold = 0;
     if (o.trim_db != 0) {
         // Trimming is measured against the peak, which only the whole signal tells: a first
         // pass finds it, a second keeps what lies between the first and last loud samples.
-        if (!info.seekable) {
-            *reason = "cannot be read twice, which trimming needs";
-            return false;
-        }
-        float peak = 0;
+        if (!info.seekable) return "cannot be read twice, which trimming needs";
+        double peak = 0;
         auto measure = [&](const float* x, size_t n) {
-            for (size_t i = 0; i < n; ++i) peak = std::max(peak, std::fabs(x[i]));
+            for (size_t i = 0; i < n; ++i) peak = std::max(peak, double(std::fabs(x[i])));
         };
         auto to_the_end = [] { return false; };
-        if (!stream(in, info, o, measure, to_the_end, &report->frames, reason)) return false;
-        if (sf_seek(in, 0, SEEK_SET) != 0) {
-            *reason = sf_strerror(in);
-            return false;
-        }
-        if (peak == 0) {
-            *reason = "is silent: trimming leaves nothing";
-            return false;
-        }
-        threshold = float(peak * std::pow(10.0, -std::fabs(o.trim_db) / 20));
+        std::string why = stream(in, info, o, measure, to_the_end, &report->frames, &not_finite);
+        if (!why.empty()) return why;
+        if (sf_seek(in, 0, SEEK_SET) != 0) return sf_strerror(in);
+        if (peak < silent) return "is silent: trimming leaves nothing";
+        threshold = peak * std::pow(10.0, -std::fabs(o.trim_db) / 20);
     }
     Keeper keeper(threshold, known ? output_length(info.frames, info.samplerate, o.rate) : 0);
     auto keep = [&](const float* x, size_t n) { keeper.take(x, n); };
     // Without trimming, every sample counts: an input of unknown length that has already given
     // too many is not read further.
     auto enough = [&] { return o.trim_db == 0 && keeper.count() > max_samples; };
-    if (!stream(in, info, o, keep, enough, &report->frames, reason)) return false;
-    if (report->frames == 0) {
-        *reason = "holds no audio";
-        return false;
-    }
+    std::string why = stream(in, info, o, keep, enough, &report->frames, &not_finite);
+    if (!why.empty()) return why;
+    if (report->frames == 0) return "holds no audio";
     report->resampled = keeper.count();
-    if (keeper.length() > max_samples) {
-        *reason = enough() ? too_long(max_samples, o.rate, true)
-                           : too_long(keeper.length(), o.rate, false);
-        return false;
+    // Too short for one sample at the output rate: as empty as an input of no frames.
+    if (keeper.count() == 0) {
+        char text[200];
+        snprintf(text, sizeof text, "holds no audio at %.10g Hz: %lld frame%s at %d Hz", o.rate,
+                 (long long)report->frames, report->frames == 1 ? "" : "s", info.samplerate);
+        return text;
     }
+    if (keeper.length() > max_samples)
+        return enough() ? too_long(max_samples, o.rate, true)
+                        : too_long(keeper.length(), o.rate, false);
     std::vector<float> samples = keeper.samples();
+    if (not_finite > 0)
+        report->warnings.push_back(std::to_string(not_finite) + " sample" +
+                                   (not_finite == 1 ? " is" : "s are") +
+                                   " not a number or infinite, taken as silence");
 
-    float peak = 0;
-    for (float x : samples) peak = std::max(peak, std::fabs(x));
+    // In double: the gain of a very quiet input does not fit a float.
+    double peak = 0;
+    for (float x : samples) peak = std::max(peak, double(std::fabs(x)));
     report->peak = peak;
-    double gain = std::pow(10.0, o.gain_db / 20);
-    if (o.normalise) gain = peak > 0 ? 1 / peak : 1;
-    report->gain_db = 20 * std::log10(gain);
-    for (float& x : samples) {
-        x = float(x * gain);
-        // A hair beyond full scale is rounding in the normalisation, not clipping.
-        if (std::fabs(x) > 1.0f + 1e-6f) ++report->clipped;
-        x = std::clamp(x, -1.0f, 1.0f);
+    double gain_db = o.normalise ? -20 * std::log10(peak) : o.gain_db;
+    // Normalised, the peak goes exactly to full scale.
+    bool to_full_scale = o.normalise && peak >= silent;
+    if (peak < silent) {
+        gain_db = 0;
+        char text[120];
+        snprintf(text, sizeof text, "silent (peak below %g dBFS): not amplified", silent_db);
+        report->warnings.push_back(text);
+    } else if (o.normalise && gain_db > max_normalising_db) {
+        char text[160];
+        snprintf(text, sizeof text, "peak %.1f dBFS: the normalising gain is limited to %s",
+                 -gain_db, decibels(max_normalising_db).c_str());
+        report->warnings.push_back(text);
+        gain_db = max_normalising_db;
+        to_full_scale = false;
     }
+    double gain = to_full_scale ? 1 / peak : std::pow(10.0, gain_db / 20);
+    report->gain_db = gain_db;
+    for (float& x : samples) {
+        double y = x * gain;
+        // A hair beyond full scale is rounding in the normalisation, not clipping.
+        if (std::fabs(y) > 1.0 + 1e-6) ++report->clipped;
+        x = float(std::clamp(y, -1.0, 1.0));
+    }
+    if (report->clipped > 0)
+        report->warnings.push_back(std::to_string(report->clipped) + " sample" +
+                                   (report->clipped == 1 ? "" : "s") + " clipped");
 
     std::vector<uint8_t> codes = choose_codes(samples, o.levels, o.codes);
     report->samples = uint32_t(codes.size());
     if (o.snr) report->snr_db = snr_db(samples, codes, o.levels, o.rate);
-    *wav = wav_header(uint32_t(std::lround(o.rate)), report->samples);
+    *wav = wav8::header(uint32_t(std::lround(o.rate)), report->samples);
     wav->reserve(wav->size() + codes.size() + 1);
     for (uint8_t c : codes) *wav += char(c * 16 + 8);
     if (codes.size() % 2) *wav += '\0'; // RIFF chunks have an even length
-    return true;
+    return "";
+}
+
+std::string prepare_bytes(const std::string& bytes, const PrepOptions& o, std::string* wav,
+                          PrepReport* report, SF_INFO* info) {
+    *info = SF_INFO();
+    MemoryFile memory(bytes);
+    SNDFILE* in = memory.open(info);
+    if (!in) return sf_strerror(nullptr);
+    std::string why = prepare(in, *info, o, wav, report);
+    sf_close(in);
+    return why;
 }

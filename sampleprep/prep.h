@@ -1,6 +1,6 @@
 #pragma once
 // The conversion of sampleprep: audio read by libsndfile in, the WAV file that samplepack accepts
-// out. It works on an open SNDFILE, so tests can feed it from memory.
+// out. It reads an open SNDFILE (a file, a pipe) or a whole file held in memory.
 
 #include "sound/codes.h"
 #include "sound/levels.h"
@@ -9,9 +9,6 @@
 #include <sndfile.h>
 #include <string>
 #include <vector>
-
-// The most samples a packed sample file holds: 65535 blocks of 32.
-constexpr uint32_t max_samples = 65535 * 32;
 
 struct PrepOptions {
     double rate = 8000;    // output rate in Hz; the header holds it rounded
@@ -24,6 +21,14 @@ struct PrepOptions {
     bool snr = false;      // measure the SNR for the report
 };
 
+// Below this peak an input is silent: it is written as silence, whatever the gain.
+constexpr double silent_db = -90;
+// Normalising raises a quiet input by at most this much, so that its hiss does not become
+// full-scale noise.
+constexpr double max_normalising_db = 40;
+// libsoxr takes rates at most this many times apart (far beyond it, it never returns).
+constexpr double max_rate_ratio = 65536;
+
 struct PrepReport {
     sf_count_t frames = 0;  // input frames read
     double peak = 0;        // peak of the resampled signal before gain, 1 = full scale
@@ -32,13 +37,17 @@ struct PrepReport {
     uint64_t resampled = 0; // samples at the output rate before trimming
     uint32_t samples = 0;   // samples written
     double snr_db = 0;      // of the chosen codes against the signal given to the chooser
+    // What the output holds that may surprise: a silent input, a gain limited, samples clipped
+    // or not numbers. One line each, for standard error.
+    std::vector<std::string> warnings;
 };
 
-// The 52-byte header samplepack expects, for samples 8-bit mono samples at rate Hz.
-std::string wav_header(uint32_t rate, uint32_t samples);
+// Reads in (described by info) and returns the whole output file in *wav. "" when done, else
+// the reason the input cannot be converted; a too-long input is refused before it is read
+// whenever its length is known.
+std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& options,
+                    std::string* wav, PrepReport* report);
 
-// Reads in (described by info) and returns the whole output file in *wav. False with *reason
-// when the input cannot be converted; a too-long input is refused before it is read whenever
-// its length is known.
-bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& options, std::string* wav,
-             PrepReport* report, std::string* reason);
+// As prepare(), for a whole input file held in bytes; *info receives its description.
+std::string prepare_bytes(const std::string& bytes, const PrepOptions& options, std::string* wav,
+                          PrepReport* report, SF_INFO* info);

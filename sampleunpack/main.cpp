@@ -1,6 +1,7 @@
 // sampleunpack: plays a packed sample file into a 16-bit WAV file, to hear what the machine will.
 #include "common/files.h"
 #include "common/output.h"
+#include "samplepack/format.h"
 #include "sampleunpack/unpack.h"
 
 #include <cerrno>
@@ -14,8 +15,7 @@
 
 static const char* usage = "usage: sampleunpack [-r hz] [-d dac] [--dc] input output\n";
 
-// The biggest packed sample file: the block count and 65535 blocks.
-static const long largest = 2 + 16 * 65535;
+static const long largest = long(packed::max_size);
 
 static void help() {
     printf("%s\n"
@@ -73,8 +73,7 @@ int main(int argc, char** argv) {
     }
     const char* input = argv[optind];
     const char* output = argv[optind + 1];
-    std::string why;
-    if (!dac_levels(dac, &o.levels, &why)) {
+    if (std::string why = dac_levels(dac, &o.levels); !why.empty()) {
         complain("sampleunpack", dac, why);
         return 1;
     }
@@ -87,12 +86,14 @@ int main(int argc, char** argv) {
     if (ok && long(packed.size()) > largest) {
         std::error_code ec;
         uintmax_t size = std::filesystem::file_size(input, ec);
-        ok = !ec && block_count(packed, size, &reason) >= 0;
+        if (!ec) reason = check_size(packed, size);
+        ok = !ec && reason.empty();
         if (ec)
             reason = "more than " + std::to_string(largest) +
                      " bytes, the most a packed sample file holds";
     }
-    if (!ok || !unpack(packed, o, &wav, &reason)) {
+    if (ok) reason = unpack(packed, o, &wav);
+    if (!reason.empty()) {
         complain("sampleunpack", input, reason);
         return 1;
     }

@@ -13,11 +13,9 @@ struct UnpackOptions {
     bool dc = false;    // keep the raw levels instead of the coupled output
 };
 
-// The block count of a packed sample file of size bytes whose first bytes are start; -1 with
-// *reason when the size does not match it.
-long block_count(const std::string& start, uint64_t size, std::string* reason);
+// Checks that a file of size bytes whose first bytes are start is as long as its block count
+// says. "" when it is, else the reason; a WAV file is named for what it is.
+std::string check_size(const std::string& start, uint64_t size);
 
-// Returns the WAV file for the packed file's bytes in *wav; false with *reason when the bytes
-// are not a packed sample file.
-bool unpack(const std::string& packed, const UnpackOptions& options, std::string* wav,
-            std::string* reason);
+// The WAV file for the packed file's bytes, in *wav. "" when done, else the reason.
+std::string unpack(const std::string& packed, const UnpackOptions& options, std::string* wav);

@@ -1,6 +1,7 @@
 #include "tests/harness.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -143,7 +144,7 @@ static void drain(int out_fd, int err_fd, Result& r) {
 }
 
 static Result run_once(const std::string& name, const std::vector<std::string>& args,
-                       const std::string& cwd) {
+                       const std::string& cwd, unsigned watchdog = 0) {
     std::vector<std::string> argv;
     std::string runner = env("ASSETKIT_RUNNER", "");
     if (!runner.empty()) argv.push_back(runner);
@@ -167,6 +168,7 @@ static Result run_once(const std::string& name, const std::vector<std::string>& 
         dup2(out[1], 1);
         dup2(err[1], 2);
         if (chdir(cwd.c_str()) != 0) _exit(126);
+        if (watchdog) alarm(watchdog); // kept across execv: SIGALRM ends the program
         execv(cargv[0], cargv.data());
         _exit(127);
     }
@@ -204,6 +206,14 @@ Result run(const std::string& name, const std::vector<std::string>& args, const 
         fflush(stdout);
         r = run_once(name, args, cwd);
     }
+    return r;
+}
+
+Result run_watched(const std::string& name, const std::vector<std::string>& args,
+                   const std::string& cwd, unsigned seconds) {
+    Result r = run_once(name, args, cwd, seconds);
+    if (r.status == 128 + SIGALRM)
+        ADD_FAILURE() << name << " was still running after " << seconds << " s: ended";
     return r;
 }
 

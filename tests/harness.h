@@ -68,6 +68,11 @@ Result run(const std::string& name, const std::vector<std::string>& args, const 
 
 constexpr const char* wine_retry_mark = "[WINE RETRY]";
 
+// As run(), once, for a run that might never end: the program is ended by SIGALRM after seconds
+// and the test fails, instead of the run stalling until CTest gives up on the whole test.
+Result run_watched(const std::string& name, const std::vector<std::string>& args,
+                   const std::string& cwd, unsigned seconds);
+
 // The invocation name a program started by run() sees as its first argument and prints in its
 // usage line: program(name) natively; under Wine, the DOS path on drive Z: that Wine makes of
 // the program's absolute Unix path ("Z:\work\main\build\windows\bin\binobj.exe").

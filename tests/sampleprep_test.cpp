@@ -1,5 +1,7 @@
 // sampleprep end to end: recordings in the formats and layouts users have, made by sox and
 // libsndfile or byte by byte, through the built program and on into samplepack.
+#include "samplepack/format.h"
+#include "sampleprep/prep.h"
 #include "sound/codes.h"
 #include "tests/harness.h"
 #include "sound/levels.h"
@@ -144,7 +146,7 @@ TEST_P(SampleprepReads, WritesWhatSamplepackPacks) {
     auto p = run("samplepack", {"out.wav"}, t.path());
     EXPECT_EQ(p.status, 0);
     EXPECT_EQ(p.out, "");
-    EXPECT_EQ(read_file(t / "out.bin").size(), 2 + (n / 2 + 15) / 16 * 16);
+    EXPECT_EQ(read_file(t / "out.bin").size(), packed::size(packed::blocks_for(n)));
 }
 
 void set_strings(SNDFILE* f) {
@@ -224,7 +226,7 @@ class SampleprepExact : public testing::TestWithParam<Dac> {
         if (!d.table.empty()) {
             write_file(t / "levels.txt", d.table);
             arg = "levels.txt";
-            EXPECT_TRUE(parse_levels(d.table, levels, &reason)) << reason;
+            EXPECT_EQ(parse_levels(d.table, levels), "");
         } else {
             EXPECT_TRUE(named_levels(d.name, levels));
         }
@@ -234,7 +236,6 @@ class SampleprepExact : public testing::TestWithParam<Dac> {
         return arg;
     }
     TempDir t;
-    std::string reason;
 };
 
 // Every code, up and down, and then a jumble of them: 1001 samples, an odd count.
@@ -309,9 +310,9 @@ TEST(SampleprepLimit, TakesTheMostABlockCountHolds) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read_file(t / "out.wav").size(), 52u + 2097120);
     ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
-    std::string packed = read_file(t / "out.bin");
-    EXPECT_EQ(packed.size(), 2u + 16 * 65535);
-    EXPECT_EQ(hex(packed.substr(0, 2)), "00 00"); // 65535 blocks, each byte with its +1
+    std::string file = read_file(t / "out.bin");
+    EXPECT_EQ(file.size(), packed::max_size);
+    EXPECT_EQ(file.substr(0, 2), packed::count(packed::max_blocks));
 }
 
 TEST(SampleprepLimit, RefusesOneSampleMore) {
@@ -480,6 +481,13 @@ INSTANTIATE_TEST_SUITE_P(
             {"in.wav", "./in.wav"},
             1,
             "sampleprep: ./in.wav: is the input\n"},
+        Bad{"ResamplesToNothing",
+            [](const TempDir& t) {
+                write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, 1, sine);
+            },
+            {"in.wav", "out.wav"},
+            1,
+            "sampleprep: in.wav: holds no audio at 8000 Hz: 1 frame at 44100 Hz\n"},
         Bad{"NoChannel",
             stereo,
             {"--channel", "3", "in.wav", "out.wav"},
@@ -520,6 +528,14 @@ INSTANTIATE_TEST_SUITE_P(
             {"-d", "levels.bin", "in.wav", "out.wav"},
             1,
             "sampleprep: levels.bin: not a number: " + std::string(40, '?') + "...\n"},
+        Bad{"DacEndlessRange",
+            [](const TempDir& t) {
+                stereo(t);
+                write_file(t / "levels.txt", "-1.7e308 1.7e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
+            },
+            {"-d", "levels.txt", "in.wav", "out.wav"},
+            1,
+            "sampleprep: levels.txt: the levels span more than a number holds\n"},
         Bad{"RateZero", stereo, {"-r", "0", "in.wav", "out.wav"}, 2, "sampleprep: --rate: 0 "},
         Bad{"RateText",
             stereo,
@@ -623,6 +639,148 @@ TEST(SampleprepRoad, FromTheExampleWordToTheLinkerAndBack) {
     EXPECT_EQ(symbol_value(read_file(t / "word.map"), "_word"), 0x8000u);
     ASSERT_EQ(run("sampleunpack", {"word.bin", "preview.wav"}, t.path()).status, 0);
     EXPECT_EQ(read_sound(t / "preview.wav").info.frames, 101 * 32);
+}
+
+// The codes of a WAV file that sampleprep wrote.
+std::vector<int> codes_of(const std::string& wav) {
+    std::vector<int> codes;
+    for (size_t i = 52; i < 52 + data_length(wav) && i < wav.size(); ++i)
+        codes.push_back(uint8_t(wav[i]) >> 4);
+    return codes;
+}
+
+// Rates far apart, either way: the run ends, with the output or with the reason it cannot be
+// made (libsoxr, asked for too great a ratio, never returns).
+TEST(SampleprepRates, ExtremeRatiosEndEitherWay) {
+    const struct {
+        int in_rate;
+        sf_count_t frames;
+        const char* rate;
+        std::string message; // empty when the output is written
+    } cases[] = {
+        {1, 2, "600000", "sampleprep: in.wav: cannot be resampled from 1 Hz to 600000 Hz: the "
+                         "rates may be at most 65536 times apart\n"},
+        {1, 2, "1000000", "sampleprep: in.wav: cannot be resampled from 1 Hz to 1000000 Hz: the "
+                          "rates may be at most 65536 times apart\n"},
+        {1, 2, "65536", ""},
+        {1000000, 2000, "1", "sampleprep: in.wav: cannot be resampled from 1000000 Hz to 1 Hz: "
+                             "the rates may be at most 65536 times apart\n"},
+        {65536, 131072, "1", ""},
+    };
+    for (const auto& c : cases) {
+        TempDir t;
+        // A quarter of a cycle a second, which passes at 1 Hz.
+        double rate = c.in_rate;
+        write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, c.in_rate, c.frames,
+                    [rate](sf_count_t i, int) { return std::sin(M_PI / 2 * double(i) / rate); });
+        auto r = run_watched("sampleprep", {"-r", c.rate, "in.wav", "out.wav"}, t.path(), 60);
+        SCOPED_TRACE(std::to_string(c.in_rate) + " Hz to " + c.rate + " Hz");
+        EXPECT_EQ(r.status, c.message.empty() ? 0 : 1) << r.err;
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_EQ(exists(t / "out.wav"), c.message.empty());
+    }
+}
+
+// Samples that are not numbers, or infinite, are silence: the rest of the sound stays as loud
+// as it is, and standard error says how many there were.
+TEST(SampleprepDamaged, NotNumbersAreSilence) {
+    const struct {
+        const char* name;
+        int rate;
+        int channels;
+        std::function<double(sf_count_t, int)> signal;
+        const char* warning;
+    } cases[] = {
+        {"NanEveryHundredth", 22050, 1,
+         [](sf_count_t i, int) { return i % 100 == 50 ? NAN : sine(i, 0); },
+         "sampleprep: in.wav: warning: 110 samples are not a number or infinite, taken as "
+         "silence\n"},
+        {"OneInfinity", 8000, 1,
+         [](sf_count_t i, int) { return i == 2000 ? INFINITY : sine(i, 0); },
+         "sampleprep: in.wav: warning: 1 sample is not a number or infinite, taken as silence\n"},
+        {"MinusInfinityInAMix", 8000, 2,
+         [](sf_count_t i, int c) { return i == 10 && c == 1 ? -INFINITY : sine(i, c); },
+         "sampleprep: in.wav: warning: 1 sample is not a number or infinite, taken as silence\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir t;
+        write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, c.channels, c.rate,
+                    c.rate / 2, c.signal);
+        auto r = run("sampleprep", {"in.wav", "out.wav"}, t.path());
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, c.warning);
+        std::vector<int> codes = codes_of(read_file(t / "out.wav"));
+        ASSERT_FALSE(codes.empty());
+        EXPECT_LE(*std::min_element(codes.begin(), codes.end()), 1);
+        EXPECT_EQ(*std::max_element(codes.begin(), codes.end()), 15);
+    }
+}
+
+// The gain follows the input's loudness only so far: a silent input (below -90 dBFS, however
+// small its numbers) is not amplified, a quiet one by at most 40 dB; each is said on standard
+// error, as is every clipped sample, without -v.
+TEST(SampleprepLevel, QuietInputsAndClippingAreSaid) {
+    const struct {
+        const char* name;
+        int format;
+        std::function<double(sf_count_t, int)> signal;
+        std::vector<std::string> options;
+        std::string warning;
+        int lowest, highest; // of the codes written
+    } cases[] = {
+        {"Tiniest", SF_FORMAT_FLOAT,
+         [](sf_count_t i, int) { return 2e-39 * std::sin(double(i)); }, {},
+         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n", 8, 8},
+        {"Zero", SF_FORMAT_PCM_16, [](sf_count_t, int) { return 0.0; }, {},
+         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n", 8, 8},
+        // The dither a recorder adds to silence: one step of 16 bits either way.
+        {"DitheredSilence", SF_FORMAT_PCM_16,
+         [](sf_count_t i, int) { return (int(i * 7919 % 3) - 1) / 32768.0; }, {},
+         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n", 8, 8},
+        {"SilentAtAFixedGain", SF_FORMAT_FLOAT,
+         [](sf_count_t i, int) { return 1e-6 * std::sin(double(i)); }, {"-g", "100"},
+         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n", 8, 8},
+        {"Quiet", SF_FORMAT_FLOAT, [](sf_count_t i, int) { return 0.001 * sine(i, 0) / 0.5; }, {},
+         "sampleprep: in.wav: warning: peak -60.0 dBFS: the normalising gain is limited to "
+         "+40.0 dB\n",
+         7, 9},
+        {"Clipped", SF_FORMAT_PCM_16, sine, {"-g", "20"},
+         "sampleprep: in.wav: warning: 6973 samples clipped\n", 0, 15},
+        {"Loud", SF_FORMAT_PCM_16, sine, {}, "", 0, 15},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir t;
+        write_sound(t / "in.wav", SF_FORMAT_WAV | c.format, 1, 8000, 8000, c.signal);
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"in.wav", "out.wav"});
+        auto r = run("sampleprep", args, t.path());
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, c.warning);
+        std::vector<int> codes = codes_of(read_file(t / "out.wav"));
+        ASSERT_EQ(codes.size(), 8000u);
+        EXPECT_EQ(*std::min_element(codes.begin(), codes.end()), c.lowest);
+        EXPECT_EQ(*std::max_element(codes.begin(), codes.end()), c.highest);
+    }
+}
+
+// The core reads a whole file from memory as the program reads it from disk, to the byte.
+TEST(SampleprepCore, ReadsFromMemory) {
+    TempDir t;
+    std::string in = riff(chunk("fmt ", fmt_body()) + chunk("data", sine_data()));
+    write_file(t / "in.wav", in);
+    ASSERT_EQ(run("sampleprep", {"-d", "psg", "in.wav", "out.wav"}, t.path()).status, 0);
+    PrepOptions o;
+    ASSERT_TRUE(named_levels("psg", &o.levels));
+    o.codes.offset = offset_by_default(o.levels);
+    std::string wav;
+    PrepReport report;
+    SF_INFO info;
+    EXPECT_EQ(prepare_bytes(in, o, &wav, &report, &info), "");
+    EXPECT_EQ(info.samplerate, 22050);
+    EXPECT_EQ(hex(wav), hex(read_file(t / "out.wav")));
+    EXPECT_NE(prepare_bytes(in.substr(0, 30), o, &wav, &report, &info), "");
 }
 
 } // namespace

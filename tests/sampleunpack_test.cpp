@@ -1,4 +1,5 @@
 // sampleunpack end to end: packed sample files played back into WAV files.
+#include "samplepack/format.h"
 #include "sound/codes.h"
 #include "tests/harness.h"
 #include "sound/levels.h"
@@ -10,9 +11,8 @@
 namespace {
 
 // A packed sample file of the given nibbles (a whole number of blocks).
-std::string packed(const std::vector<uint8_t>& codes) {
-    size_t blocks = codes.size() / 32;
-    std::string p = {char(blocks % 256 + 1), char(blocks / 256 + 1)};
+std::string packed_file(const std::vector<uint8_t>& codes) {
+    std::string p = packed::count(uint32_t(codes.size() / packed::block_samples));
     for (size_t i = 0; i + 1 < codes.size(); i += 2) p += char(codes[i] << 4 | codes[i + 1]);
     return p;
 }
@@ -27,7 +27,7 @@ std::vector<uint8_t> ramp(size_t n) {
 TEST(SampleunpackPlays, TheLevelsOfEachDac) {
     TempDir t;
     std::vector<uint8_t> codes = ramp(64);
-    write_file(t / "in.bin", packed(codes));
+    write_file(t / "in.bin", packed_file(codes));
     for (const char* dac : {"linear", "psg", "ay"}) {
         auto r =
             run("sampleunpack", {"--dc", "-d", dac, "-r", "11025", "in.bin", "out.wav"}, t.path());
@@ -50,7 +50,7 @@ TEST(SampleunpackPlays, TheLevelsOfEachDac) {
 // where it starts, and a square wave swings evenly about zero.
 TEST(SampleunpackPlays, ThroughTheOutputsCoupling) {
     TempDir t;
-    write_file(t / "still.bin", packed(std::vector<uint8_t>(8000, 15)));
+    write_file(t / "still.bin", packed_file(std::vector<uint8_t>(8000, 15)));
     ASSERT_EQ(run("sampleunpack", {"still.bin", "still.wav"}, t.path()).status, 0);
     Sound still = read_sound(t / "still.wav");
     ASSERT_EQ(still.samples.size(), 8000u);
@@ -58,7 +58,7 @@ TEST(SampleunpackPlays, ThroughTheOutputsCoupling) {
 
     std::vector<uint8_t> square;
     for (int i = 0; i < 8000; ++i) square.push_back(i / 20 % 2 ? 15 : 0); // 200 Hz
-    write_file(t / "square.bin", packed(square));
+    write_file(t / "square.bin", packed_file(square));
     ASSERT_EQ(run("sampleunpack", {"square.bin", "square.wav"}, t.path()).status, 0);
     Sound s = read_sound(t / "square.wav");
     double sum = 0, low = 0, high = 0;
@@ -118,6 +118,11 @@ TEST_P(SampleunpackRefuses, SaysWhyAndLeavesTheFolderAlone) {
 
 const std::string one_block = bytes("02 01") + std::string(16, '\x88');
 
+// A WAV file: the bytes sampleunpack is most likely to be given by mistake.
+std::string wav_file(uint32_t samples) {
+    return wav8::header(8000, samples) + std::string(samples + samples % 2, '\x80');
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Inputs, SampleunpackRefuses,
     testing::Values(
@@ -152,6 +157,26 @@ INSTANTIATE_TEST_SUITE_P(
             {"in.bin", "out.wav"},
             1,
             "sampleunpack: in.bin: 2097154 bytes, but its block count of 1 needs 18\n"},
+        Bad{"WavFile",
+            file("in.wav", wav_file(4000)),
+            {"in.wav", "out.wav"},
+            1,
+            "sampleunpack: in.wav: is a WAV file; sampleunpack plays the packed file samplepack "
+            "makes of it\n"},
+        Bad{"WavFileTooBigToRead",
+            file("in.wav", wav_file(3 << 20)),
+            {"in.wav", "out.wav"},
+            1,
+            "sampleunpack: in.wav: is a WAV file; sampleunpack plays the packed file samplepack "
+            "makes of it\n"},
+        Bad{"DacEndlessRange",
+            [](const TempDir& t) {
+                write_file(t / "in.bin", one_block);
+                write_file(t / "dac.txt", "-1.7e308 1.7e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
+            },
+            {"-d", "dac.txt", "in.bin", "out.wav"},
+            1,
+            "sampleunpack: dac.txt: the levels span more than a number holds\n"},
         Bad{"Directory",
             [](const TempDir& t) { std::filesystem::create_directory(t / "in.bin"); },
             {"in.bin", "out.wav"},
