@@ -1,52 +1,78 @@
 // sampleprep: turns any recording libsndfile reads into the 8-bit WAV file samplepack packs, with
 // the codes chosen for the player's 16 output levels.
+#include "common/cli.h"
 #include "common/files.h"
-#include "common/output.h"
 #include "samplepack/format.h"
 #include "sampleprep/prep.h"
 
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <getopt.h>
-#include <iterator>
 #include <sndfile.h>
 
-static const char* usage =
-    "usage: sampleprep [-v] [-r hz] [-g db] [-d dac] [--trim db] [--channel n]\n"
-    "                  [--offset auto|none] [--dither none|tpdf] input output\n";
+namespace {
 
-static int bad_value(const char* option, const char* value, const char* what) {
-    return usage_error("sampleprep", std::string(option) + ": " + value + " " + what, usage);
+const char* program = "sampleprep";
+
+struct Settings {
+    PrepOptions o;
+    const char* dac = dacs[0].name;
+    bool offset = true; // --offset auto
+    bool verbose = false;
+};
+
+// "" for one of the words, else what was expected.
+std::string one_of(const char* value, const char* a, const char* b, bool* is_a) {
+    if (strcmp(value, a) != 0 && strcmp(value, b) != 0) return std::string("expected ") + a + " or " + b;
+    *is_a = strcmp(value, a) == 0;
+    return "";
 }
 
-static bool number(const char* text, double* out) {
-    char* end = nullptr;
-    errno = 0;
-    *out = strtod(text, &end);
-    return end != text && *end == '\0' && errno == 0 && std::isfinite(*out);
+std::vector<cli::Option> options(Settings& s) {
+    static const std::string dac_text = dac_help();
+    return {
+        {"rate", 'r', "HZ", "output rate, fractional allowed (default 8000)",
+         [&](const char* v) { return cli::read_number(v, 1, 1e6, &s.o.rate); }},
+        {"gain", 'g', "DB", "fixed gain instead of normalising the peak",
+         [&](const char* v) {
+             s.o.normalise = false;
+             return cli::read_number(v, -200, 200, &s.o.gain_db);
+         }},
+        {"trim", 0, "DB", "cut leading and trailing audio DB below the peak",
+         [&](const char* v) {
+             std::string why = cli::read_number(v, -200, 200, &s.o.trim_db);
+             if (why.empty() && s.o.trim_db == 0) why = "expected a number of dB other than 0";
+             s.o.trim_db = std::fabs(s.o.trim_db);
+             return why;
+         }},
+        {"channel", 0, "N", "take channel N (1 is the first) instead of the mix",
+         [&](const char* v) {
+             long long n = 0;
+             std::string why = cli::read_integer(v, 1, 65535, &n);
+             s.o.channel = int(n);
+             return why;
+         }},
+        {"dac", 'd', "NAME|FILE", dac_text.c_str(), [&](const char* v) {
+             s.dac = v;
+             return std::string();
+         }},
+        {"offset", 0, "MODE", "auto (for uneven levels, the default) or none",
+         [&](const char* v) { return one_of(v, "auto", "none", &s.offset); }},
+        {"dither", 0, "MODE", "none (default) or tpdf",
+         [&](const char* v) {
+             bool none = true;
+             std::string why = one_of(v, "none", "tpdf", &none);
+             s.o.codes.dither = !none;
+             return why;
+         }},
+        {"verbose", 'v', nullptr, "print a report", [&](const char*) {
+             s.verbose = s.o.snr = true;
+             return std::string();
+         }},
+    };
 }
 
-static void help() {
-    printf("%s\n"
-           "Turns a recording into the 8-bit WAV file samplepack packs.\n\n"
-           "  -r, --rate HZ        output rate, fractional allowed (default 8000)\n"
-           "  -g, --gain DB        fixed gain instead of normalising the peak\n"
-           "      --trim DB        cut leading and trailing audio DB below the peak\n"
-           "      --channel N      take channel N (1 is the first) instead of the mix\n"
-           "  -d, --dac NAME|FILE  output levels: linear (default), psg, ay, or a file of 16\n"
-           "      --offset MODE    auto (for uneven levels, the default) or none\n"
-           "      --dither MODE    none (default) or tpdf\n"
-           "  -v, --verbose        print a report\n"
-           "      --help, --version\n",
-           usage);
-}
-
-// The levels named, or read from the file of that name.
-static std::string format_name(int format) {
+std::string format_name(int format) {
     SF_FORMAT_INFO info = {};
     info.format = format;
     return sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name
@@ -55,13 +81,13 @@ static std::string format_name(int format) {
 }
 
 // The -v report, one line for each step of the conversion.
-static void report(const char* input, const SF_INFO& info, const PrepOptions& o, const char* dac,
-                   const PrepReport& r) {
+void report(const std::string& input, const SF_INFO& info, const Settings& s, const PrepReport& r) {
+    const PrepOptions& o = s.o;
     std::string channels = info.channels == 1 ? "1 channel"
                            : o.channel        ? "channel " + std::to_string(o.channel) + " of " +
                                              std::to_string(info.channels)
-                                       : std::to_string(info.channels) + " channels mixed";
-    fprintf(stderr, "input: %s: %s, %s, %s, %d Hz, %lld frames (%.3f s)\n", input,
+                                              : std::to_string(info.channels) + " channels mixed";
+    fprintf(stderr, "input: %s: %s, %s, %s, %d Hz, %lld frames (%.3f s)\n", input.c_str(),
             format_name(info.format & SF_FORMAT_TYPEMASK).c_str(),
             format_name(info.format & SF_FORMAT_SUBMASK).c_str(), channels.c_str(), info.samplerate,
             (long long)r.frames, double(r.frames) / info.samplerate);
@@ -76,133 +102,54 @@ static void report(const char* input, const SF_INFO& info, const PrepOptions& o,
     if (o.trim_db != 0)
         fprintf(stderr, "trim: %g dB below the peak: %u samples kept\n", o.trim_db, r.samples);
     fprintf(stderr,
-            "output: %u samples at %ld Hz (%.3f s), %u packed bytes; dac %s, offset %s, "
+            "output: %u samples at %ld Hz (%.3f s), %llu packed bytes; dac %s, offset %s, "
             "dither %s\n",
             r.samples, std::lround(o.rate), r.samples / o.rate,
-            (unsigned)packed::size(packed::blocks_for(r.samples)), dac,
+            (unsigned long long)packed::size(packed::blocks_for(r.samples)), s.dac,
             o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
     fprintf(stderr, "snr: %.1f dB\n", r.snr_db);
 }
 
-int main(int argc, char** argv) {
-    enum { TRIM = 256, CHANNEL, OFFSET, DITHER, HELP, VERSION };
-    static const option longs[] = {{"rate", required_argument, nullptr, 'r'},
-                                   {"gain", required_argument, nullptr, 'g'},
-                                   {"trim", required_argument, nullptr, TRIM},
-                                   {"channel", required_argument, nullptr, CHANNEL},
-                                   {"dac", required_argument, nullptr, 'd'},
-                                   {"offset", required_argument, nullptr, OFFSET},
-                                   {"dither", required_argument, nullptr, DITHER},
-                                   {"verbose", no_argument, nullptr, 'v'},
-                                   {"help", no_argument, nullptr, HELP},
-                                   {"version", no_argument, nullptr, VERSION},
-                                   {nullptr, 0, nullptr, 0}};
-    PrepOptions o;
-    const char* dac = "linear";
-    const char* offset = "auto";
-    bool verbose = false;
-    double value = 0;
-    opterr = 0; // the messages are the program's own
-    for (int c; (c = getopt_long(argc, argv, "r:g:d:v", longs, nullptr)) != -1;) {
-        switch (c) {
-        case 'r':
-            if (!number(optarg, &value) || value < 1 || value > 1e6)
-                return bad_value("--rate", optarg, "is not a rate from 1 to 1000000 Hz");
-            o.rate = value;
-            break;
-        case 'g':
-            if (!number(optarg, &value) || std::fabs(value) > 200)
-                return bad_value("--gain", optarg, "is not a gain in dB");
-            o.gain_db = value;
-            o.normalise = false;
-            break;
-        case TRIM:
-            if (!number(optarg, &value) || value == 0 || std::fabs(value) > 200)
-                return bad_value("--trim", optarg, "is not a level in dB below the peak");
-            o.trim_db = std::fabs(value);
-            break;
-        case CHANNEL:
-            if (!number(optarg, &value) || value < 1 || value > 65535 || value != std::floor(value))
-                return bad_value("--channel", optarg, "is not a channel number (1 is the first)");
-            o.channel = int(value);
-            break;
-        case 'd':
-            dac = optarg;
-            break;
-        case OFFSET:
-            if (strcmp(optarg, "auto") != 0 && strcmp(optarg, "none") != 0)
-                return bad_value("--offset", optarg, "is not auto or none");
-            offset = optarg;
-            break;
-        case DITHER:
-            if (strcmp(optarg, "tpdf") != 0 && strcmp(optarg, "none") != 0)
-                return bad_value("--dither", optarg, "is not none or tpdf");
-            o.codes.dither = strcmp(optarg, "tpdf") == 0;
-            break;
-        case 'v':
-            verbose = o.snr = true;
-            break;
-        case HELP:
-            help();
-            return 0;
-        case VERSION:
-            return print_version("sampleprep");
-        default:
-            return usage_error(
-                "sampleprep",
-                std::string(argv[optind - 1]) + ": unknown option, or its value is missing", usage);
-        }
-    }
-    if (argc - optind != 2) {
-        fputs(usage, stderr);
-        return 2;
-    }
-    const char* input = argv[optind];
-    const char* output = argv[optind + 1];
-    if (std::string why = dac_levels(dac, &o.levels); !why.empty()) {
-        complain("sampleprep", dac, why);
-        return 1;
-    }
-    o.codes.offset = strcmp(offset, "auto") == 0 && offset_by_default(o.levels);
-    o.codes.rate = o.rate;
+// Reads the input, streamed (it may be longer than the output can hold, or a pipe), and
+// converts it. "" when done, else the reason.
+std::string convert(const std::string& input, const PrepOptions& o, SF_INFO* info,
+                    std::string* wav, PrepReport* r) {
+    FILE* in = input == "-" ? stdin : open_input(input.c_str());
+    if (!in) return strerror(errno);
+    SNDFILE* sound = sf_open_fd(fileno(in), SFM_READ, info, SF_FALSE);
+    std::string why = sound ? prepare(sound, *info, o, wav, r) : sf_strerror(nullptr);
+    if (sound) sf_close(sound);
+    if (in != stdin) fclose(in);
+    return why;
+}
 
-    FILE* in = open_input(input);
-    if (!in) {
-        std::error_code ec;
-        complain("sampleprep", input,
-                 std::filesystem::is_directory(input, ec) ? strerror(EISDIR) : strerror(errno));
+} // namespace
+
+int main(int argc, char** argv) {
+    Settings s;
+    cli::Program p{program, "INPUT OUTPUT",
+                   "Turns a recording into the 8-bit WAV file samplepack packs.", options(s)};
+    std::vector<std::string> files;
+    if (int status = cli::read_flags(p, argc, argv, &files); status != cli::go_on) return status;
+    const std::string &input = files[0], &output = files[1];
+
+    if (std::string why = dac_levels(s.dac, &s.o.levels); !why.empty()) {
+        cli::complain(program, s.dac, why);
         return 1;
     }
-    // Writing the output over its input would destroy what is being read.
-    if (same_file(input, output)) {
-        complain("sampleprep", output, "is the input");
-        fclose(in);
-        return 1;
-    }
+    s.o.codes.offset = s.offset && offset_by_default(s.o.levels);
+    s.o.codes.rate = s.o.rate;
     SF_INFO info = {};
-    SNDFILE* sound = sf_open_fd(fileno(in), SFM_READ, &info, SF_FALSE);
-    if (!sound) {
-        complain("sampleprep", input, sf_strerror(nullptr));
-        fclose(in);
-        return 1;
-    }
     std::string wav;
     PrepReport r;
-    std::string reason = prepare(sound, info, o, &wav, &r);
-    sf_close(sound);
-    fclose(in);
-    if (!reason.empty()) {
-        complain("sampleprep", input, reason);
+    if (std::string why = convert(input, s.o, &info, &wav, &r); !why.empty()) {
+        cli::complain(program, input, why);
         return 1;
     }
-
-    Output out(output);
-    FILE* f = out.open();
-    if (!f || fwrite(wav.data(), 1, wav.size(), f) != wav.size() || !out.commit()) {
-        complain("sampleprep", output, strerror(errno));
-        return 1;
-    }
-    for (const std::string& w : r.warnings) complain("sampleprep", input, "warning: " + w);
-    if (verbose) report(input, info, o, dac, r);
+    std::vector<std::string> inputs = {input};
+    if (!find_dac(s.dac)) inputs.push_back(s.dac);
+    if (int status = cli::write_output(program, output, wav, inputs)) return status;
+    for (const std::string& w : r.warnings) cli::warn(program, input, w);
+    if (s.verbose) report(input, info, s, r);
     return 0;
 }

@@ -1,112 +1,65 @@
 // sampleunpack: plays a packed sample file into a 16-bit WAV file, to hear what the machine will.
-#include "common/files.h"
-#include "common/output.h"
+#include "common/cli.h"
 #include "samplepack/format.h"
 #include "sampleunpack/unpack.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <getopt.h>
-#include <iterator>
 
-static const char* usage = "usage: sampleunpack [-r hz] [-d dac] [--dc] input output\n";
+namespace {
 
-static const long largest = long(packed::max_size);
+const char* program = "sampleunpack";
 
-static void help() {
-    printf("%s\n"
-           "Plays a packed sample file through the player's levels into a 16-bit WAV file.\n\n"
-           "  -r, --rate HZ        playing rate (default 8000)\n"
-           "  -d, --dac NAME|FILE  output levels: linear (default), psg, ay, or a file of 16\n"
-           "      --dc             keep the raw levels, without the output's coupling\n"
-           "      --help, --version\n",
-           usage);
+std::vector<cli::Option> options(UnpackOptions& o, const char** dac) {
+    static const std::string dac_text = dac_help();
+    return {
+        {"rate", 'r', "HZ", "playing rate (default 8000)",
+         [&o](const char* v) { return cli::read_number(v, 1, 1e6, &o.rate); }},
+        {"dac", 'd', "NAME|FILE", dac_text.c_str(), [dac](const char* v) {
+             *dac = v;
+             return std::string();
+         }},
+        {"dc", 0, nullptr, "keep the raw levels, without the output's coupling",
+         [&o](const char*) {
+             o.dc = true;
+             return std::string();
+         }},
+    };
 }
 
-int main(int argc, char** argv) {
-    enum { DC = 256, HELP, VERSION };
-    static const option longs[] = {
-        {"rate", required_argument, nullptr, 'r'},  {"dac", required_argument, nullptr, 'd'},
-        {"dc", no_argument, nullptr, DC},           {"help", no_argument, nullptr, HELP},
-        {"version", no_argument, nullptr, VERSION}, {nullptr, 0, nullptr, 0}};
-    UnpackOptions o;
-    const char* dac = "linear";
-    opterr = 0; // the messages are the program's own
-    for (int c; (c = getopt_long(argc, argv, "r:d:", longs, nullptr)) != -1;) {
-        switch (c) {
-        case 'r': {
-            char* end = nullptr;
-            errno = 0;
-            o.rate = strtod(optarg, &end);
-            if (end == optarg || *end || errno || !(o.rate >= 1 && o.rate <= 1e6)) {
-                return usage_error("sampleunpack",
-                                   std::string("--rate: ") + optarg +
-                                       " is not a rate from 1 to 1000000 Hz",
-                                   usage);
-            }
-            break;
-        }
-        case 'd':
-            dac = optarg;
-            break;
-        case DC:
-            o.dc = true;
-            break;
-        case HELP:
-            help();
-            return 0;
-        case VERSION:
-            return print_version("sampleunpack");
-        default:
-            return usage_error(
-                "sampleunpack",
-                std::string(argv[optind - 1]) + ": unknown option, or its value is missing", usage);
-        }
-    }
-    if (argc - optind != 2) {
-        fputs(usage, stderr);
-        return 2;
-    }
-    const char* input = argv[optind];
-    const char* output = argv[optind + 1];
-    if (std::string why = dac_levels(dac, &o.levels); !why.empty()) {
-        complain("sampleunpack", dac, why);
-        return 1;
-    }
+// Reads the packed file. One too large to be one is refused for what its start and its size on
+// disk show (a WAV file, a count that does not match); a device that never ends has no size.
+std::string read_packed(const std::string& input, std::string* bytes) {
+    std::string why = cli::read_file(input, packed::max_size, bytes);
+    if (bytes->size() <= packed::max_size) return why;
+    std::error_code ec;
+    uintmax_t size = std::filesystem::file_size(input, ec);
+    return ec ? why + ", the most a packed sample file holds" : check_size(*bytes, size);
+}
 
-    std::string packed, wav, reason;
-    bool ok = read_input(input, size_t(largest), &packed);
-    if (!ok) reason = strerror(errno);
-    // Too big to be read whole: the size on disk goes into the message; a device that never ends
-    // has none to name.
-    if (ok && long(packed.size()) > largest) {
-        std::error_code ec;
-        uintmax_t size = std::filesystem::file_size(input, ec);
-        if (!ec) reason = check_size(packed, size);
-        ok = !ec && reason.empty();
-        if (ec)
-            reason = "more than " + std::to_string(largest) +
-                     " bytes, the most a packed sample file holds";
-    }
-    if (ok) reason = unpack(packed, o, &wav);
-    if (!reason.empty()) {
-        complain("sampleunpack", input, reason);
+} // namespace
+
+int main(int argc, char** argv) {
+    UnpackOptions o;
+    const char* dac = dacs[0].name;
+    cli::Program p{program, "INPUT OUTPUT",
+                   "Plays a packed sample file through the player's levels into a 16-bit WAV "
+                   "file.",
+                   options(o, &dac)};
+    std::vector<std::string> files;
+    if (int status = cli::read_flags(p, argc, argv, &files); status != cli::go_on) return status;
+    const std::string &input = files[0], &output = files[1];
+
+    if (std::string why = dac_levels(dac, &o.levels); !why.empty()) {
+        cli::complain(program, dac, why);
         return 1;
     }
-    // Writing the output over its input would destroy what is being read.
-    if (same_file(input, output)) {
-        complain("sampleunpack", output, "is the input");
+    std::string bytes, wav, why = read_packed(input, &bytes);
+    if (why.empty()) why = unpack(bytes, o, &wav);
+    if (!why.empty()) {
+        cli::complain(program, input, why);
         return 1;
     }
-    Output out(output);
-    FILE* f = out.open();
-    if (!f || fwrite(wav.data(), 1, wav.size(), f) != wav.size() || !out.commit()) {
-        complain("sampleunpack", output, strerror(errno));
-        return 1;
-    }
-    return 0;
+    std::vector<std::string> inputs = {input};
+    if (!find_dac(dac)) inputs.push_back(dac);
+    return cli::write_output(program, output, wav, inputs);
 }

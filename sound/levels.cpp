@@ -1,6 +1,6 @@
 #include "sound/levels.h"
 
-#include "common/files.h"
+#include "common/cli.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,10 +29,9 @@ Levels linear() {
 } // namespace
 
 const std::array<Dac, 3> dacs = {{
-    {"linear", "level = code, evenly spaced", 8, linear},
-    {"psg", "code 0 loudest, 2 dB quieter a step, 15 silent", 15,
-     [] { return attenuation(2.0, 0, 15); }},
-    {"ay", "code 15 loudest, 3 dB quieter a step down, 0 silent", 0,
+    {"linear", "level = code (the default)", 8, linear},
+    {"psg", "code 0 loudest, 2 dB a step, 15 silent", 15, [] { return attenuation(2.0, 0, 15); }},
+    {"ay", "code 15 loudest, 3 dB a step down, 0 silent", 0,
      [] { return attenuation(3.0, 15, 0); }},
 }};
 
@@ -46,6 +45,16 @@ std::string dac_names() {
     std::string names;
     for (const Dac& d : dacs) names += (names.empty() ? "" : ", ") + std::string(d.name);
     return names;
+}
+
+std::string dac_help() {
+    std::string text = "the 16 output levels: a file of them, or one of";
+    for (const Dac& d : dacs) {
+        std::string name = d.name;
+        text += "\n  " + name + std::string(name.size() < 8 ? 8 - name.size() : 1, ' ') +
+                d.description;
+    }
+    return text;
 }
 
 bool named_levels(std::string_view name, Levels* out) {
@@ -98,9 +107,8 @@ std::string dac_levels(const char* dac, Levels* out) {
     if (named_levels(dac, out)) return "";
     std::string text;
     // A table is a few lines; a larger file is not one.
-    const size_t largest = 1 << 16;
-    if (!read_input(dac, largest, &text))
-        return std::string(strerror(errno)) + " (the DACs by name: " + dac_names() + ")";
-    if (text.size() > largest) return "larger than 64 KiB: not a table of 16 levels";
+    std::string why = cli::read_file(dac, 1 << 16, &text);
+    if (text.size() > 1 << 16) return why + ": not a table of 16 levels";
+    if (!why.empty()) return why + " (the DACs by name: " + dac_names() + ")";
     return parse_levels(text, out);
 }

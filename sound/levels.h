@@ -12,7 +12,7 @@ using Levels = std::array<double, 16>;
 // A DAC the programs know by name. Adding one is adding a row to dacs.
 struct Dac {
     const char* name;
-    const char* description; // for --help and the manual: how its levels run
+    const char* description; // for --help: how its levels run, in at most 50 columns
     uint8_t silence;         // the code that plays silence
     Levels (*levels)();
 };
@@ -26,6 +26,9 @@ const Dac* find_dac(std::string_view name);
 
 // The names of the built-in tables, "linear, psg, ay", for help texts and messages.
 std::string dac_names();
+
+// The help of --dac: one line, then one for each built-in table with its description.
+std::string dac_help();
 
 // The levels of a built-in table by its name. False for another name.
 bool named_levels(std::string_view name, Levels* out);

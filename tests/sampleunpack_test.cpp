@@ -116,6 +116,7 @@ TEST_P(SampleunpackRefuses, SaysWhyAndLeavesTheFolderAlone) {
     EXPECT_EQ(contents(t.path()), before);
 }
 
+const std::string usage = "usage: sampleunpack [-r HZ] [-d NAME|FILE] [--dc] INPUT OUTPUT\n";
 const std::string one_block = bytes("02 01") + std::string(16, '\x88');
 
 // A WAV file: the bytes sampleunpack is most likely to be given by mistake.
@@ -191,7 +192,15 @@ INSTANTIATE_TEST_SUITE_P(
             file("in.bin", one_block),
             {"in.bin", "./in.bin"},
             1,
-            "sampleunpack: ./in.bin: is the input\n"},
+            "sampleunpack: ./in.bin: is the same file as the input in.bin\n"},
+        Bad{"OutputIsTheDacTable",
+            [](const TempDir& t) {
+                write_file(t / "in.bin", one_block);
+                write_file(t / "dac.txt", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n");
+            },
+            {"-d", "dac.txt", "in.bin", "./dac.txt"},
+            1,
+            "sampleunpack: ./dac.txt: is the same file as the input dac.txt\n"},
         Bad{"DacMissing",
             file("in.bin", one_block),
             {"-d", "dac.txt", "in.bin", "out.wav"},
@@ -210,17 +219,17 @@ INSTANTIATE_TEST_SUITE_P(
             file("in.bin", one_block),
             {"-r", "0", "in.bin", "out.wav"},
             2,
-            "sampleunpack: --rate: "},
+            "sampleunpack: -r 0: expected a number from 1 to 1000000\n" + usage},
         Bad{"RateText",
             file("in.bin", one_block),
-            {"-r", "8k", "in.bin", "out.wav"},
+            {"--rate", "8k", "in.bin", "out.wav"},
             2,
-            "sampleunpack: --rate: "},
+            "sampleunpack: --rate 8k: expected a number from 1 to 1000000\n" + usage},
         Bad{"NoOutput",
             file("in.bin", one_block),
             {"in.bin"},
             2,
-            "usage: sampleunpack [-r hz] [-d dac] [--dc] input output\n"}),
+            "sampleunpack: missing operand: OUTPUT\n" + usage}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SampleunpackPosix, ReportsAFullDisk) {
@@ -248,7 +257,7 @@ TEST(SampleunpackPosix, RefusesADeviceThatNeverEnds) {
     TempDir t;
     Result r = run("sampleunpack", {"/dev/zero", "out.wav"}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "sampleunpack: /dev/zero: more than 1048562 bytes, the most a packed sample "
-                     "file holds\n");
+    EXPECT_EQ(r.err, "sampleunpack: /dev/zero: larger than 1048562 bytes, the most a packed "
+                     "sample file holds\n");
     EXPECT_FALSE(exists(t / "out.wav"));
 }
