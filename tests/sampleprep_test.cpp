@@ -53,9 +53,9 @@ std::string riff(const std::string& chunks) {
 
 // The data length of a WAV file that sampleprep wrote.
 uint32_t data_length(const std::string& wav) {
-    if (wav.size() < 52) return 0;
-    return uint8_t(wav[48]) | uint8_t(wav[49]) << 8 | uint8_t(wav[50]) << 16 |
-           uint32_t(uint8_t(wav[51])) << 24;
+    if (wav.size() < wav8::header_size) return 0;
+    const char* l = &wav[wav8::length_at];
+    return uint8_t(l[0]) | uint8_t(l[1]) << 8 | uint8_t(l[2]) << 16 | uint32_t(uint8_t(l[3])) << 24;
 }
 
 double sine(sf_count_t i, int) {
@@ -124,19 +124,19 @@ TEST_P(SampleprepReads, WritesWhatSamplepackPacks) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out + r.err, "");
     std::string out = read_file(t / "out.wav");
-    ASSERT_GE(out.size(), 52u);
+    ASSERT_GE(out.size(), wav8::header_size);
     uint32_t n = data_length(out);
     EXPECT_EQ(out.substr(0, 4) + out.substr(8, 8) + out.substr(44, 4), "RIFFWAVEfmt data");
-    EXPECT_EQ(out.size(), 52 + n + n % 2);
+    EXPECT_EQ(out.size(), wav8::header_size + n + n % 2);
     EXPECT_NEAR(n, double(frames) * 8000 / info.samplerate, 1.0);
 
     std::set<int> codes;
     double change = 0;
     for (uint32_t i = 0; i < n; ++i) {
-        uint8_t b = uint8_t(out[52 + i]);
+        uint8_t b = uint8_t(out[wav8::header_size + i]);
         EXPECT_EQ(b & 15, 8) << "byte " << i;
         codes.insert(b >> 4);
-        if (i > 0) change += std::abs((b >> 4) - (uint8_t(out[51 + i]) >> 4));
+        if (i > 0) change += std::abs((b >> 4) - (uint8_t(out[wav8::header_size + i - 1]) >> 4));
     }
     EXPECT_EQ(*codes.begin(), 0);
     EXPECT_EQ(*codes.rbegin(), 15);
@@ -308,7 +308,7 @@ TEST(SampleprepLimit, TakesTheMostABlockCountHolds) {
     silence_around_sine(t / "in.wav", 2097120);
     auto r = run("sampleprep", {"in.wav", "out.wav"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(read_file(t / "out.wav").size(), 52u + 2097120);
+    EXPECT_EQ(read_file(t / "out.wav").size(), wav8::header_size + packed::max_samples);
     ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
     std::string file = read_file(t / "out.bin");
     EXPECT_EQ(file.size(), packed::max_size);
@@ -382,7 +382,7 @@ TEST(SampleprepOptions, ChannelGainAndReport) {
         EXPECT_EQ(r.status, 0) << r.err;
         std::set<int> used;
         std::string out = read_file(t / "out.wav");
-        for (size_t i = 52; i < out.size(); ++i) used.insert(uint8_t(out[i]) >> 4);
+        for (size_t i = wav8::header_size; i < out.size(); ++i) used.insert(uint8_t(out[i]) >> 4);
         return std::make_pair(used, r.err);
     };
     EXPECT_EQ(codes({"--channel", "1"}).first.size(), 16u);
@@ -668,7 +668,8 @@ TEST(SampleprepRoad, FromTheExampleWordToTheLinkerAndBack) {
 // The codes of a WAV file that sampleprep wrote.
 std::vector<int> codes_of(const std::string& wav) {
     std::vector<int> codes;
-    for (size_t i = 52; i < 52 + data_length(wav) && i < wav.size(); ++i)
+    for (size_t i = wav8::header_size; i < wav8::header_size + data_length(wav) && i < wav.size();
+         ++i)
         codes.push_back(uint8_t(wav[i]) >> 4);
     return codes;
 }
