@@ -23,7 +23,8 @@ struct Settings {
 
 // "" for one of the words, else what was expected.
 std::string one_of(const char* value, const char* a, const char* b, bool* is_a) {
-    if (strcmp(value, a) != 0 && strcmp(value, b) != 0) return std::string("expected ") + a + " or " + b;
+    if (strcmp(value, a) != 0 && strcmp(value, b) != 0)
+        return std::string("expected ") + a + " or " + b;
     *is_a = strcmp(value, a) == 0;
     return "";
 }
@@ -52,7 +53,8 @@ std::vector<cli::Option> options(Settings& s) {
              s.o.channel = int(n);
              return why;
          }},
-        {"dac", 'd', "NAME|FILE", dac_text.c_str(), [&](const char* v) {
+        {"dac", 'd', "NAME|FILE", dac_text.c_str(),
+         [&](const char* v) {
              s.dac = v;
              return std::string();
          }},
@@ -65,7 +67,8 @@ std::vector<cli::Option> options(Settings& s) {
              s.o.codes.dither = !none;
              return why;
          }},
-        {"verbose", 'v', nullptr, "print a report", [&](const char*) {
+        {"verbose", 'v', nullptr, "print a report",
+         [&](const char*) {
              s.verbose = s.o.snr = true;
              return std::string();
          }},
@@ -86,7 +89,7 @@ void report(const std::string& input, const SF_INFO& info, const Settings& s, co
     std::string channels = info.channels == 1 ? "1 channel"
                            : o.channel        ? "channel " + std::to_string(o.channel) + " of " +
                                              std::to_string(info.channels)
-                                              : std::to_string(info.channels) + " channels mixed";
+                                       : std::to_string(info.channels) + " channels mixed";
     fprintf(stderr, "input: %s: %s, %s, %s, %d Hz, %lld frames (%.3f s)\n", input.c_str(),
             format_name(info.format & SF_FORMAT_TYPEMASK).c_str(),
             format_name(info.format & SF_FORMAT_SUBMASK).c_str(), channels.c_str(), info.samplerate,
@@ -112,8 +115,8 @@ void report(const std::string& input, const SF_INFO& info, const Settings& s, co
 
 // Reads the input, streamed (it may be longer than the output can hold, or a pipe), and
 // converts it. "" when done, else the reason.
-std::string convert(const std::string& input, const PrepOptions& o, SF_INFO* info,
-                    std::string* wav, PrepReport* r) {
+std::string convert(const std::string& input, const PrepOptions& o, SF_INFO* info, std::string* wav,
+                    PrepReport* r) {
     FILE* in = input == "-" ? stdin : open_input(input.c_str());
     if (!in) return strerror(errno);
     SNDFILE* sound = sf_open_fd(fileno(in), SFM_READ, info, SF_FALSE);

@@ -45,8 +45,8 @@ struct PrepReport {
 // Reads in (described by info) and returns the whole output file in *wav. "" when done, else
 // the reason the input cannot be converted; a too-long input is refused before it is read
 // whenever its length is known.
-std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& options,
-                    std::string* wav, PrepReport* report);
+std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& options, std::string* wav,
+                    PrepReport* report);
 
 // As prepare(), for a whole input file held in bytes; *info receives its description.
 std::string prepare_bytes(const std::string& bytes, const PrepOptions& options, std::string* wav,

@@ -14,7 +14,8 @@ std::vector<cli::Option> options(UnpackOptions& o, const char** dac) {
     return {
         {"rate", 'r', "HZ", "playing rate (default 8000)",
          [&o](const char* v) { return cli::read_number(v, 1, 1e6, &o.rate); }},
-        {"dac", 'd', "NAME|FILE", dac_text.c_str(), [dac](const char* v) {
+        {"dac", 'd', "NAME|FILE", dac_text.c_str(),
+         [dac](const char* v) {
              *dac = v;
              return std::string();
          }},

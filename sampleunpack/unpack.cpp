@@ -9,7 +9,8 @@
 
 std::string check_size(const std::string& start, uint64_t size) {
     // A WAV file's "RI" reads as a count of 18513 blocks: the mistake is the file, not its size.
-    if (start.size() >= 12 && start.compare(0, 4, "RIFF") == 0 && start.compare(8, 4, "WAVE") == 0 &&
+    if (start.size() >= 12 && start.compare(0, 4, "RIFF") == 0 &&
+        start.compare(8, 4, "WAVE") == 0 &&
         size != packed::size(packed::read_count(start[0], start[1])))
         return "is a WAV file; sampleunpack plays the packed file samplepack makes of it";
     if (size < packed::count_bytes || start.size() < packed::count_bytes)

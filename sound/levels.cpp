@@ -51,8 +51,8 @@ std::string dac_help() {
     std::string text = "the 16 output levels: a file of them, or one of";
     for (const Dac& d : dacs) {
         std::string name = d.name;
-        text += "\n  " + name + std::string(name.size() < 8 ? 8 - name.size() : 1, ' ') +
-                d.description;
+        text +=
+            "\n  " + name + std::string(name.size() < 8 ? 8 - name.size() : 1, ' ') + d.description;
     }
     return text;
 }

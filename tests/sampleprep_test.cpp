@@ -3,8 +3,8 @@
 #include "samplepack/format.h"
 #include "sampleprep/prep.h"
 #include "sound/codes.h"
-#include "tests/harness.h"
 #include "sound/levels.h"
+#include "tests/harness.h"
 #include "tests/sound_files.h"
 #include "tests/tools.h"
 
@@ -683,13 +683,16 @@ TEST(SampleprepRates, ExtremeRatiosEndEitherWay) {
         const char* rate;
         std::string message; // empty when the output is written
     } cases[] = {
-        {1, 2, "600000", "sampleprep: in.wav: cannot be resampled from 1 Hz to 600000 Hz: the "
-                         "rates may be at most 65536 times apart\n"},
-        {1, 2, "1000000", "sampleprep: in.wav: cannot be resampled from 1 Hz to 1000000 Hz: the "
-                          "rates may be at most 65536 times apart\n"},
+        {1, 2, "600000",
+         "sampleprep: in.wav: cannot be resampled from 1 Hz to 600000 Hz: the "
+         "rates may be at most 65536 times apart\n"},
+        {1, 2, "1000000",
+         "sampleprep: in.wav: cannot be resampled from 1 Hz to 1000000 Hz: the "
+         "rates may be at most 65536 times apart\n"},
         {1, 2, "65536", ""},
-        {1000000, 2000, "1", "sampleprep: in.wav: cannot be resampled from 1000000 Hz to 1 Hz: "
-                             "the rates may be at most 65536 times apart\n"},
+        {1000000, 2000, "1",
+         "sampleprep: in.wav: cannot be resampled from 1000000 Hz to 1 Hz: "
+         "the rates may be at most 65536 times apart\n"},
         {65536, 131072, "1", ""},
     };
     for (const auto& c : cases) {
@@ -730,8 +733,8 @@ TEST(SampleprepDamaged, NotNumbersAreSilence) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir t;
-        write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, c.channels, c.rate,
-                    c.rate / 2, c.signal);
+        write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, c.channels, c.rate, c.rate / 2,
+                    c.signal);
         auto r = run("sampleprep", {"in.wav", "out.wav"}, t.path());
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, c.warning);
@@ -754,24 +757,50 @@ TEST(SampleprepLevel, QuietInputsAndClippingAreSaid) {
         std::string warning;
         int lowest, highest; // of the codes written
     } cases[] = {
-        {"Tiniest", SF_FORMAT_FLOAT,
-         [](sf_count_t i, int) { return 2e-39 * std::sin(double(i)); }, {},
-         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n", 8, 8},
-        {"Zero", SF_FORMAT_PCM_16, [](sf_count_t, int) { return 0.0; }, {},
-         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n", 8, 8},
+        {"Tiniest",
+         SF_FORMAT_FLOAT,
+         [](sf_count_t i, int) { return 2e-39 * std::sin(double(i)); },
+         {},
+         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n",
+         8,
+         8},
+        {"Zero",
+         SF_FORMAT_PCM_16,
+         [](sf_count_t, int) { return 0.0; },
+         {},
+         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n",
+         8,
+         8},
         // The dither a recorder adds to silence: one step of 16 bits either way.
-        {"DitheredSilence", SF_FORMAT_PCM_16,
-         [](sf_count_t i, int) { return (int(i * 7919 % 3) - 1) / 32768.0; }, {},
-         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n", 8, 8},
-        {"SilentAtAFixedGain", SF_FORMAT_FLOAT,
-         [](sf_count_t i, int) { return 1e-6 * std::sin(double(i)); }, {"-g", "100"},
-         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n", 8, 8},
-        {"Quiet", SF_FORMAT_FLOAT, [](sf_count_t i, int) { return 0.001 * sine(i, 0) / 0.5; }, {},
+        {"DitheredSilence",
+         SF_FORMAT_PCM_16,
+         [](sf_count_t i, int) { return (int(i * 7919 % 3) - 1) / 32768.0; },
+         {},
+         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n",
+         8,
+         8},
+        {"SilentAtAFixedGain",
+         SF_FORMAT_FLOAT,
+         [](sf_count_t i, int) { return 1e-6 * std::sin(double(i)); },
+         {"-g", "100"},
+         "sampleprep: in.wav: warning: silent (peak below -90 dBFS): not amplified\n",
+         8,
+         8},
+        {"Quiet",
+         SF_FORMAT_FLOAT,
+         [](sf_count_t i, int) { return 0.001 * sine(i, 0) / 0.5; },
+         {},
          "sampleprep: in.wav: warning: peak -60.0 dBFS: the normalising gain is limited to "
          "+40.0 dB\n",
-         7, 9},
-        {"Clipped", SF_FORMAT_PCM_16, sine, {"-g", "20"},
-         "sampleprep: in.wav: warning: 6973 samples clipped\n", 0, 15},
+         7,
+         9},
+        {"Clipped",
+         SF_FORMAT_PCM_16,
+         sine,
+         {"-g", "20"},
+         "sampleprep: in.wav: warning: 6973 samples clipped\n",
+         0,
+         15},
         {"Loud", SF_FORMAT_PCM_16, sine, {}, "", 0, 15},
     };
     for (const auto& c : cases) {

@@ -1,8 +1,8 @@
 // sampleunpack end to end: packed sample files played back into WAV files.
 #include "samplepack/format.h"
 #include "sound/codes.h"
-#include "tests/harness.h"
 #include "sound/levels.h"
+#include "tests/harness.h"
 #include "tests/sound_files.h"
 
 #include <filesystem>

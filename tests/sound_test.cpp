@@ -137,7 +137,8 @@ TEST(LevelsParse, AnyFiniteLevelButNoEndlessRange) {
         {"0 1e-320 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 1e-321 "
          "1e-321 1e-321 1e-321",
          ""},
-        {"-1.7e308 1.7e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0", "the levels span more than a number holds"},
+        {"-1.7e308 1.7e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0",
+         "the levels span more than a number holds"},
         {"-1e308 1e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0", "the levels span more than a number holds"},
         {"0 1.7e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0", ""},
     };
