@@ -7,6 +7,7 @@
 // Cores report failures one way: a std::string that is empty on success and otherwise holds the
 // reason, which main prints as "program: file: reason".
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,6 +52,11 @@ struct Program {
 // Otherwise go_on, with the operands in *operands ("-" stays "-": standard input or output).
 int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands);
 
+// A mistake in a command line that read_flags() took, found afterwards ("--snap needs --depth"):
+// "program: reason" and the usage line on standard error, as read_flags() says its own. Returns
+// the status for it, 2.
+int usage_error(const Program& program, const std::string& reason);
+
 // Reads a whole decimal number from min to max: digits after an optional sign, nothing else (no
 // blanks, no 0x). "" when taken, else the reason, the same for junk and for a number out of
 // range: "expected a whole number from 1 to 65535".
@@ -66,6 +72,10 @@ void complain(const char* program, const std::string& file, const std::string& r
 
 // "program: file: warning: reason" on standard error: the result is made, but may surprise.
 void warn(const char* program, const std::string& file, const std::string& reason);
+
+// Opens an input to read as a stream ("-" is standard input), for a program that reads it in
+// pieces. Null when it cannot be opened, with the reason in *why ("Is a directory" for a folder).
+FILE* open_input(const std::string& path, std::string* why);
 
 // Reads a whole input ("-" is standard input) of at most limit bytes. "" when read, else the
 // reason. Folders, and files or devices larger than limit, are refused: the reason is then
