@@ -70,9 +70,12 @@ std::string usage_text(const Program& p) {
 }
 
 void print_help(const Program& p) {
-    std::string text = usage_text(p) + "\n" + p.summary;
-    if (text.back() != '\n') text += '\n';
-    text += '\n';
+    std::string text = usage_text(p) + "\n";
+    if (p.summary && *p.summary) {
+        text += p.summary;
+        if (text.back() != '\n') text += '\n';
+        text += '\n';
+    }
     struct Row {
         std::string left;
         const char* help;

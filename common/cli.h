@@ -21,7 +21,7 @@ constexpr int go_on = -1;
 // else the reason for a usage error ("expected 12 or 15"); read_flags() names the option.
 struct Option {
     const char* name;  // long name, without "--"
-    char letter;       // one-letter name, or 0
+    char letter;       // one-letter name, or 0 (never 'h', which is --help's)
     const char* value; // the value's name in the help ("HZ"), or null for a flag
     const char* help;  // one line for --help
     std::function<std::string(const char* value)> take;

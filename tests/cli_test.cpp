@@ -478,7 +478,7 @@ TEST(WriteOutput, RefusesWhatTheUserMayNotWrite) {
     EXPECT_EQ(listing(t / "locked"), std::vector<std::string>{"out.bin"});
 }
 
-TEST(WriteOutput, RefusesAFolder) {
+TEST(WriteOutput, RefusesFoldersAndPlacesThatAreNot) {
     TempDir t;
     ASSERT_EQ(mkdir((t / "dir").c_str(), 0755), 0);
     ASSERT_EQ(symlink("dir", (t / "dirlink").c_str()), 0);
@@ -493,6 +493,7 @@ TEST(WriteOutput, RefusesAFolder) {
         {t / "file/", "Not a directory"},
         {t / "new/", "No such file or directory"},
         {t / "no/such.bin", "No such file or directory"},
+        {"", "No such file or directory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
