@@ -23,7 +23,7 @@ struct Option {
     const char* name;  // long name, without "--"
     char letter;       // one-letter name, or 0 (never 'h', which is --help's)
     const char* value; // the value's name in the help ("HZ"), or null for a flag
-    const char* help;  // one line for --help
+    const char* help;  // its line in --help; a "\n" goes on under it
     std::function<std::string(const char* value)> take;
 };
 
@@ -38,8 +38,9 @@ struct Program {
 
 // Parses the command line with getopt_long: options may stand anywhere among the operands, "--"
 // ends them, and a long option may be shortened to any beginning no other shares. -h, --help and
-// --version print on standard output and give 0: the help is the usage line, the summary and a
-// line for each option; the version line is "program (assetkit) VERSION". Every mistake prints
+// --version print on standard output and give 0: the help is the usage line (each option by its
+// letter where it has one, then the operands, wrapped to 80 columns), the summary and a line for
+// each option; the version line is "program (assetkit) VERSION". Every mistake prints
 // "program: reason" and the usage line on standard error and gives 2, in the same words for every
 // program:
 //   unknown option: --frobnicate          (or -x)
