@@ -70,9 +70,12 @@ std::string usage_text(const Program& p) {
 }
 
 void print_help(const Program& p) {
-    std::string text = usage_text(p) + "\n" + p.summary;
-    if (text.back() != '\n') text += '\n';
-    text += '\n';
+    std::string text = usage_text(p) + "\n";
+    if (p.summary && *p.summary) {
+        text += p.summary;
+        if (text.back() != '\n') text += '\n';
+        text += '\n';
+    }
     struct Row {
         std::string left;
         const char* help;
@@ -96,7 +99,7 @@ void print_help(const Program& p) {
 }
 
 int usage(const Program& p, const std::string& reason) {
-    return usage_error(p.name, reason, usage_text(p).c_str());
+    return usage_error(p, reason);
 }
 
 // The option a getopt value stands for: its letter, or 256 + its place.
@@ -152,6 +155,10 @@ std::string bound(double v) {
 
 } // namespace
 
+int usage_error(const Program& program, const std::string& reason) {
+    return ::usage_error(program.name, reason, usage_text(program).c_str());
+}
+
 int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands) {
     std::string letters = ":h";
     std::vector<option> longs;
@@ -205,7 +212,8 @@ int read_flags(const Program& program, int argc, char** argv, std::vector<std::s
         std::vector<std::string> names = words(program.operands);
         bool plain = int(names.size()) >= program.min_operands;
         for (const std::string& n : names)
-            if (n.find_first_of("[].|") != std::string::npos) plain = false;
+            if (n.find_first_of("[]|") != std::string::npos || n.find("...") != std::string::npos)
+                plain = false;
         std::string missing;
         for (int i = count; plain && i < program.min_operands; ++i)
             missing += " " + names[size_t(i)];
@@ -267,6 +275,12 @@ void complain(const char* program, const std::string& file, const std::string& r
 
 void warn(const char* program, const std::string& file, const std::string& reason) {
     complain(program, file, "warning: " + reason);
+}
+
+FILE* open_input(const std::string& path, std::string* why) {
+    FILE* f = path == "-" ? open_standard_input() : ::open_input(path.c_str());
+    if (!f) *why = strerror(errno);
+    return f;
 }
 
 std::string read_file(const std::string& path, size_t limit, std::string* bytes) {

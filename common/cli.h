@@ -7,6 +7,7 @@
 // Cores report failures one way: a std::string that is empty on success and otherwise holds the
 // reason, which main prints as "program: file: reason".
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,9 +21,9 @@ constexpr int go_on = -1;
 // else the reason for a usage error ("expected 12 or 15"); read_flags() names the option.
 struct Option {
     const char* name;  // long name, without "--"
-    char letter;       // one-letter name, or 0
+    char letter;       // one-letter name, or 0 (never 'h', which is --help's)
     const char* value; // the value's name in the help ("HZ"), or null for a flag
-    const char* help;  // one line for --help
+    const char* help;  // its line in --help; a "\n" goes on under it
     std::function<std::string(const char* value)> take;
 };
 
@@ -37,8 +38,9 @@ struct Program {
 
 // Parses the command line with getopt_long: options may stand anywhere among the operands, "--"
 // ends them, and a long option may be shortened to any beginning no other shares. -h, --help and
-// --version print on standard output and give 0: the help is the usage line, the summary and a
-// line for each option; the version line is "program (assetkit) VERSION". Every mistake prints
+// --version print on standard output and give 0: the help is the usage line (each option by its
+// letter where it has one, then the operands, wrapped to 80 columns), the summary and a line for
+// each option; the version line is "program (assetkit) VERSION". Every mistake prints
 // "program: reason" and the usage line on standard error and gives 2, in the same words for every
 // program:
 //   unknown option: --frobnicate          (or -x)
@@ -50,6 +52,11 @@ struct Program {
 //   extra operand: third.wav
 // Otherwise go_on, with the operands in *operands ("-" stays "-": standard input or output).
 int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands);
+
+// A mistake in a command line that read_flags() took, found afterwards ("--snap needs --depth"):
+// "program: reason" and the usage line on standard error, as read_flags() says its own. Returns
+// the status for it, 2.
+int usage_error(const Program& program, const std::string& reason);
 
 // Reads a whole decimal number from min to max: digits after an optional sign, nothing else (no
 // blanks, no 0x). "" when taken, else the reason, the same for junk and for a number out of
@@ -66,6 +73,10 @@ void complain(const char* program, const std::string& file, const std::string& r
 
 // "program: file: warning: reason" on standard error: the result is made, but may surprise.
 void warn(const char* program, const std::string& file, const std::string& reason);
+
+// Opens an input to read as a stream ("-" is standard input), for a program that reads it in
+// pieces. Null when it cannot be opened, with the reason in *why ("Is a directory" for a folder).
+FILE* open_input(const std::string& path, std::string* why);
 
 // Reads a whole input ("-" is standard input) of at most limit bytes. "" when read, else the
 // reason. Folders, and files or devices larger than limit, are refused: the reason is then

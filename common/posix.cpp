@@ -84,6 +84,7 @@ int plan_output(const std::string& path, OutputWay* way, std::string* target) {
     *way = OutputWay::standard_output;
     *target = path;
     if (path == "-") return 0;
+    if (path.empty()) return ENOENT;
     std::string p = path;
     for (int links = 0;; ++links) {
         if (links > 40) return ELOOP;
@@ -108,9 +109,11 @@ int plan_output(const std::string& path, OutputWay* way, std::string* target) {
             return 0;
         }
         if (S_ISLNK(st.st_mode)) {
-            std::vector<char> text(size_t(st.st_size > 0 ? st.st_size : 255) + 2);
-            ssize_t n = readlink(p.c_str(), text.data(), text.size() - 1);
+            std::vector<char> text(PATH_MAX + 1);
+            ssize_t n = readlink(p.c_str(), text.data(), text.size());
             if (n < 0) return errno;
+            if (n == 0) return ENOENT;
+            if (size_t(n) >= text.size()) return ENAMETOOLONG;
             std::string next(text.data(), size_t(n));
             p = next[0] == '/' ? next : folder_of(p) + next;
             continue;

@@ -206,6 +206,44 @@ TEST(ReadFlags, WrapsALongUsageLine) {
               "            [--echo VALUE] [--foxtrot VALUE] [--golf VALUE] INPUT OUTPUT\n");
 }
 
+TEST(ReadFlags, NamesTheMissingOperandsAndSaysLaterMistakesAlike) {
+    struct Case {
+        const char* operands;
+        int min, max;
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {"INPUT OUTPUT.png", 2, 2, {"in.pal"}, "missing operand: OUTPUT.png"},
+        {"INPUT [OUTPUT]", 1, 2, {}, "missing operand"},
+        {"FILE...", 1, 100, {}, "missing operand"},
+        {"INPUT [OUTPUT]", 1, 2, {"a", "b", "c"}, "extra operand: c"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.operands);
+        cli::Program p;
+        p.name = "demo";
+        p.operands = c.operands;
+        p.summary = "";
+        p.min_operands = c.min;
+        p.max_operands = c.max;
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "demo");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> operands;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(cli::read_flags(p, int(args.size()), argv.data(), &operands), 2);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("demo: ") + c.message + "\nusage: demo " + c.operands + "\n");
+    }
+    Taken t;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(cli::usage_error(demo(&t), "--dc needs --dac"), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              std::string("demo: --dc needs --dac\n") + demo_usage);
+}
+
 struct IntegerCase {
     const char* text;
     bool taken;
@@ -440,7 +478,7 @@ TEST(WriteOutput, RefusesWhatTheUserMayNotWrite) {
     EXPECT_EQ(listing(t / "locked"), std::vector<std::string>{"out.bin"});
 }
 
-TEST(WriteOutput, RefusesAFolder) {
+TEST(WriteOutput, RefusesFoldersAndPlacesThatAreNot) {
     TempDir t;
     ASSERT_EQ(mkdir((t / "dir").c_str(), 0755), 0);
     ASSERT_EQ(symlink("dir", (t / "dirlink").c_str()), 0);
@@ -455,6 +493,7 @@ TEST(WriteOutput, RefusesAFolder) {
         {t / "file/", "Not a directory"},
         {t / "new/", "No such file or directory"},
         {t / "no/such.bin", "No such file or directory"},
+        {"", "No such file or directory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -502,14 +541,16 @@ TEST(WriteOutput, WritesDevicesWhereTheyAre) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
-// Runs f in a child process whose standard input and output are the files named ("" leaves
-// one as it is); returns the child's wait status.
-int in_child(const std::function<int()>& f, const std::string& in, const std::string& out) {
+// Runs f in a child process whose standard input, output and error are the files named (""
+// leaves one as it is); returns the child's wait status.
+int in_child(const std::function<int()>& f, const std::string& in, const std::string& out,
+             const std::string& err = "") {
     fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         if (!in.empty()) dup2(open(in.c_str(), O_RDONLY), 0);
         if (!out.empty()) dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        if (!err.empty()) dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         _exit(f());
     }
     int status = 0;
@@ -531,13 +572,21 @@ TEST(WriteOutput, WritesStandardOutputByAnyName) {
     ASSERT_EQ(lstat("/dev/stdout", &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "/dev/stdout is still the system's link";
     // Standard output that is the input: writing it would destroy the input.
+    TempDir e;
     write_file(t / "in.bin", "input");
     int status = in_child([&] { return cli::write_output("demo", "-", "bytes", {t / "in.bin"}); },
-                          "", t / "in.bin");
+                          "", t / "in.bin", e / "err");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(read_file(e / "err"),
+              "demo: -: is the same file as the input " + (t / "in.bin") + "\n");
+    // (The redirection, as a shell's >, emptied it.) Standard input that is the output.
+    write_file(t / "in.bin", "input");
     status = in_child([&] { return cli::write_output("demo", t / "in.bin", "bytes", {"-"}); },
-                      t / "in.bin", "");
+                      t / "in.bin", "", e / "err");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(read_file(e / "err"),
+              "demo: " + (t / "in.bin") + ": is the same file as the input -\n");
+    EXPECT_EQ(read_file(t / "in.bin"), "input");
 }
 
 TEST(ReadFile, ReadsStandardInputAndRefusesFolders) {
@@ -550,6 +599,23 @@ TEST(ReadFile, ReadsStandardInputAndRefusesFolders) {
         },
         t / "in.bin", "");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    status = in_child(
+        [&] {
+            std::string why;
+            FILE* f = cli::open_input("-", &why);
+            char buf[16] = {};
+            bool ok =
+                f && fread(buf, 1, sizeof buf - 1, f) == 11 && std::string(buf) == "input bytes";
+            if (f) fclose(f);
+            return ok ? 0 : 1;
+        },
+        t / "in.bin", "");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::string why;
+    EXPECT_EQ(cli::open_input(t.path(), &why), nullptr);
+    EXPECT_EQ(why, "Is a directory");
+    EXPECT_EQ(cli::open_input(t / "missing", &why), nullptr);
+    EXPECT_EQ(why, "No such file or directory");
     std::string bytes;
     EXPECT_EQ(cli::read_file(t.path(), 100, &bytes), "Is a directory");
     EXPECT_EQ(cli::read_file(t / "in.bin", 5, &bytes), "larger than 5 bytes");
