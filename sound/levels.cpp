@@ -2,6 +2,7 @@
 
 #include "common/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -75,6 +76,12 @@ bool parse_levels(const std::string& text, Levels* out, std::string* reason) {
     for (double v : l) all_equal = all_equal && v == l[0];
     if (all_equal) {
         *reason = "all 16 levels are equal";
+        return false;
+    }
+    // The levels play in proportion to their span, which must itself be a number.
+    auto [lo, hi] = std::minmax_element(l.begin(), l.end());
+    if (!std::isfinite(*hi - *lo)) {
+        *reason = "the levels lie too far apart";
         return false;
     }
     *out = l;

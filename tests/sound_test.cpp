@@ -118,7 +118,11 @@ INSTANTIATE_TEST_SUITE_P(
              "not a number: 0;1;2;3;4;5;6;7;8;9;10;11;12;13;14;15"},
         Text{"NotFinite", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 inf", "not a number: inf"},
         Text{"OutOfRange", "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 1e999", "not a number: 1e999"},
-        Text{"AllEqual", "3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3", "all 16 levels are equal"}),
+        Text{"AllEqual", "3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3", "all 16 levels are equal"},
+        // Each number is finite, but the span from the lowest to the highest is not: every
+        // code would play as no number at all.
+        Text{"SpanBeyondANumber", "-1e308 1e308 0 0 0 0 0 0 0 0 0 0 0 0 0 0",
+             "the levels lie too far apart"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A binary file is no table, even where a number stands before a NUL byte; the message shows
