@@ -247,7 +247,8 @@ struct Random {
 
 double code_value(const Levels& levels, uint8_t code) {
     auto [lo, hi] = std::minmax_element(levels.begin(), levels.end());
-    return 2.0 * (levels[code & 15] - *lo) / (*hi - *lo) - 1.0;
+    // Divided before it is doubled, so that a span near the largest double does not overflow.
+    return 2.0 * ((levels[code & 15] - *lo) / (*hi - *lo)) - 1.0;
 }
 
 bool offset_by_default(const Levels& levels) {
