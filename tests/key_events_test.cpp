@@ -130,11 +130,12 @@ const INPUT_RECORD k = press('K', 'k'), j = press('J', 'j'), f1 = press(VK_F1);
 const Run runs[] = {
     {"NothingTypedAhead", {{{}, false}, {{mouse}, false}, {{mouse, k}, true}, {{mouse, k}, true}}},
     {"KeyTypedAheadNeverCounts", {{{k}, false}, {{k}, false}, {{k, release('K', 'k')}, false}}},
-    {"KeyBeyondTheTypedAhead", {{{k, mouse}, false}, {{k, mouse, focus}, false},
-                                {{k, mouse, focus, f1}, true}}},
+    {"KeyBeyondTheTypedAhead",
+     {{{k, mouse}, false}, {{k, mouse, focus}, false}, {{k, mouse, focus, f1}, true}}},
     {"EveryPressTypedAheadIsCounted", {{{k, j, k}, false}, {{k, j, k, j}, true}}},
-    {"OtherEventsAheadDoNotCount", {{{mouse, release('K', 'k'), press(VK_SHIFT)}, false},
-                                    {{mouse, release('K', 'k'), press(VK_SHIFT), k}, true}}},
+    {"OtherEventsAheadDoNotCount",
+     {{{mouse, release('K', 'k'), press(VK_SHIFT)}, false},
+      {{mouse, release('K', 'k'), press(VK_SHIFT), k}, true}}},
     // Another reader of the console took keys typed ahead: a key typed later still counts.
     {"TypedAheadTakenByAnotherReader", {{{k, j}, false}, {{j}, false}, {{j, k}, true}}},
     {"FirstTestNeverCounts", {{{k, j, f1}, false}}},
