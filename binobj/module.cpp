@@ -97,6 +97,9 @@ const char* measure(FILE* in, long* size) {
 
 const char* check(const Settings& settings, long size) {
     if (size > largest_input) return too_large;
+    // Data at an address must end by the top of memory: past it the linker would lay the rest
+    // over address 0 without a word.
+    if (settings.address != no_address && settings.address + size > 0x10000) return too_large;
     const std::string* bank = area_bank(settings);
     if (bank && !valid_bank(*bank)) return invalid_bank;
     return nullptr;
@@ -139,7 +142,7 @@ const char* write_module(FILE* in, FILE* out, const Settings& settings, long siz
         p += 15;
         size_t length = size_t(p - line);
         if (fwrite(line, 1, length, out) != length) return write_error;
-        at = uint16_t(at + n); // wraps at the top of memory
+        at = uint16_t(at + n); // the end of the data was checked to fit below 0x10000
         left -= n;
     }
     if (fgetc(in) != EOF || ferror(in)) return read_error;

@@ -41,8 +41,9 @@ const std::string* area_bank(const Settings& settings);
 // or the message that refuses the input.
 const char* measure(FILE* in, long* size);
 
-// Refuses what a module cannot carry: an input that is too large and a bank text that the linker
-// would cut short. Returns null or the message.
+// Refuses what a module cannot carry: an input that is too large, or that would pass the top of
+// memory (0xFFFF) from its address, and a bank text that the linker would cut short. Returns null
+// or the message.
 const char* check(const Settings& settings, long size);
 
 // Writes the module for size bytes read from in. Returns null, or the message of the failure.

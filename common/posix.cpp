@@ -269,8 +269,13 @@ bool replace_file(const char* from, const char* to) {
 
 // The key test reads the controlling terminal, not standard input, so that redirected input
 // does not hide the keyboard. A key typed on a terminal in canonical mode is only readable once
-// its line is complete; the terminal is switched out of canonical mode for the run (which also
-// makes a key typed before the start count) and put back on every way out.
+// its line is complete; the terminal is switched out of canonical mode for the run and put back
+// on every way out.
+//
+// Keys typed ahead, before the run, were meant for whatever comes next (the next command, or the
+// next run of a build): they are never read, so the bytes waiting at the first test, once the
+// terminal is out of canonical mode, where such a key becomes visible, are the baseline, and only
+// more than those count.
 //
 // Several runs may share the terminal (a parallel build), so a run touches only the one bit, read
 // fresh each time: it turns canonical input off only when it finds it on, and turns it back on
@@ -279,6 +284,7 @@ bool replace_file(const char* from, const char* to) {
 namespace {
 
 int tty = -2;                      // -2: not opened yet; -1: no terminal
+int typed_ahead = -1;              // the bytes waiting at the first test; -1: not tested yet
 volatile sig_atomic_t changed = 0; // this run turned canonical input off
 
 // Sets canonical input on or off unless it already is; off only from the foreground. Signals wait
@@ -379,5 +385,9 @@ bool key_waiting() {
     // Another run may have turned canonical input back on at its end since the last test.
     if (!changed) set_canonical(false);
     int pending = 0;
-    return ioctl(tty, FIONREAD, &pending) == 0 && pending > 0;
+    if (ioctl(tty, FIONREAD, &pending) != 0) return false;
+    // Another reader of the terminal may have taken some of the keys typed ahead: fewer than
+    // the baseline lowers it, so that a key typed later still counts.
+    if (typed_ahead < 0 || pending < typed_ahead) typed_ahead = pending;
+    return pending > typed_ahead;
 }

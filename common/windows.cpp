@@ -155,22 +155,40 @@ bool key_waiting() {
     static HANDLE in =
         CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
+    static long typed_ahead = -1;
     if (in == INVALID_HANDLE_VALUE) return false;
     DWORD count = 0;
-    if (!GetNumberOfConsoleInputEvents(in, &count) || count == 0) return false;
+    if (!GetNumberOfConsoleInputEvents(in, &count)) return false;
     // Peek at every pending event: nothing ever takes them from the queue, so a key behind a
-    // fixed number of mouse or focus events would never be seen.
+    // fixed number of mouse or focus events would never be seen. An empty queue is looked at
+    // too: at the first test it says that no key was typed ahead.
     std::vector<INPUT_RECORD> events(count);
     DWORD got = 0;
-    return PeekConsoleInputA(in, events.data(), count, &got) && key_pressed(events.data(), got);
+    if (count > 0 && !PeekConsoleInputA(in, events.data(), count, &got)) return false;
+    return key_pressed(events.data(), got, &typed_ahead);
 }
 
+namespace {
+
+bool is_key_press(const INPUT_RECORD& event) {
+    const KEY_EVENT_RECORD& key = event.Event.KeyEvent;
+    return event.EventType == KEY_EVENT && key.bKeyDown &&
+           (key.uChar.AsciiChar != 0 || extended(key.wVirtualKeyCode));
+}
+
+} // namespace
+
 bool key_pressed(const INPUT_RECORD* events, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        const KEY_EVENT_RECORD& key = events[i].Event.KeyEvent;
-        if (events[i].EventType == KEY_EVENT && key.bKeyDown &&
-            (key.uChar.AsciiChar != 0 || extended(key.wVirtualKeyCode)))
-            return true;
-    }
+    for (size_t i = 0; i < count; ++i)
+        if (is_key_press(events[i])) return true;
     return false;
+}
+
+bool key_pressed(const INPUT_RECORD* events, size_t count, long* typed_ahead) {
+    // The queue keeps its order, so the presses typed ahead are its first ones.
+    long presses = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (is_key_press(events[i])) ++presses;
+    if (*typed_ahead < 0 || presses < *typed_ahead) *typed_ahead = presses;
+    return presses > *typed_ahead;
 }

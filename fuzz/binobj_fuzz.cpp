@@ -117,19 +117,22 @@ void check_module(const std::string& module, const Settings& s, const std::strin
     REQUIRE(take(module, &at, "S " + s.identifier + line));
 
     std::string data;
-    uint16_t expected_address = absolute ? s.address : 0;
+    // Data at an address never passes the top of memory; without one it starts at 0 and a
+    // module holds at most 0xFFFF bytes. Either way no record address wraps.
+    uint32_t expected_address = absolute ? s.address : 0;
     bool short_record = false;
     while (at < module.size()) {
         REQUIRE(!short_record); // only the last record holds fewer than 14 bytes
         REQUIRE(take(module, &at, "T"));
         int lo = take_byte(module, &at), hi = take_byte(module, &at);
-        REQUIRE(lo >= 0 && hi >= 0 && (lo | hi << 8) == expected_address);
+        REQUIRE(lo >= 0 && hi >= 0 && uint32_t(lo | hi << 8) == expected_address);
         size_t n = 0;
         for (int b; (b = take_byte(module, &at)) >= 0; ++n) data += char(b);
         REQUIRE(n >= 1 && n <= 14);
         REQUIRE(take(module, &at, "\nR 00 00 00 00\n"));
         short_record = n < 14;
-        expected_address = uint16_t(expected_address + n);
+        expected_address += n;
+        REQUIRE(expected_address <= 0x10000);
     }
     REQUIRE(data == file);
 }
@@ -170,8 +173,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool invalid_bank =
             bank && bank->find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_"
                                             "abcdefghijklmnopqrstuvwxyz") != std::string::npos;
-        REQUIRE(strcmp(error, file_size > 0xFFFF ? binobj::too_large : binobj::invalid_bank) == 0);
-        REQUIRE(file_size > 0xFFFF || invalid_bank);
+        // Too large: more than a module describes, or, at an address, past 0xFFFF from there.
+        bool too_large = file_size > 0xFFFF ||
+                         (settings.address != no_address && settings.address + file_size > 0x10000);
+        REQUIRE(strcmp(error, too_large ? binobj::too_large : binobj::invalid_bank) == 0);
+        REQUIRE(too_large || invalid_bank);
         fclose(in);
         return 0;
     }

@@ -105,15 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "S _d Def0000", "T 00 00 11 11 11 11 11 11 11 11 11 11 11 11 11 11",
                  "R 00 00 00 00", "T 0E 00 22 22 22 22 22 22 22 22 22 22 22 22 22 22",
                  "R 00 00 00 00"}},
-        // The record address wraps at the top of memory.
-        Example{"AddressWraps",
+        // Data may fill memory up to its last byte, 0xFFFF.
+        Example{"EndsAtTheTopOfMemory",
                 "d.bin",
                 std::string(14, '\xAB') + std::string(6, '\xCD'),
-                {"0xFFFA"},
+                {"0xFFEC"},
                 "d.o",
                 {"XL", "H 1 areas 1 global symbols", "M _d", "A _ABS size 14 flags C",
-                 "S _d DefFFFA", "T FA FF AB AB AB AB AB AB AB AB AB AB AB AB AB AB",
-                 "R 00 00 00 00", "T 08 00 CD CD CD CD CD CD", "R 00 00 00 00"}},
+                 "S _d DefFFEC", "T EC FF AB AB AB AB AB AB AB AB AB AB AB AB AB AB",
+                 "R 00 00 00 00", "T FA FF CD CD CD CD CD CD", "R 00 00 00 00"}},
         // Upper-case hexadecimal in the data and the size.
         Example{"UpperCaseHex",
                 "d.bin",
@@ -135,9 +135,13 @@ TEST(BinobjRecords, CarryEveryByteInOrder) {
         size_t records;
     } cases[] = {
         {1506, {"2"}, "A _CODE_2 size 5E2 flags 0", 0, 108},
-        {1000, {"0xFF00"}, "A _ABS size 3E8 flags C", 0xFF00, 72},
-        // The largest input a module can describe.
+        // Ends at 0xFFFF, the top of memory.
+        {1000, {"0xFC18"}, "A _ABS size 3E8 flags C", 0xFC18, 72},
+        // The largest input a module can describe, at an address where it ends at 0xFFFF.
         {65535, {}, "A _CODE size FFFF flags 0", 0, 4682},
+        {65535, {"0x1"}, "A _ABS size FFFF flags C", 1, 4682},
+        // 0xFFFF is no address, so the data never passes the top of memory.
+        {20000, {"0xFFFF"}, "A _CODE size 4E20 flags 0", 0, 1429},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -414,7 +418,46 @@ INSTANTIATE_TEST_SUITE_P(BinobjInputs, Refuses,
                                                  {"big.bin", "0x100"},
                                                  binobj::too_large,
                                                  "big.o",
-                                                 "keep"}),
+                                                 "keep"},
+                                         // Data at an address must end by 0xFFFF: past it, it
+                                         // would wrap over address 0.
+                                         Refusal{"PastTheTopOfMemory",
+                                                 [](const TempDir& t) {
+                                                     write_file(t / "d.bin",
+                                                                std::string(20, '\xAB'));
+                                                 },
+                                                 {"d.bin", "0xFFFA"},
+                                                 binobj::too_large,
+                                                 "d.o",
+                                                 nullptr},
+                                         Refusal{"OneBytePastTheTopOfMemory",
+                                                 [](const TempDir& t) {
+                                                     write_file(t / "d.bin",
+                                                                std::string(21, '\xAB'));
+                                                 },
+                                                 {"d.bin", "0xFFEC"},
+                                                 binobj::too_large,
+                                                 "d.o",
+                                                 nullptr},
+                                         Refusal{"LargeFileHighAddress",
+                                                 [](const TempDir& t) {
+                                                     write_file(t / "r20k.bin",
+                                                                std::string(20000, 'r'));
+                                                     write_file(t / "r20k.o", "keep");
+                                                 },
+                                                 {"r20k.bin", "0xF000", "3"},
+                                                 binobj::too_large,
+                                                 "r20k.o",
+                                                 "keep"},
+                                         Refusal{"LargestInputOneBytePastTheTop",
+                                                 [](const TempDir& t) {
+                                                     write_file(t / "big.bin",
+                                                                std::string(65535, 'a'));
+                                                 },
+                                                 {"big.bin", "0x2"},
+                                                 binobj::too_large,
+                                                 "big.o",
+                                                 nullptr}),
                          ByName());
 
 // The output would be the input itself: it must be neither truncated nor written.

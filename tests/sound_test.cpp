@@ -187,6 +187,16 @@ TEST(LevelsNames, OffsetOnByDefaultWhereTheLevelsAreUneven) {
     EXPECT_TRUE(offset_by_default(bent));
 }
 
+// A table whose span a number holds, but not twice that span, still plays from -1 to 1.
+TEST(LevelsWide, ValuesSpanTheFullRange) {
+    Levels l{};
+    l[0] = -1e308;
+    l[15] = 1;
+    EXPECT_EQ(code_value(l, 0), -1.0);
+    EXPECT_EQ(code_value(l, 15), 1.0);
+    EXPECT_EQ(code_value(l, 7), 1.0); // 0 lies 1 below the top of a span of 1e308
+}
+
 class LevelsCodes : public testing::TestWithParam<const char*> {};
 
 // The lowest level plays as -1 and the highest as 1, whichever codes they belong to.

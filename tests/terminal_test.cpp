@@ -65,6 +65,27 @@ class Terminal : public testing::Test {
         ASSERT_TRUE(eventually([&] { return keys_waiting() == 1; }));
     }
 
+    // Types a key while a run has the terminal out of canonical mode, and waits until it is
+    // there. (keys_waiting() would put the terminal back into canonical mode under the run.)
+    void type_key_into_run() {
+        ASSERT_FALSE(canonical());
+        ASSERT_EQ(write(master, "k", 1), 1);
+        ASSERT_TRUE(eventually([&] {
+            int n = 0;
+            return ioctl(slave, FIONREAD, &n) == 0 && n == 1;
+        }));
+    }
+
+    // Waits until the run that holds the terminal has tested for a key at least once and sleeps
+    // in a read of its input: it has left canonical mode at its first test, and sleeps only
+    // in a read.
+    void wait_for_first_test() {
+        ASSERT_TRUE(eventually([&] { return !canonical(); }));
+        pid_t job = tcgetpgrp(master);
+        ASSERT_GT(job, 0);
+        ASSERT_TRUE(eventually([&] { return state(job) == 'S'; }));
+    }
+
     // Types the stop key (Ctrl-Z), which stops the terminal's foreground process group.
     void type_stop() { ASSERT_EQ(write(master, &before.c_cc[VSUSP], 1), 1); }
 
@@ -96,6 +117,29 @@ class Terminal : public testing::Test {
         while (waitpid(child, &status, WUNTRACED) == child && WIFSTOPPED(status))
             if (place == Background) kill(child, SIGKILL);
         _exit(code(status));
+    }
+
+    // Starts samplepack on each input in turn, each as a job of its own in the foreground, as a
+    // shell or a build runs one command after another. The session's status is the last failing
+    // run's, or 0.
+    pid_t start_in_turn(const std::vector<std::string>& inputs) {
+        pid_t leader = session();
+        if (leader != 0) return leader;
+        int worst = 0;
+        for (const std::string& input : inputs) {
+            pid_t child = fork();
+            if (child == 0) {
+                setpgid(0, 0);
+                signal(SIGTTOU, SIG_IGN);
+                tcsetpgrp(slave, getpid());
+                signal(SIGTTOU, SIG_DFL);
+                run_samplepack(input);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            if (code(status) != 0) worst = code(status);
+        }
+        _exit(worst);
     }
 
     // Starts one samplepack per input at once, all in the terminal's foreground process group.
@@ -193,15 +237,48 @@ class Terminal : public testing::Test {
 const std::string samples(20000, '\x50');
 const std::string chunk(4096, '\x50'); // one full read
 
-TEST_F(Terminal, KeyTypedBeforeTheStartStopsAfterTheFirstRead) {
-    write_file(dir / "long.wav", wav(samples));
+// A key typed before the start was typed for whatever comes next: neither this run nor the next
+// one stops for it, and it is left for the next reader.
+TEST_F(Terminal, KeyTypedAheadStopsNoRun) {
+    write_file(dir / "a.wav", wav(samples));
+    write_file(dir / "b.wav", wav(samples));
     type_key();
-    int status = finish(start("long.wav"));
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(finish(start_in_turn({"a.wav", "b.wav"})), 0);
     EXPECT_EQ(printed, "");
-    std::string out = read_file(dir / "long.bin");
-    EXPECT_EQ(out.size(), 2u + 128 * 16);
-    EXPECT_EQ(hex(out.substr(0, 2)), "81 01");
+    for (const char* name : {"a.bin", "b.bin"}) {
+        std::string out = read_file(dir / name);
+        EXPECT_EQ(out.size(), 2u + 10000) << name;
+        EXPECT_EQ(hex(out.substr(0, 2)), "72 03") << name; // 625 blocks
+    }
+    EXPECT_TRUE(settings_kept());
+    EXPECT_EQ(keys_waiting(), 1) << "the key is left for the next reader";
+}
+
+// A key typed while a run packs stops it at its next read, with success; a run that comes next
+// takes the key as typed ahead and packs its sound whole. The first run reads a FIFO that the
+// test feeds, one full read at a time.
+TEST_F(Terminal, KeyTypedDuringARunStopsItAndNoLaterRun) {
+    ASSERT_EQ(mkfifo((dir / "slow.wav").c_str(), 0600), 0);
+    write_file(dir / "next.wav", wav(samples));
+    pid_t pid = start_in_turn({"slow.wav", "next.wav"});
+    int fifo = open((dir / "slow.wav").c_str(), O_WRONLY);
+    ASSERT_GE(fifo, 0);
+    std::string first = wav_header(5 * 4096) + chunk;
+    ASSERT_EQ(write(fifo, first.data(), first.size()), ssize_t(first.size()));
+    wait_for_first_test();
+    type_key_into_run();
+    // The rest of the sound; the run stops after the first of these reads (the writes after
+    // its end may fail).
+    ASSERT_EQ(write(fifo, chunk.data(), chunk.size()), ssize_t(chunk.size()));
+    for (int i = 0; i < 3; ++i) (void)!write(fifo, chunk.data(), chunk.size());
+    close(fifo);
+
+    EXPECT_EQ(finish(pid), 0);
+    EXPECT_EQ(printed, "");
+    std::string out = read_file(dir / "slow.bin");
+    EXPECT_EQ(out.size(), 2u + 2 * 2048) << "stopped after the read that follows the key";
+    EXPECT_EQ(hex(out.substr(0, 2)), "01 02"); // 256 blocks
+    EXPECT_EQ(read_file(dir / "next.bin").size(), 2u + 10000) << "the next run packs whole";
     EXPECT_TRUE(settings_kept());
     EXPECT_EQ(keys_waiting(), 1) << "the key is left for the next reader";
 }
