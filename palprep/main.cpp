@@ -6,27 +6,30 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <getopt.h>
 #include <string>
 
 static const char* const name = "palprep";
 
 static const char* const usage =
-    "usage: palprep INPUT OUTPUT [--format F] [--depth 12|15] [--snap nearest|trunc]\n"
+    "usage: palprep INPUT OUTPUT [--format F] [--depth 12|15|24|32] [--snap nearest|trunc]\n"
     "               [--pad R,G,B] [--strict] [-v]\n";
 
-static const char* const help =
-    "Reads a palette (JASC-PAL, GIMP .gpl, Adobe .act, .hex, Paint.NET .txt or PNG, found by its\n"
-    "content) and writes OUTPUT: a JASC-PAL palette of 256 colours that palpack reads.\n"
-    "\n"
-    "  --format F          read INPUT as F: jasc, gpl, act, hex, paintnet or png\n"
-    "  --depth 12|15       move every colour to the one a machine of that depth shows\n"
+static std::string help() {
+    return "Reads a palette (" + format_descriptions() +
+           ", found by its content) and writes OUTPUT: a JASC-PAL palette of 256 colours that "
+           "palpack reads.\n"
+           "\n"
+           "  --format F          read INPUT as F: " + format_names() + "\n"
+    "  --depth 12|15|24|32 move every colour to the one a machine of that depth shows\n"
     "  --snap nearest|trunc  the nearest shown colour (default) or the upper bits alone\n"
     "  --pad R,G,B         the colour after the palette's own, up to 256 (default 0,0,0)\n"
     "  --strict            fail when two colours become one at the depth\n"
     "  -v, --verbose       say what was read and written\n"
     "  -h, --help          print this help\n"
     "  --version           print the version\n";
+}
 
 // "R,G,B" with each number 0 to 255.
 static bool parse_colour(const char* text, Colour* c) {
@@ -39,7 +42,7 @@ static bool parse_colour(const char* text, Colour* c) {
     return true;
 }
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
     enum { format_option = 256, depth_option, snap_option, pad_option, strict_option, version };
     const option options[] = {
         {"format", required_argument, nullptr, format_option},
@@ -52,7 +55,7 @@ int main(int argc, char** argv) {
         {"version", no_argument, nullptr, version},
         {nullptr, 0, nullptr, 0},
     };
-    Format format = Format::unknown;
+    const PaletteFormat* format = nullptr;
     int depth = 0;
     Snap snap_mode = Snap::nearest;
     bool snap_given = false, strict = false, verbose = false;
@@ -63,13 +66,11 @@ int main(int argc, char** argv) {
         switch (c) {
         case format_option:
             format = format_named(value);
-            if (format == Format::unknown)
-                return usage_error(name, "--format: expected jasc, gpl, act, hex, paintnet or png",
-                                   usage);
+            if (!format) return usage_error(name, "--format: expected " + format_names(), usage);
             break;
         case depth_option:
-            if (value != "12" && value != "15")
-                return usage_error(name, "--depth: expected 12 or 15", usage);
+            if (value != "12" && value != "15" && value != "24" && value != "32")
+                return usage_error(name, "--depth: expected 12, 15, 24 or 32", usage);
             depth = std::stoi(value);
             break;
         case snap_option:
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
             verbose = true;
             break;
         case 'h':
-            printf("%s\n%s", usage, help);
+            printf("%s\n%s", usage, help().c_str());
             return 0;
         case version:
             return print_version(name);
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
     }
     if (argc - optind != 2) return usage_error(name, "expected INPUT and OUTPUT", usage);
     if (snap_given && !depth) return usage_error(name, "--snap needs --depth", usage);
+    if (strict && !depth) return usage_error(name, "--strict needs --depth", usage);
     const char* input = argv[optind];
     const char* output = argv[optind + 1];
 
@@ -122,13 +124,14 @@ int main(int argc, char** argv) {
         complain(name, input, error);
         return 1;
     }
-    if (format == Format::unknown) format = detect(bytes);
+    if (!palette.ignored.empty()) complain(name, input, "warning: " + palette.ignored);
     if (verbose) {
-        complain(name, input, colours_text(palette.colours.size()) + ", " + format_title(format));
+        complain(name, input,
+                 colours_text(palette.colours.size()) + ", " + palette.format->title);
         if (palette.transparency) complain(name, input, "transparency dropped");
     }
 
-    Prepared p = prepare(palette.colours, depth, snap_mode, pad);
+    Prepared p = prepare_palette(palette.colours, depth, snap_mode, pad);
     for (const std::vector<size_t>& group : p.merged)
         complain(name, input,
                  std::string(strict ? "" : "warning: ") +
@@ -146,8 +149,9 @@ int main(int argc, char** argv) {
     if (verbose) {
         std::string note = std::to_string(max_colours) + " colours";
         if (depth)
-            note += std::string(" at ") + std::to_string(depth) + " bits (" +
-                    (snap_mode == Snap::trunc ? "trunc" : "nearest") + ")";
+            note += " at " + std::to_string(depth) + " bits";
+        if (depth == 12 || depth == 15)
+            note += snap_mode == Snap::trunc ? " (trunc)" : " (nearest)";
         size_t padding = max_colours - palette.colours.size();
         if (padding)
             note += ", " + std::to_string(padding) + " of them padding " +
@@ -156,4 +160,13 @@ int main(int argc, char** argv) {
         complain(name, output, note);
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        complain(name, argc > 1 ? argv[1] : "", "out of memory");
+        return 1;
+    }
 }

@@ -1,9 +1,9 @@
 #include "palprep/prepare.h"
 
-Prepared prepare(const std::vector<Colour>& colours, int depth, Snap mode, Colour pad) {
+Prepared prepare_palette(const std::vector<Colour>& colours, int depth, Snap mode, Colour pad) {
     Prepared p;
     p.colours = colours;
-    if (depth) {
+    if (depth == 12 || depth == 15) {
         int bits = component_bits(depth);
         for (Colour& c : p.colours) c = snap(c, bits, mode);
         p.merged = merged(colours, p.colours);

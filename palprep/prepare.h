@@ -13,9 +13,10 @@ struct Prepared {
     std::vector<std::vector<size_t>> merged; // indices of input colours that became one
 };
 
-// colours (at most max_colours) snapped at depth 12 or 15 (0: kept as they are) and padded with
-// pad, itself snapped alike. Only the input's own colours count as merged.
-Prepared prepare(const std::vector<Colour>& colours, int depth, Snap snap, Colour pad);
+// colours (at most max_colours) snapped at depth 12 or 15 (0, 24 or 32: kept as they are, every
+// colour shown) and padded with pad, itself snapped alike. Only the input's own colours count as
+// merged.
+Prepared prepare_palette(const std::vector<Colour>& colours, int depth, Snap snap, Colour pad);
 
 // The JASC-PAL text of colours, with the CR LF line ends of the format's home editor.
 std::string jasc_text(const std::vector<Colour>& colours);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <getopt.h>
 #include <string>
 
@@ -15,28 +16,31 @@ static const char* const name = "palview";
 static const char* const usage =
     "usage: palview INPUT OUTPUT.png [--depth 12|15|24|32] [--cell N] [--format F] [-v]\n";
 
-static const char* const help =
-    "Draws a palette, or a binary palette as palpack writes it, as a PNG image: swatches of\n"
+static std::string help() {
+    return "Draws a palette, or a binary palette as palpack writes it, as a PNG image: swatches of\n"
     "N x N pixels, 16 a row, in index order, in the colours the machine shows.\n"
     "\n"
     "  --depth 12|15|24|32  the depth of a binary palette (512 bytes need 12 or 15); for any\n"
     "                       other palette, the depth palpack packs it at\n"
     "  --cell N             pixels a swatch is wide and high, 1 to 256 (default 16)\n"
-    "  --format F           read INPUT as F: jasc, gpl, act, hex, paintnet or png\n"
+    "  --format F           read INPUT as F: " + format_names() + "\n"
     "  -v, --verbose        say what was read and written\n"
     "  -h, --help           print this help\n"
     "  --version            print the version\n";
+}
 
 // The colours of INPUT: a palette in a format the readers know, or else a binary palette at
 // depth (0: from its size). Empty text, or the reason.
-static std::string read_colours(const std::string& bytes, Format format, int depth,
-                                std::vector<Colour>* colours, std::string* what) {
-    if (format == Format::unknown) format = detect(bytes);
-    if (format != Format::unknown) {
+static std::string read_colours(const std::string& bytes, const PaletteFormat* format, int depth,
+                                std::vector<Colour>* colours, std::string* what,
+                                std::string* ignored) {
+    if (!format) format = detect(bytes);
+    if (format) {
         Palette palette;
         std::string error = read_palette(bytes, format, &palette);
         *colours = palette.colours;
-        *what = format_title(format);
+        *what = format->title;
+        *ignored = palette.ignored;
         // What the machine shows once palpack has kept the upper bits.
         if (depth == 12 || depth == 15)
             for (Colour& c : *colours) c = snap(c, component_bits(depth), Snap::trunc);
@@ -53,7 +57,7 @@ static std::string read_colours(const std::string& bytes, Format format, int dep
     return read_binary(bytes, depth, colours);
 }
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
     enum { depth_option = 256, cell_option, format_option, version };
     const option options[] = {
         {"depth", required_argument, nullptr, depth_option},
@@ -64,7 +68,7 @@ int main(int argc, char** argv) {
         {"version", no_argument, nullptr, version},
         {nullptr, 0, nullptr, 0},
     };
-    Format format = Format::unknown;
+    const PaletteFormat* format = nullptr;
     int depth = 0, cell = 16;
     bool verbose = false;
     opterr = 0;
@@ -86,15 +90,13 @@ int main(int argc, char** argv) {
         }
         case format_option:
             format = format_named(value);
-            if (format == Format::unknown)
-                return usage_error(name, "--format: expected jasc, gpl, act, hex, paintnet or png",
-                                   usage);
+            if (!format) return usage_error(name, "--format: expected " + format_names(), usage);
             break;
         case 'v':
             verbose = true;
             break;
         case 'h':
-            printf("%s\n%s", usage, help);
+            printf("%s\n%s", usage, help().c_str());
             return 0;
         case version:
             return print_version(name);
@@ -121,8 +123,9 @@ int main(int argc, char** argv) {
     }
 
     std::vector<Colour> colours;
-    std::string what;
-    error = read_colours(bytes, format, depth, &colours, &what);
+    std::string what, ignored;
+    error = read_colours(bytes, format, depth, &colours, &what, &ignored);
+    if (error.empty() && !ignored.empty()) complain(name, input, "warning: " + ignored);
     std::string png;
     if (error.empty()) error = draw(colours, cell, &png);
     if (!error.empty()) {
@@ -144,4 +147,13 @@ int main(int argc, char** argv) {
                      std::to_string((colours.size() + 15) / 16 * size_t(cell)) + " pixels");
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        complain(name, argc > 1 ? argv[1] : "", "out of memory");
+        return 1;
+    }
 }

@@ -1,31 +1,29 @@
 #include "palview/picture.h"
 
 #include "palettes/depth.h"
+#include "palpack/colour.h"
 
 #include <spng.h>
 
 #include <cstdlib>
 
 std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours) {
-    size_t entry = depth == 12 || depth == 15 ? 2 : depth == 24 ? 3 : 4;
+    size_t entry = colour_size(depth);
     std::string size = std::to_string(bytes.size()) + " bytes";
     if (bytes.empty() || bytes.size() % entry != 0)
         return size + ": no whole number of " + std::to_string(depth) + "-bit colours";
     if (bytes.size() / entry > max_colours)
         return size + ": more than " + std::to_string(max_colours) + " colours at " +
                std::to_string(depth) + " bits";
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
     for (size_t i = 0; i < bytes.size(); i += entry) {
-        if (entry > 2) {
-            colours->push_back({byte(i), byte(i + 1), byte(i + 2)});
-            continue;
+        unsigned c[3];
+        unpack_colour(reinterpret_cast<const unsigned char*>(bytes.data() + i), depth, c);
+        if (entry == 2) {
+            // The machine shows each level as its 8-bit expansion.
+            int bits = component_bits(depth);
+            for (unsigned& v : c) v = expand(v, bits);
         }
-        // Bits above the three components are not shown.
-        unsigned word = byte(i) | unsigned(byte(i + 1)) << 8;
-        int bits = component_bits(depth);
-        unsigned mask = (1u << bits) - 1;
-        colours->push_back({expand(word & mask, bits), expand(word >> bits & mask, bits),
-                            expand(word >> 2 * bits & mask, bits)});
+        colours->push_back({uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2])});
     }
     return "";
 }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-// Colours of a binary palette at depth 12, 15, 24 or 32: little-endian words with red in the low
-// bits at 12 and 15 bits (shown expanded to 8 bits), R G B at 24, R G B and a spare byte at 32.
-// Any whole number of entries up to max_colours is taken. Returns an empty text, or the reason.
+// Colours of a binary palette at depth 12, 15, 24 or 32, as palpack writes them, in the colours
+// the machine shows (levels of 12 and 15 bits expanded to 8 bits). Any whole number of entries up
+// to max_colours is taken. Returns an empty text, or the reason.
 std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours);
 
 // The depth a binary palette of 256 colours has from its size alone: 24 or 32, 0 otherwise.

@@ -108,7 +108,7 @@ TEST_F(Palview, PictureReadsBackAsThePalette) {
     write_file(t / "in.pal", jasc(sixteen()));
     ASSERT_EQ(palview({"in.pal", "out.png"}).status, 0);
     Palette p;
-    ASSERT_EQ(read_palette(read_file(t / "out.png"), Format::unknown, &p), "");
+    ASSERT_EQ(read_palette(read_file(t / "out.png"), nullptr, &p), "");
     EXPECT_TRUE(p.colours == sixteen());
 }
 
@@ -172,7 +172,7 @@ TEST_F(Palview, HelpVersionAndUsage) {
              {{"in.hex", "out.png", "--cell", "0"}, "palview: --cell: expected a number 1-256"},
              {{"in.hex", "out.png", "--cell", "8px"}, "palview: --cell: expected a number 1-256"},
              {{"in.hex", "out.png", "--format", "bin"},
-              "palview: --format: expected jasc, gpl, act, hex, paintnet or png"},
+              "palview: --format: expected jasc, gpl, hex, paintnet, riff, aco, png or act"},
              {{"in.hex", "out.png", "-x"}, "palview: unknown option: -x"},
          }) {
         r = palview(args);
