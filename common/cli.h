@@ -7,6 +7,7 @@
 // Cores report failures one way: a std::string that is empty on success and otherwise holds the
 // reason, which main prints as "program: file: reason".
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,17 +36,35 @@ struct Program {
     int max_operands = 2;
 };
 
-// Parses the command line. -h, --help and --version print on standard output and give 0; a
-// missing value, an unknown option, a wrong number of operands or an option's refused value
-// print "program: reason" and the usage line on standard error and give 2. Otherwise go_on, with
-// the operands in *operands ("-" stays "-": standard input or output).
+// Parses the command line with getopt_long: options may stand anywhere among the operands, "--"
+// ends them, and a long option may be shortened to any beginning no other shares. -h, --help and
+// --version print on standard output and give 0: the help is the usage line, the summary and a
+// line for each option; the version line is "program (assetkit) VERSION". Every mistake prints
+// "program: reason" and the usage line on standard error and gives 2, in the same words for every
+// program:
+//   unknown option: --frobnicate          (or -x)
+//   ambiguous option: --d (--dac or --dc)
+//   option needs a value: --rate          (or -r, as it was given)
+//   option takes no value: --verbose
+//   --rate abc: expected a number from 1 to 1000000     (the option, its value, take()'s reason)
+//   missing operand: OUTPUT               (missing operands: INPUT OUTPUT)
+//   extra operand: third.wav
+// Otherwise go_on, with the operands in *operands ("-" stays "-": standard input or output).
 int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands);
 
-// Reads a whole decimal number from min to max. "" when taken, else the reason
-// ("expected a whole number from 1 to 1000000").
+// A mistake in a command line that read_flags() took, found afterwards ("--snap needs --depth"):
+// "program: reason" and the usage line on standard error, as read_flags() says its own. Returns
+// the status for it, 2.
+int usage_error(const Program& program, const std::string& reason);
+
+// Reads a whole decimal number from min to max: digits after an optional sign, nothing else (no
+// blanks, no 0x). "" when taken, else the reason, the same for junk and for a number out of
+// range: "expected a whole number from 1 to 65535".
 std::string read_integer(const char* text, long long min, long long max, long long* value);
 
-// Reads a finite decimal number from min to max, as read_integer does.
+// Reads a finite decimal number from min to max (digits, a point, an exponent; no hexadecimal,
+// inf or nan; a number too small to hold, such as 1e-400, is the nearest there is). "" when
+// taken, else the reason: "expected a number from 1 to 1000000".
 std::string read_number(const char* text, double min, double max, double* value);
 
 // "program: file: reason" on standard error.
@@ -54,14 +73,28 @@ void complain(const char* program, const std::string& file, const std::string& r
 // "program: file: warning: reason" on standard error: the result is made, but may surprise.
 void warn(const char* program, const std::string& file, const std::string& reason);
 
+// Opens an input to read as a stream ("-" is standard input), for a program that reads it in
+// pieces. Null when it cannot be opened, with the reason in *why ("Is a directory" for a folder).
+FILE* open_input(const std::string& path, std::string* why);
+
 // Reads a whole input ("-" is standard input) of at most limit bytes. "" when read, else the
-// reason. Folders, and files or devices larger than limit, are refused.
+// reason. Folders, and files or devices larger than limit, are refused: the reason is then
+// "larger than 64 KiB" (see size_text), for the caller to add what the input should have been,
+// and bytes holds the first limit + 1 bytes.
 std::string read_file(const std::string& path, size_t limit, std::string* bytes);
 
-// Writes bytes as the program's output at path, all or nothing: "-" and paths that name the
-// program's own standard output are written to it directly; a file is replaced only once the new
-// one is complete, keeping its links and permission bits. An output that is one of the run's
-// inputs is refused before anything is written. Returns 0, or 1 after complaining.
+// A size as messages give it: "64 MiB", "64 KiB", "1048562 bytes".
+std::string size_text(size_t bytes);
+
+// Writes bytes as the program's output at path, all or nothing, through the same code as the
+// Output class (common/output.h): "-" and paths that name the program's own standard output are
+// written to it directly, as are devices and FIFOs; a file is replaced only once the new one is
+// complete, through a temporary file in its own folder that is removed on any failure or caught
+// signal. A symbolic link stays, and the file it leads to is replaced, keeping its permission
+// bits; a file the user may not write, or without any write bit (even for root), is refused, as
+// is a folder. An output that is one of the run's inputs ("-" for standard input) is refused
+// before anything is written: "program: OUTPUT: is the same file as the input INPUT". Returns 0,
+// or 1 after complaining "program: OUTPUT: reason".
 int write_output(const char* program, const std::string& path, const std::string& bytes,
                  const std::vector<std::string>& inputs);
 

@@ -1,5 +1,7 @@
 #include "common/files.h"
 
+#include <cerrno>
+
 int fail(const char* message, int status) {
     fputs(message, stdout);
     return status;
@@ -13,7 +15,7 @@ bool close_output(FILE* out) {
 }
 
 bool read_input(const char* path, size_t limit, std::string* bytes) {
-    FILE* in = open_input(path);
+    FILE* in = path[0] == '-' && path[1] == '\0' ? open_standard_input() : open_input(path);
     if (!in) return false;
     char buffer[65536];
     size_t n;

@@ -18,22 +18,51 @@ bool same_file(const char* a, const char* b);
 // a full disk is a failure and not a silently short file.
 bool close_output(FILE* out);
 
-// True when path names something other than a regular file or a folder: a device or a FIFO.
-bool is_special(const char* path);
+// How an output is written.
+enum class OutputWay {
+    standard_output, // to the program's own standard output, whatever it is
+    in_place,        // opened where it stands and written: a device, a FIFO, an open file of /proc
+    replace,         // into a temporary file in the target's folder, then renamed over the target
+};
 
-// Creates a new file for binary writing in the folder of path, under a name of its own, and
-// stores that name in temp. Null, with errno set, on failure.
-FILE* create_beside(const std::string& path, std::string* temp);
+// Decides how the output at path is written, before anything is: "-", and any path that leads to
+// the program's own standard output (/dev/stdout, /dev/fd/1, /proc/self/fd/1), go to it; symbolic
+// links are followed, so that a link stays and the file it leads to, which target names, is
+// replaced (or created, for a dangling link). 0, or the errno value that refuses the output:
+// EISDIR for a folder, EACCES for a file the user may not write, or one without any write
+// permission bit even for root.
+int plan_output(const std::string& path, OutputWay* way, std::string* target);
 
-// Renames from to to, replacing what stands there. False, with errno set, on failure.
+// The program's standard input as a stream of its own for binary reading; a folder is refused.
+FILE* open_standard_input();
+
+// The program's standard output as a stream of its own for binary writing, so that closing it
+// reports a failed write. Null, with errno set, when there is none.
+FILE* open_standard_output();
+
+// Creates the temporary file that will replace target, in target's folder under a short name of
+// its own, with the permission bits (and, where allowed, the owner) of the file it replaces. Until
+// it is renamed or removed, any ending of the program that can be caught removes it: a signal
+// that ends the program, or exit(). Null, with errno set, on failure.
+FILE* create_temporary(const std::string& target, std::string* temp);
+
+// Renames a temporary file that create_temporary made over to. False, with errno set, on failure.
 bool replace_file(const char* from, const char* to);
+
+// Removes a temporary file that create_temporary made.
+void remove_temporary(const std::string& temp);
+
+// True when input ("-": standard input) and output (a path as plan_output's target, or "-" for
+// standard output) are one regular file: writing the output would destroy the input.
+bool same_regular_file(const std::string& input, const std::string& output);
 
 // Removes a program's output after a failure, when its path names a regular file: a link, a
 // device or a FIFO there is not the program's to remove.
 void remove_output(const char* path);
 
-// Prints a message on standard output, where every message of the toolkit goes, and returns the
-// status to end with: return fail(message, failure).
+// Prints a converter's message on standard output, where the converters' messages go (the
+// companion programs print theirs on standard error), and returns the status to end with:
+// return fail(message, failure).
 int fail(const char* message, int status);
 
 // The name a program was started with, for its usage line.
@@ -41,7 +70,7 @@ inline const char* invocation(int argc, char** argv) {
     return argc > 0 && argv[0] ? argv[0] : "";
 }
 
-// Reads the file at path into bytes, never more than limit + 1 bytes, so that a file too large to
-// hold (or a device such as /dev/zero, which never ends) shows as one of more than limit bytes.
-// False, with errno set (EISDIR for a folder), when it cannot be opened or read.
+// Reads the file at path ("-": standard input) into bytes, never more than limit + 1 bytes, so that
+// a file too large to hold (or a device such as /dev/zero, which never ends) shows as one of more
+// than limit bytes. False, with errno set (EISDIR for a folder), when it cannot be opened or read.
 bool read_input(const char* path, size_t limit, std::string* bytes);

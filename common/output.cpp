@@ -1,18 +1,63 @@
 #include "common/output.h"
 
+#include "common/cli.h"
 #include "common/files.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 Output::~Output() {
     if (file_) fclose(file_);
-    if (!done_ && !temp_.empty()) remove(temp_.c_str());
+    if (!done_ && !temp_.empty()) remove_temporary(temp_);
 }
 
-FILE* Output::open() {
-    if (!is_special(path_.c_str())) return file_ = create_beside(path_, &temp_);
-    return file_ = fopen(path_.c_str(), "wb");
+FILE* Output::fail(int err, std::string why) {
+    why_ = std::move(why);
+    errno = err;
+    return nullptr;
+}
+
+// The folder a file is created in, as a message names it.
+static std::string folder_of(const std::string& path) {
+    size_t slash = path.find_last_of(
+#ifdef _WIN32
+        "/\\"
+#else
+        "/"
+#endif
+    );
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+FILE* Output::open(const std::vector<std::string>& inputs) {
+    OutputWay way;
+    if (int err = plan_output(path_, &way, &target_)) return fail(err, strerror(err));
+    // Checked here, where the output is known as a file, for every program alike.
+    std::string written = way == OutputWay::standard_output ? "-" : target_;
+    for (const std::string& input : inputs)
+        if (same_regular_file(input, written))
+            return fail(EEXIST, "is the same file as the input " + input);
+    switch (way) {
+    case OutputWay::standard_output:
+        file_ = open_standard_output();
+        break;
+    case OutputWay::in_place:
+        file_ = fopen(target_.c_str(), "wb");
+        break;
+    case OutputWay::replace:
+        file_ = create_temporary(target_, &temp_);
+        // The file may be writable and its folder not: the folder is what refuses.
+        if (!file_ && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+            int err = errno;
+            return fail(err, "cannot create a file in the folder " + folder_of(target_) + ": " +
+                                 strerror(err));
+        }
+        break;
+    }
+    if (!file_) return fail(errno, strerror(errno));
+    return file_;
 }
 
 bool Output::commit() {
@@ -21,21 +66,23 @@ bool Output::commit() {
     bool ok = f && close_output(f);
     int err = errno;
     if (ok && !temp_.empty()) {
-        ok = replace_file(temp_.c_str(), path_.c_str());
+        ok = replace_file(temp_.c_str(), target_.c_str());
         err = errno;
     }
     if (ok) {
         done_ = true;
     } else if (!temp_.empty()) {
-        remove(temp_.c_str());
+        remove_temporary(temp_);
         temp_.clear();
     }
-    errno = ok ? 0 : (err ? err : EIO);
+    if (!ok && !err) err = EIO;
+    errno = ok ? 0 : err;
+    if (!ok) why_ = strerror(err);
     return ok;
 }
 
 void complain(const char* program, const std::string& file, const std::string& reason) {
-    fprintf(stderr, "%s: %s: %s\n", program, file.c_str(), reason.c_str());
+    cli::complain(program, file, reason);
 }
 
 int usage_error(const char* program, const std::string& reason, const char* usage) {

@@ -1,11 +1,14 @@
 #pragma once
-// Output of the companion programs: it appears at its path only when it is complete. It is
-// written to a temporary file beside the path and renamed into place; anything not committed
-// is removed, so a failed run never leaves a partial file. An output path that names a device or
-// a FIFO (/dev/null, /dev/full, a pipe to a player) is written directly.
+// Output of the companion programs: it appears at its path only when it is complete. A file is
+// written to a temporary file in its own folder and renamed into place; anything not committed
+// is removed, so a failed run never leaves a partial file. Symbolic links are followed: the link
+// stays and the file it leads to is replaced, keeping its permission bits. "-" and any path that
+// names the program's own standard output write to it; a device or a FIFO (/dev/null, /dev/full,
+// a pipe to a player) is written where it is.
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class Output {
   public:
@@ -14,15 +17,22 @@ class Output {
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
-    // Creates the file to write; null, with errno set, when it cannot be created.
-    FILE* open();
-    // Closes the stream and puts the file in place. False, with errno set, when any write, the
-    // flush, the close or the rename failed; the temporary file is then removed.
+    // Creates the file to write; null, with errno set and why() told, when it cannot be created,
+    // or when the output would destroy one of inputs (paths, "-" for standard input).
+    FILE* open(const std::vector<std::string>& inputs = {});
+    // Closes the stream and puts the file in place. False, with errno set and why() told, when
+    // any write, the flush, the close or the rename failed; the temporary file is then removed.
     bool commit();
+    // Why open() or commit() failed, as the message after "program: path: ".
+    const std::string& why() const { return why_; }
 
   private:
+    FILE* fail(int err, std::string why);
+
     std::string path_;
-    std::string temp_; // empty when writing directly
+    std::string target_; // the file path_ leads to
+    std::string temp_;   // empty when writing directly
+    std::string why_;
     FILE* file_ = nullptr;
     bool done_ = false;
 };

@@ -3,14 +3,20 @@
 #include "common/files.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 FILE* open_input(const char* path) {
     FILE* f = fopen(path, "rb");
@@ -47,29 +53,194 @@ bool same_file(const char* a, const char* b) {
            sa.st_ino == sb.st_ino;
 }
 
-bool is_special(const char* path) {
-    struct stat st;
-    return stat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+namespace {
+
+// The folder part of a path, with its slash ("" for a name alone).
+std::string folder_of(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
-FILE* create_beside(const std::string& path, std::string* temp) {
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    // A hidden name of this process's own; the mode follows the umask like any new file's.
+// True when the folder holding path is in /proc, whose entries are the open files of processes
+// (/proc/self/fd/1 is a link to whatever standard output is): nothing is ever created there, and
+// a link there is not followed as a name.
+bool in_proc(const std::string& path) {
+#ifdef __linux__
+    std::string folder = folder_of(path);
+    struct statfs fs;
+    return statfs(folder.empty() ? "." : folder.c_str(), &fs) == 0 && fs.f_type == 0x9fa0;
+#else
+    return path.rfind("/dev/fd/", 0) == 0 || path == "/dev/stdout" || path == "/dev/stderr";
+#endif
+}
+
+bool same_inode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+int plan_output(const std::string& path, OutputWay* way, std::string* target) {
+    *way = OutputWay::standard_output;
+    *target = path;
+    if (path == "-") return 0;
+    std::string p = path;
+    for (int links = 0;; ++links) {
+        if (links > 40) return ELOOP;
+        struct stat st;
+        if (in_proc(p)) {
+            // An open file of a process: the program's own standard output is written as the
+            // stream it is (a file opened again would start at its beginning), anything else
+            // where it is.
+            struct stat out;
+            *target = p;
+            *way = stat(p.c_str(), &st) == 0 && fstat(1, &out) == 0 && same_inode(st, out)
+                       ? OutputWay::standard_output
+                       : OutputWay::in_place;
+            return 0;
+        }
+        if (lstat(p.c_str(), &st) != 0) {
+            if (errno != ENOENT) return errno;
+            // Nothing there yet: a new file, unless the path names a folder ("new/").
+            if (p.back() == '/') return ENOENT;
+            *way = OutputWay::replace;
+            *target = p;
+            return 0;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            std::vector<char> text(size_t(st.st_size > 0 ? st.st_size : 255) + 2);
+            ssize_t n = readlink(p.c_str(), text.data(), text.size() - 1);
+            if (n < 0) return errno;
+            std::string next(text.data(), size_t(n));
+            p = next[0] == '/' ? next : folder_of(p) + next;
+            continue;
+        }
+        *target = p;
+        if (S_ISDIR(st.st_mode)) return EISDIR;
+        if (!S_ISREG(st.st_mode)) {
+            struct stat out;
+            *way = fstat(1, &out) == 0 && same_inode(st, out) ? OutputWay::standard_output
+                                                              : OutputWay::in_place;
+            return 0;
+        }
+        // The rename needs only the folder's permission: the file's own is asked for here, as
+        // opening it would. Root may write anything, but not a file that nobody may write.
+        if (access(p.c_str(), W_OK) != 0) return errno;
+        if ((st.st_mode & 0222) == 0) return EACCES;
+        *way = OutputWay::replace;
+        return 0;
+    }
+}
+
+FILE* open_standard_output() {
+    int fd = dup(1);
+    FILE* f = fd < 0 ? nullptr : fdopen(fd, "wb");
+    if (!f && fd >= 0) close(fd);
+    return f;
+}
+
+FILE* open_standard_input() {
+    int fd = dup(0);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        close(fd);
+        errno = EISDIR;
+        return nullptr;
+    }
+    FILE* f = fd < 0 ? nullptr : fdopen(fd, "rb");
+    if (!f && fd >= 0) close(fd);
+    return f;
+}
+
+bool same_regular_file(const std::string& input, const std::string& output) {
+    struct stat a, b;
+    bool ok = (input == "-" ? fstat(0, &a) : stat(input.c_str(), &a)) == 0 &&
+              (output == "-" ? fstat(1, &b) : stat(output.c_str(), &b)) == 0;
+    return ok && S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && same_inode(a, b);
+}
+
+// The temporary file's name, where the signal handler can reach it without allocating.
+namespace {
+
+char temporary[PATH_MAX + 64];
+volatile sig_atomic_t temporary_set = 0;
+
+// Blocks every signal while the name is changed, so that a handler never sees half a name, nor a
+// file that exists without its name recorded.
+class Blocked {
+  public:
+    Blocked() {
+        sigset_t all;
+        sigfillset(&all);
+        sigprocmask(SIG_BLOCK, &all, &old_);
+    }
+    ~Blocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+  private:
+    sigset_t old_;
+};
+
+// Async-signal-safe: unlink alone.
+void remove_temporary_now() {
+    if (temporary_set) unlink(temporary);
+    temporary_set = 0;
+}
+
+void catch_exit_signals();
+
+} // namespace
+
+FILE* create_temporary(const std::string& target, std::string* temp) {
+    catch_exit_signals();
+    // A file larger than the limit (ulimit -f) ends the program with SIGXFSZ, unless it is
+    // ignored: then the write fails with EFBIG and the failure is reported and cleaned up.
+    struct sigaction sa;
+    if (sigaction(SIGXFSZ, nullptr, &sa) == 0 && sa.sa_handler != SIG_IGN &&
+        !(sa.sa_flags & SA_SIGINFO))
+        signal(SIGXFSZ, SIG_IGN);
+    struct stat old;
+    bool replacing = stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    std::string folder = folder_of(target);
+    // A short name, so that any name the folder takes leaves room for it.
     for (int n = 0; n < 100; ++n) {
         std::string candidate =
-            folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(n) + ".tmp";
-        int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            folder + ".ak" + std::to_string(getpid()) + "-" + std::to_string(n) + ".tmp";
+        if (candidate.size() >= sizeof temporary) {
+            errno = ENAMETOOLONG;
+            return nullptr;
+        }
+        int fd;
+        {
+            Blocked b;
+            // The mode follows the umask like any new file's.
+            fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                memcpy(temporary, candidate.c_str(), candidate.size() + 1);
+                temporary_set = 1;
+            }
+        }
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return nullptr;
+        }
+        if (replacing) {
+            // The replaced file's owner, where that may be given, and its permission bits; a
+            // set-user or set-group bit only with the owner it was given for.
+            mode_t mode = old.st_mode & 07777;
+            if (fchown(fd, old.st_uid, old.st_gid) != 0) mode &= ~mode_t(S_ISUID | S_ISGID);
+            if (fchmod(fd, mode) != 0) {
+                int err = errno;
+                close(fd);
+                remove_temporary(candidate);
+                errno = err;
+                return nullptr;
+            }
         }
         FILE* f = fdopen(fd, "wb");
         if (!f) {
             int err = errno;
             close(fd);
-            unlink(candidate.c_str());
+            remove_temporary(candidate);
             errno = err;
             return nullptr;
         }
@@ -80,8 +251,17 @@ FILE* create_beside(const std::string& path, std::string* temp) {
     return nullptr;
 }
 
+void remove_temporary(const std::string& temp) {
+    Blocked b;
+    unlink(temp.c_str());
+    temporary_set = 0;
+}
+
 bool replace_file(const char* from, const char* to) {
-    return rename(from, to) == 0;
+    Blocked b;
+    if (rename(from, to) != 0) return false;
+    temporary_set = 0;
+    return true;
 }
 
 // The key test reads the controlling terminal, not standard input, so that redirected input
@@ -131,10 +311,18 @@ void catch_signal(int sig, void (*handler)(int)) {
     sigaction(sig, &sa, nullptr);
 }
 
+// A program ending on a signal puts the terminal back and removes its temporary file, then ends
+// as the signal would have ended it.
 void on_exit_signal(int sig) {
     restore();
+    remove_temporary_now();
     signal(sig, SIG_DFL);
     raise(sig);
+}
+
+void at_exit() {
+    restore();
+    remove_temporary_now();
 }
 
 // Ctrl-Z: hand the terminal back as it was; the mode is set again by the next test, if the
@@ -152,9 +340,13 @@ void on_stop(int sig) {
     errno = err;
 }
 
-// Every signal whose default action ends the process puts the terminal back first.
-void hook() {
-    atexit(restore);
+// Every signal whose default action ends the process puts the terminal back and removes the
+// temporary file first, and so does exit(). Once for both, whichever needs it first.
+void catch_exit_signals() {
+    static bool caught = false;
+    if (caught) return;
+    caught = true;
+    atexit(at_exit);
     static const int exits[] = {
         SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
         SIGFPE,    SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
@@ -167,7 +359,6 @@ void hook() {
 #ifdef SIGRTMIN
     for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) catch_signal(sig, on_exit_signal);
 #endif
-    catch_signal(SIGTSTP, on_stop);
 }
 
 } // namespace
@@ -179,7 +370,8 @@ bool key_waiting() {
     static bool hooked = false;
     if (!hooked) {
         hooked = true;
-        hook();
+        catch_exit_signals();
+        catch_signal(SIGTSTP, on_stop);
     }
     // Another run may have turned canonical input back on at its end since the last test.
     if (!changed) set_canonical(false);

@@ -15,18 +15,52 @@ FILE* open_input(const char* path) {
     return fopen(path, "rb");
 }
 
-bool is_special(const char* path) {
+int plan_output(const std::string& path, OutputWay* way, std::string* target) {
+    *way = OutputWay::standard_output;
+    *target = path;
+    if (path == "-") return 0;
     struct _stat64 st;
-    return _stat64(path, &st) == 0 && !(st.st_mode & (_S_IFREG | _S_IFDIR));
+    if (_stat64(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return errno;
+        *way = OutputWay::replace;
+        return 0;
+    }
+    if (st.st_mode & _S_IFDIR) return EISDIR;
+    // A device (NUL, CON) is written where it is.
+    if (!(st.st_mode & _S_IFREG)) {
+        *way = OutputWay::in_place;
+        return 0;
+    }
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return EACCES;
+    *way = OutputWay::replace;
+    return 0;
 }
 
-FILE* create_beside(const std::string& path, std::string* temp) {
-    size_t slash = path.find_last_of("/\\");
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+static FILE* open_standard(int fd, const char* mode) {
+    int copy = _dup(fd);
+    if (copy < 0) return nullptr;
+    _setmode(copy, _O_BINARY);
+    FILE* f = _fdopen(copy, mode);
+    if (!f) _close(copy);
+    return f;
+}
+
+FILE* open_standard_output() {
+    return open_standard(1, "wb");
+}
+
+FILE* open_standard_input() {
+    return open_standard(0, "rb");
+}
+
+FILE* create_temporary(const std::string& target, std::string* temp) {
+    size_t slash = target.find_last_of("/\\");
+    std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     for (int n = 0; n < 100; ++n) {
-        std::string candidate = folder + "." + name + "." + std::to_string(GetCurrentProcessId()) +
-                                "." + std::to_string(n) + ".tmp";
+        std::string candidate = folder + ".ak" + std::to_string(GetCurrentProcessId()) + "-" +
+                                std::to_string(n) + ".tmp";
         int fd = _open(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
                        _S_IREAD | _S_IWRITE);
         if (fd < 0) {
@@ -44,6 +78,10 @@ FILE* create_beside(const std::string& path, std::string* temp) {
     }
     errno = EEXIST;
     return nullptr;
+}
+
+void remove_temporary(const std::string& temp) {
+    remove(temp.c_str());
 }
 
 bool replace_file(const char* from, const char* to) {
@@ -96,6 +134,21 @@ bool same_file(const char* a, const char* b) {
     return identify(a, &ia) && identify(b, &ib) &&
            ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool same_regular_file(const std::string& input, const std::string& output) {
+    auto id = [](const std::string& path, int fd, BY_HANDLE_FILE_INFORMATION* info) {
+        if (path != "-")
+            return identify(path.c_str(), info) &&
+                   !(info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+        return h != INVALID_HANDLE_VALUE && GetFileType(h) == FILE_TYPE_DISK &&
+               GetFileInformationByHandle(h, info) != 0;
+    };
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return id(input, 0, &a) && id(output, 1, &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 bool key_waiting() {

@@ -1,7 +1,7 @@
 #include "common/files.h"
-#include "tests/harness.h"
 #include "common/output.h"
 #include "common/paths.h"
+#include "tests/harness.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -147,11 +147,12 @@ TEST(Output, ReportsFailures) {
     ASSERT_EQ(stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 
-    // A folder standing at the output path cannot be replaced by the file.
+    // A folder standing at the output path is refused as one, before anything is written.
     ASSERT_EQ(mkdir((t / "dir").c_str(), 0755), 0);
     Output folder(t / "dir");
-    ASSERT_NE(folder.open(), nullptr);
-    EXPECT_FALSE(folder.commit());
+    EXPECT_EQ(folder.open(), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(folder.why(), "Is a directory");
     EXPECT_EQ(listing(t.path()), std::vector<std::string>{"dir"});
 }
 
