@@ -22,7 +22,11 @@ namespace {
 void check_snapping(const std::vector<Colour>& colours) {
     for (int depth : {12, 15})
         for (Snap mode : {Snap::nearest, Snap::trunc}) {
-            Prepared p = prepare_palette(colours, depth, mode, Colour{1, 128, 254});
+            Preparation how;
+            how.depth = depth;
+            how.snap = mode;
+            how.pad = Colour{1, 128, 254};
+            Prepared p = prepare_palette(colours, how);
             REQUIRE(p.colours.size() == max_colours);
             int bits = component_bits(depth);
             // Every colour written is one the machine shows, and palpack's truncation keeps it.
@@ -49,7 +53,7 @@ void check_snapping(const std::vector<Colour>& colours) {
 }
 
 void check_round_trips(const std::vector<Colour>& colours) {
-    Prepared p = prepare_palette(colours, 0, Snap::nearest, Colour{});
+    Prepared p = prepare_palette(colours, Preparation());
     Palette back;
     REQUIRE(read_palette(jasc_text(p.colours), nullptr, &back).empty());
     REQUIRE(back.colours == p.colours && !back.transparency);

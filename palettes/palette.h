@@ -62,9 +62,9 @@ constexpr size_t max_colours = 256;
 // that never ends) is refused before it fills the memory.
 constexpr size_t largest_file = 64 << 20;
 
-// Reads a palette file whole into bytes. Returns an empty text, or the reason it cannot be read;
-// a file larger than largest_file is refused unread beyond that.
-std::string load_file(const char* path, std::string* bytes);
+// Reads a palette file ("-": standard input) whole into bytes. Returns an empty text, or the
+// reason it cannot be read; a file larger than largest_file is refused unread beyond that.
+std::string read_palette_file(const std::string& path, std::string* bytes);
 
 // Reads a palette in a format (null: the one detect() finds), which palette->format then names.
 // Returns an empty text on success, or the reason it failed with the format and the line or byte

@@ -1,10 +1,7 @@
 // The table of palette formats, and reading a palette through it.
-#include "common/files.h"
+#include "common/cli.h"
 #include "palettes/palette.h"
 #include "palettes/readers.h"
-
-#include <cerrno>
-#include <cstring>
 
 const std::vector<PaletteFormat>& palette_formats() {
     // Detection tries the rows in order: the Adobe table, known by its size alone, comes last.
@@ -60,10 +57,10 @@ const PaletteFormat* detect(const std::string& bytes) {
     return nullptr;
 }
 
-std::string load_file(const char* path, std::string* bytes) {
-    if (!read_input(path, largest_file, bytes)) return strerror(errno);
-    if (bytes->size() > largest_file) return "larger than 64 MiB: too large for a palette";
-    return "";
+std::string read_palette_file(const std::string& path, std::string* bytes) {
+    std::string error = cli::read_file(path, largest_file, bytes);
+    if (!error.empty() && bytes->size() > largest_file) error += ": too large for a palette";
+    return error;
 }
 
 std::string read_palette(const std::string& bytes, const PaletteFormat* format, Palette* palette) {

@@ -32,6 +32,31 @@ int binary_depth(size_t size) {
     return size == 768 ? 24 : size == 1024 ? 32 : 0;
 }
 
+std::string read_colours(const std::string& bytes, const PaletteFormat* format, int depth,
+                         Viewed* viewed) {
+    if (!format) format = detect(bytes);
+    if (format) {
+        Palette palette;
+        std::string error = read_palette(bytes, format, &palette);
+        viewed->colours = palette.colours;
+        viewed->what = format->title;
+        viewed->ignored = palette.ignored;
+        // What the machine shows once palpack has kept the upper bits.
+        if (depth == 12 || depth == 15)
+            for (Colour& c : viewed->colours) c = snap(c, component_bits(depth), Snap::trunc);
+        return error;
+    }
+    if (!depth) depth = binary_depth(bytes.size());
+    if (!depth && bytes.size() == 512)
+        return "512 bytes: a binary palette of 12 or 15 bits; give --depth 12 or 15";
+    if (!depth)
+        return "unknown format, and " + std::to_string(bytes.size()) +
+               " bytes fit no binary palette (512 bytes for 12 or 15 bits, 768 for 24, 1024 "
+               "for 32)";
+    viewed->what = "binary palette at " + std::to_string(depth) + " bits";
+    return read_binary(bytes, depth, &viewed->colours);
+}
+
 namespace {
 
 struct Encoder {

@@ -304,26 +304,26 @@ TEST_F(Palprep, HelpVersionAndUsage) {
     EXPECT_EQ(r.out, std::string("palprep (assetkit) ") + ASSETKIT_VERSION + "\n");
     r = palprep({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("usage: palprep INPUT OUTPUT", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("usage: palprep [--format F]", 0), 0u) << r.out;
     write_file(t / "in.hex", "123456\n");
     struct Case {
         std::vector<std::string> args;
         std::string first_line;
     };
     for (const Case& c : std::vector<Case>{
-             {{"in.hex"}, "palprep: expected INPUT and OUTPUT"},
+             {{"in.hex"}, "palprep: missing operand: OUTPUT"},
              {{"in.hex", "out.pal", "--depth", "16"},
-              "palprep: --depth: expected 12, 15, 24 or 32"},
+              "palprep: --depth 16: expected 12, 15, 24 or 32"},
              {{"in.hex", "out.pal", "--snap", "round"},
-              "palprep: --snap: expected nearest or trunc"},
+              "palprep: --snap round: expected nearest or trunc"},
              {{"in.hex", "out.pal", "--snap", "trunc"}, "palprep: --snap needs --depth"},
              {{"in.hex", "out.pal", "--strict"}, "palprep: --strict needs --depth"},
              {{"in.hex", "out.pal", "--pad", "1,2"},
-              "palprep: --pad: expected R,G,B with numbers 0-255"},
+              "palprep: --pad 1,2: expected R,G,B with numbers 0-255"},
              {{"in.hex", "out.pal", "--pad", "1,2,256"},
-              "palprep: --pad: expected R,G,B with numbers 0-255"},
+              "palprep: --pad 1,2,256: expected R,G,B with numbers 0-255"},
              {{"in.hex", "out.pal", "--format", "bmp"},
-              "palprep: --format: expected jasc, gpl, hex, paintnet, riff, aco, png or act"},
+              "palprep: --format bmp: expected jasc, gpl, hex, paintnet, riff, aco, png or act"},
              {{"in.hex", "out.pal", "--colour"}, "palprep: unknown option: --colour"},
              {{"in.hex", "out.pal", "--depth"}, "palprep: option needs a value: --depth"},
          }) {
@@ -340,7 +340,7 @@ TEST_F(Palprep, OutputThatIsTheInputIsRefused) {
     std::filesystem::create_symlink("in.pal", t / "link.pal");
     Result r = palprep({"in.pal", "link.pal"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "palprep: link.pal: is the input file\n");
+    EXPECT_EQ(r.err, "palprep: link.pal: is the same file as the input in.pal\n");
     EXPECT_EQ(read_file(t / "in.pal"), jasc(sixteen()));
 }
 
