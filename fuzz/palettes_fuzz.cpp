@@ -1,15 +1,16 @@
 // Fuzz target for the palette readers of palprep and palview. The first byte picks the reader:
-// 0 finds the format from the content, 1 to 6 force jasc, gpl, act, hex, paintnet or png, 7 to 10
-// read a binary palette at 12, 15, 24 or 32 bits; the rest is the file (no byte at all: an empty
-// file, found by content). A palette read must hold 1 to 256 colours, and a failure none and a
-// reason naming the format. What is read must come back alike through the JASC-PAL text palprep
-// writes and through the PNG image palview draws, and the snapping must report exactly the
-// groups of colours that became one.
-#include "palettes/depth.h"
+// 0 finds the format from the content, 1 to 8 force a format of palette_formats() in its order
+// (jasc, gpl, hex, paintnet, riff, aco, png, act), 9 to 12 read a binary palette at 12, 15, 24 or
+// 32 bits; the rest is the file (no byte at all: an empty file, found by content). A palette read
+// must hold 1 to 256 colours, and a failure none and a reason naming the format. What is read must
+// come back alike through the JASC-PAL text palprep writes and through the PNG image palview draws,
+// and the snapping must report exactly the groups of colours that became one.
 #include "fuzz/memory.h"
+#include "palettes/depth.h"
 #include "palettes/palette.h"
-#include "palview/picture.h"
+#include "palpack/colour.h"
 #include "palprep/prepare.h"
+#include "palview/picture.h"
 
 #include <algorithm>
 #include <map>
@@ -21,7 +22,11 @@ namespace {
 void check_snapping(const std::vector<Colour>& colours) {
     for (int depth : {12, 15})
         for (Snap mode : {Snap::nearest, Snap::trunc}) {
-            Prepared p = prepare(colours, depth, mode, Colour{1, 128, 254});
+            Preparation how;
+            how.depth = depth;
+            how.snap = mode;
+            how.pad = Colour{1, 128, 254};
+            Prepared p = prepare_palette(colours, how);
             REQUIRE(p.colours.size() == max_colours);
             int bits = component_bits(depth);
             // Every colour written is one the machine shows, and palpack's truncation keeps it.
@@ -48,14 +53,14 @@ void check_snapping(const std::vector<Colour>& colours) {
 }
 
 void check_round_trips(const std::vector<Colour>& colours) {
-    Prepared p = prepare(colours, 0, Snap::nearest, Colour{});
+    Prepared p = prepare_palette(colours, Preparation());
     Palette back;
-    REQUIRE(read_palette(jasc_text(p.colours), Format::unknown, &back).empty());
+    REQUIRE(read_palette(jasc_text(p.colours), nullptr, &back).empty());
     REQUIRE(back.colours == p.colours && !back.transparency);
 
     std::string png;
     REQUIRE(draw(colours, 1, &png).empty());
-    REQUIRE(read_palette(png, Format::unknown, &back).empty());
+    REQUIRE(read_palette(png, nullptr, &back).empty());
     // One more, transparent, entry stands for the empty cells of a last row.
     bool gaps = colours.size() % 16 != 0;
     REQUIRE(back.colours.size() == colours.size() + gaps);
@@ -66,31 +71,28 @@ void check_round_trips(const std::vector<Colour>& colours) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    unsigned choice = size ? data[0] % 11 : 0;
+    const std::vector<PaletteFormat>& formats = palette_formats();
+    size_t choice = size ? data[0] % (1 + formats.size() + 4) : 0;
     std::string bytes(reinterpret_cast<const char*>(data) + (size ? 1 : 0), size ? size - 1 : 0);
 
     std::vector<Colour> colours;
     std::string error;
-    if (choice >= 7) {
+    if (choice > formats.size()) {
         static const int depths[] = {12, 15, 24, 32};
-        error = read_binary(bytes, depths[choice - 7], &colours);
-        if (error.empty()) {
-            size_t entry = choice < 9 ? 2 : choice == 9 ? 3 : 4;
-            REQUIRE(colours.size() * entry == bytes.size());
-        }
+        int depth = depths[choice - formats.size() - 1];
+        error = read_binary(bytes, depth, &colours);
+        if (error.empty()) REQUIRE(colours.size() * colour_size(depth) == bytes.size());
     } else {
-        static const Format formats[] = {Format::unknown, Format::jasc, Format::gpl,
-                                         Format::act,     Format::hex,  Format::paintnet,
-                                         Format::png};
-        Format format = formats[choice];
+        const PaletteFormat* format = choice ? &formats[choice - 1] : nullptr;
         Palette palette;
         error = read_palette(bytes, format, &palette);
         colours = palette.colours;
-        Format used = format == Format::unknown ? detect(bytes) : format;
-        if (!error.empty() && used != Format::unknown)
-            REQUIRE(error.rfind(std::string(format_title(used)) + ", ", 0) == 0);
-        if (!error.empty()) REQUIRE(!palette.transparency);
-        if (used == Format::act && error.empty())
+        const PaletteFormat* used = format ? format : detect(bytes);
+        if (!error.empty() && used) REQUIRE(error.rfind(std::string(used->title) + ", ", 0) == 0);
+        if (!used) REQUIRE(error == unknown_format());
+        if (!error.empty()) REQUIRE(!palette.transparency && palette.ignored.empty());
+        if (error.empty()) REQUIRE(palette.format == used);
+        if (used == format_named("act") && error.empty())
             REQUIRE(bytes.size() == 768 || bytes.size() == 772);
     }
     if (!error.empty()) {

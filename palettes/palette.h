@@ -13,12 +13,42 @@ struct Colour {
     bool operator!=(const Colour& o) const { return !(*this == o); }
 };
 
-enum class Format { unknown, jasc, gpl, act, hex, paintnet, png };
+struct PaletteFormat;
 
 struct Palette {
     std::vector<Colour> colours;
     bool transparency = false; // some colour was not opaque; the colours are kept, opaque
+    std::string ignored;       // what of the file was left unread, and why; or empty
+    const PaletteFormat* format = nullptr; // the format it was read as
 };
+
+// One palette format: everything the programs say of it and do with it comes from its row in
+// palette_formats(). A new format is a row there and its reader.
+struct PaletteFormat {
+    const char* name;        // what --format takes: "gpl"
+    const char* title;       // in front of a reading error: "GIMP palette"
+    const char* description; // in the help and the unknown format message: "GIMP .gpl"
+    // True when the content shows the format (signature, first line, structure, size).
+    bool (*detect)(const std::string& bytes);
+    // The colours of bytes in the format: "" on success, else the reason with the line or byte
+    // where reading stopped ("line 7: expected three numbers 0-255").
+    std::string (*read)(const std::string& bytes, Palette* palette);
+};
+
+// Every format, in the order detection tries them.
+const std::vector<PaletteFormat>& palette_formats();
+
+// "jasc, gpl, ... or act": the names --format takes.
+std::string format_names();
+
+// "JASC-PAL, GIMP .gpl, ... or Adobe .act": the formats read, for help texts.
+std::string format_descriptions();
+
+// The format a --format option names; null for none.
+const PaletteFormat* format_named(const std::string& name);
+
+// The format of a file found from its content, never its name; null when none shows.
+const PaletteFormat* detect(const std::string& bytes);
 
 // "1 colour", "16 colours": a count of colours in messages.
 inline std::string colours_text(size_t count) {
@@ -32,32 +62,15 @@ constexpr size_t max_colours = 256;
 // that never ends) is refused before it fills the memory.
 constexpr size_t largest_file = 64 << 20;
 
-// Reads a palette file whole into bytes. Returns an empty text, or the reason it cannot be read;
-// a file larger than largest_file is refused unread beyond that.
-std::string load_file(const char* path, std::string* bytes);
+// Reads a palette file ("-": standard input) whole into bytes. Returns an empty text, or the
+// reason it cannot be read; a file larger than largest_file is refused unread beyond that.
+std::string read_palette_file(const std::string& path, std::string* bytes);
 
-// The format of a file found from its content (signature, first line, size), never its name.
-Format detect(const std::string& bytes);
+// Reads a palette in a format (null: the one detect() finds), which palette->format then names.
+// Returns an empty text on success, or the reason it failed with the format and the line or byte
+// where reading stopped, such as "GIMP palette, line 7: expected three numbers 0-255". More than
+// max_colours colours are refused with their count.
+std::string read_palette(const std::string& bytes, const PaletteFormat* format, Palette* palette);
 
-// The format a --format option names: jasc, gpl, act, hex, paintnet or png; unknown otherwise.
-Format format_named(const std::string& name);
-
-// The format's name in messages, such as "GIMP palette".
-const char* format_title(Format format);
-
-// Reads a palette in a format (unknown: the one detect() finds). Returns an empty text on
-// success, or the reason it failed with the format and the line or byte where reading stopped,
-// such as "GIMP palette, line 7: expected three numbers 0-255". More than max_colours colours
-// are refused with their count.
-std::string read_palette(const std::string& bytes, Format format, Palette* palette);
-
-// Readers of the single formats, for read_palette(); the same return as read_palette().
-std::string read_jasc(const std::string& bytes, Palette* palette);
-std::string read_gpl(const std::string& bytes, Palette* palette);
-std::string read_hex(const std::string& bytes, Palette* palette);
-std::string read_paintnet(const std::string& bytes, Palette* palette);
-std::string read_act(const std::string& bytes, Palette* palette);
-std::string read_png(const std::string& bytes, Palette* palette);
-
-// True when bytes begin with the PNG signature.
-bool is_png(const std::string& bytes);
+// The message for a file no format's detector takes.
+std::string unknown_format();

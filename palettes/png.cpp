@@ -1,6 +1,6 @@
 // PNG images through libspng: an indexed image gives its palette (PLTE), any other image the
 // distinct colours of its pixels in the order they first appear, rows top to bottom.
-#include "palettes/palette.h"
+#include "palettes/readers.h"
 
 #include <spng.h>
 
@@ -21,6 +21,10 @@ std::string failed(int error) {
 }
 
 } // namespace
+
+bool is_png(const std::string& bytes) {
+    return bytes.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) == 0;
+}
 
 std::string read_png(const std::string& bytes, Palette* palette) {
     Context c;

@@ -2,6 +2,8 @@
 // Conversion of a 256-colour JASC-PAL text palette into a binary palette of 12, 15, 24 or 32 bits
 // a colour.
 
+#include "palpack/colour.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,10 +11,6 @@
 // The leading decimal number of a text, read the standard way: white space skipped, one optional
 // sign, the digits up to the first other character, modulo 2^32; no digits give 0.
 int32_t leading_number(const char* text);
-
-// Writes one colour at a depth into bytes (room for 4) and returns how many bytes it takes, or 0
-// when the depth is not 12, 15, 24 or 32. Components are used as they are, with no range check.
-size_t pack_colour(int32_t r, int32_t g, int32_t b, int32_t depth, unsigned char* bytes);
 
 // Reads the header and the 256 colours of a palette from in, a stream opened in binary mode, and
 // writes them to out at the depth. Returns null, or the message of the failure; the colours

@@ -1,13 +1,45 @@
 #include "palprep/prepare.h"
 
-Prepared prepare(const std::vector<Colour>& colours, int depth, Snap mode, Colour pad) {
+#include <cstdio>
+
+std::string read_depth(const char* text, int* depth) {
+    for (int d : {12, 15, 24, 32})
+        if (std::to_string(d) == text) {
+            *depth = d;
+            return "";
+        }
+    return "expected 12, 15, 24 or 32";
+}
+
+std::string read_snap(const char* text, Snap* snap) {
+    std::string value = text;
+    if (value != "nearest" && value != "trunc") return "expected nearest or trunc";
+    *snap = value == "trunc" ? Snap::trunc : Snap::nearest;
+    return "";
+}
+
+std::string read_colour(const char* text, Colour* c) {
+    int v[3], end = 0;
+    bool ok = sscanf(text, "%3d,%3d,%3d%n", &v[0], &v[1], &v[2], &end) == 3 && text[end] == '\0';
+    for (int x : v) ok = ok && x >= 0 && x <= 255;
+    if (!ok) return "expected R,G,B with numbers 0-255";
+    *c = {uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2])};
+    return "";
+}
+
+static bool snaps(int depth) {
+    return depth == 12 || depth == 15;
+}
+
+Prepared prepare_palette(const std::vector<Colour>& colours, const Preparation& how) {
     Prepared p;
     p.colours = colours;
-    if (depth) {
-        int bits = component_bits(depth);
-        for (Colour& c : p.colours) c = snap(c, bits, mode);
+    Colour pad = how.pad;
+    if (snaps(how.depth)) {
+        int bits = component_bits(how.depth);
+        for (Colour& c : p.colours) c = snap(c, bits, how.snap);
         p.merged = merged(colours, p.colours);
-        pad = snap(pad, bits, mode);
+        pad = snap(pad, bits, how.snap);
     }
     p.colours.resize(max_colours, pad);
     return p;
@@ -30,4 +62,14 @@ std::string merge_message(const std::vector<size_t>& group, Colour colour, int d
         text += std::to_string(group[i]);
     }
     return text + " become one at " + std::to_string(depth) + " bits (" + rgb(colour) + ")";
+}
+
+std::string written_note(size_t read, const Prepared& p, const Preparation& how) {
+    std::string note = std::to_string(p.colours.size()) + " colours";
+    if (how.depth) note += " at " + std::to_string(how.depth) + " bits";
+    if (snaps(how.depth)) note += how.snap == Snap::trunc ? " (trunc)" : " (nearest)";
+    if (read < p.colours.size())
+        note += ", " + std::to_string(p.colours.size() - read) + " of them padding " +
+                rgb(p.colours.back());
+    return note;
 }

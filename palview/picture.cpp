@@ -1,37 +1,60 @@
 #include "palview/picture.h"
 
 #include "palettes/depth.h"
+#include "palpack/colour.h"
 
 #include <spng.h>
 
 #include <cstdlib>
 
 std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours) {
-    size_t entry = depth == 12 || depth == 15 ? 2 : depth == 24 ? 3 : 4;
+    size_t entry = colour_size(depth);
     std::string size = std::to_string(bytes.size()) + " bytes";
     if (bytes.empty() || bytes.size() % entry != 0)
         return size + ": no whole number of " + std::to_string(depth) + "-bit colours";
     if (bytes.size() / entry > max_colours)
         return size + ": more than " + std::to_string(max_colours) + " colours at " +
                std::to_string(depth) + " bits";
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
     for (size_t i = 0; i < bytes.size(); i += entry) {
-        if (entry > 2) {
-            colours->push_back({byte(i), byte(i + 1), byte(i + 2)});
-            continue;
+        unsigned c[3];
+        unpack_colour(reinterpret_cast<const unsigned char*>(bytes.data() + i), depth, c);
+        if (entry == 2) {
+            // The machine shows each level as its 8-bit expansion.
+            int bits = component_bits(depth);
+            for (unsigned& v : c) v = expand(v, bits);
         }
-        // Bits above the three components are not shown.
-        unsigned word = byte(i) | unsigned(byte(i + 1)) << 8;
-        int bits = component_bits(depth);
-        unsigned mask = (1u << bits) - 1;
-        colours->push_back({expand(word & mask, bits), expand(word >> bits & mask, bits),
-                            expand(word >> 2 * bits & mask, bits)});
+        colours->push_back({uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2])});
     }
     return "";
 }
 
 int binary_depth(size_t size) {
     return size == 768 ? 24 : size == 1024 ? 32 : 0;
+}
+
+std::string read_colours(const std::string& bytes, const PaletteFormat* format, int depth,
+                         Viewed* viewed) {
+    if (!format) format = detect(bytes);
+    if (format) {
+        Palette palette;
+        std::string error = read_palette(bytes, format, &palette);
+        viewed->colours = palette.colours;
+        viewed->what = format->title;
+        viewed->ignored = palette.ignored;
+        // What the machine shows once palpack has kept the upper bits.
+        if (depth == 12 || depth == 15)
+            for (Colour& c : viewed->colours) c = snap(c, component_bits(depth), Snap::trunc);
+        return error;
+    }
+    if (!depth) depth = binary_depth(bytes.size());
+    if (!depth && bytes.size() == 512)
+        return "512 bytes: a binary palette of 12 or 15 bits; give --depth 12 or 15";
+    if (!depth)
+        return "unknown format, and " + std::to_string(bytes.size()) +
+               " bytes fit no binary palette (512 bytes for 12 or 15 bits, 768 for 24, 1024 "
+               "for 32)";
+    viewed->what = "binary palette at " + std::to_string(depth) + " bits";
+    return read_binary(bytes, depth, &viewed->colours);
 }
 
 namespace {

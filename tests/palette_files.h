@@ -10,7 +10,7 @@
 struct PaletteFile {
     std::string name;            // the case's name in test output
     std::string bytes;           // the file
-    Format format;               // the format its content shows
+    std::string format;          // the name of the format its content shows
     std::vector<Colour> colours; // what it reads to
     bool transparency;           // whether it holds a colour that is not opaque
 };
@@ -27,3 +27,9 @@ std::vector<PaletteFile> palette_files();
 // "r g b" lines of a JASC-PAL palette of colours, with the line end eol and the count line count.
 std::string jasc(const std::vector<Colour>& colours, const std::string& eol = "\n",
                  size_t count = 0);
+
+// A Microsoft RIFF palette of colours.
+std::string riff_palette(const std::vector<Colour>& colours);
+
+// Photoshop swatches of version 1, each colour marked as in the colour space given (0: RGB).
+std::string aco_swatches(const std::vector<Colour>& colours, unsigned space);

@@ -19,14 +19,16 @@ class PaletteRead : public testing::TestWithParam<PaletteFile> {};
 
 TEST_P(PaletteRead, GivesTheColoursInOrder) {
     const PaletteFile& f = GetParam();
-    EXPECT_EQ(detect(f.bytes), f.format);
+    ASSERT_NE(detect(f.bytes), nullptr);
+    EXPECT_EQ(detect(f.bytes)->name, f.format);
     Palette p;
-    ASSERT_EQ(read_palette(f.bytes, Format::unknown, &p), "");
+    ASSERT_EQ(read_palette(f.bytes, nullptr, &p), "");
+    EXPECT_EQ(p.format, detect(f.bytes));
     EXPECT_EQ(text(p.colours), text(f.colours));
     EXPECT_EQ(p.transparency, f.transparency);
     // Forcing the format it has changes nothing.
     Palette forced;
-    ASSERT_EQ(read_palette(f.bytes, f.format, &forced), "");
+    ASSERT_EQ(read_palette(f.bytes, format_named(f.format), &forced), "");
     EXPECT_EQ(text(forced.colours), text(f.colours));
 }
 
@@ -37,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, PaletteRead, testing::ValuesIn(palette_files()
 struct Bad {
     const char* name;
     std::string bytes;
-    Format format;
+    std::string format; // the name --format takes, or "" to find it from the content
     std::string reason;
 };
 
@@ -49,8 +51,17 @@ class PaletteReadBad : public testing::TestWithParam<Bad> {};
 
 TEST_P(PaletteReadBad, SaysWhereAndWhy) {
     Palette p;
-    EXPECT_EQ(read_palette(GetParam().bytes, GetParam().format, &p), GetParam().reason);
+    const std::string& format = GetParam().format;
+    ASSERT_TRUE(format.empty() || format_named(format)) << format;
+    EXPECT_EQ(read_palette(GetParam().bytes, format.empty() ? nullptr : format_named(format), &p),
+              GetParam().reason);
     EXPECT_TRUE(p.colours.empty());
+}
+
+std::string times(const std::string& text, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += text;
+    return out;
 }
 
 std::string gpl_with_seventh_line(const std::string& line) {
@@ -60,46 +71,81 @@ std::string gpl_with_seventh_line(const std::string& line) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PaletteReadBad,
     testing::Values(
-        Bad{"Unknown", "hello\nworld\n", Format::unknown,
-            "unknown format (not JASC-PAL, GIMP, Adobe .act, .hex, Paint.NET or PNG)"},
-        Bad{"Empty", "", Format::unknown,
-            "unknown format (not JASC-PAL, GIMP, Adobe .act, .hex, Paint.NET or PNG)"},
-        Bad{"GplOutOfRange", gpl_with_seventh_line("256 0 0 Too red"), Format::gpl,
+        Bad{"Unknown", "hello\nworld\n", "",
+            "unknown format (not JASC-PAL, GIMP .gpl, hex list, Paint.NET .txt, Microsoft RIFF "
+            ".pal, Photoshop .aco, PNG or Adobe .act)"},
+        Bad{"Empty", "", "",
+            "unknown format (not JASC-PAL, GIMP .gpl, hex list, Paint.NET .txt, Microsoft RIFF "
+            ".pal, Photoshop .aco, PNG or Adobe .act)"},
+        Bad{"GplOutOfRange", gpl_with_seventh_line("256 0 0 Too red"), "gpl",
             "GIMP palette, line 7: expected three numbers 0-255"},
-        Bad{"GplTwoNumbers", gpl_with_seventh_line("12 13"), Format::unknown,
+        Bad{"GplTwoNumbers", gpl_with_seventh_line("12 13"), "",
             "GIMP palette, line 7: expected three numbers 0-255"},
-        Bad{"GplRgbaThree", "GIMP Palette\nChannels: RGBA\n1 2 3 Name\n", Format::unknown,
+        Bad{"GplRgbaThree", "GIMP Palette\nChannels: RGBA\n1 2 3 Name\n", "",
             "GIMP palette, line 3: expected four numbers 0-255"},
-        Bad{"GplChannels", "GIMP Palette\nChannels: CMYK\n", Format::unknown,
+        Bad{"GplChannels", "GIMP Palette\nChannels: CMYK\n", "",
             "GIMP palette, line 2: expected Channels: RGB or RGBA"},
-        Bad{"JascNegative", "JASC-PAL\r\n0100\r\n2\r\n1 2 3\r\n-1 0 0\r\n", Format::unknown,
+        Bad{"JascNegative", "JASC-PAL\r\n0100\r\n2\r\n1 2 3\r\n-1 0 0\r\n", "",
             "JASC-PAL palette, line 5: expected three numbers 0-255"},
-        Bad{"JascVersion", "JASC-PAL\n0200\n1\n1 2 3\n", Format::unknown,
+        Bad{"JascVersion", "JASC-PAL\n0200\n1\n1 2 3\n", "",
             "JASC-PAL palette, line 2: expected 0100"},
-        Bad{"JascCount", "JASC-PAL\n0100\nsixteen\n", Format::unknown,
+        Bad{"JascCount", "JASC-PAL\n0100\nsixteen\n", "",
             "JASC-PAL palette, line 3: expected the count of colours"},
-        Bad{"JascFewer", "JASC-PAL\n0100\n3\n1 2 3\n", Format::unknown,
+        Bad{"JascFewer", "JASC-PAL\n0100\n3\n1 2 3\n", "",
             "JASC-PAL palette, end of file: 1 colour, the count says 3"},
-        Bad{"JascMore", "JASC-PAL\n0100\n1\n1 2 3\n\n4 5 6\n", Format::unknown,
+        Bad{"JascMore", "JASC-PAL\n0100\n1\n1 2 3\n\n4 5 6\n", "",
             "JASC-PAL palette, line 6: more colours than the count of 1"},
-        Bad{"JascNone", "JASC-PAL\n0100\n0\n", Format::unknown, "JASC-PAL palette, no colours"},
-        Bad{"Hex", "00ff00\n12345g\n", Format::unknown, "hex palette, line 2: expected RRGGBB"},
-        Bad{"PaintNet", "; palette\nFF00FF00\nFF00FF\n", Format::unknown,
+        Bad{"JascNone", "JASC-PAL\n0100\n0\n", "", "JASC-PAL palette, no colours"},
+        Bad{"Hex", "00ff00\n12345g\n", "", "hex palette, line 2: expected RRGGBB"},
+        Bad{"PaintNet", "; palette\nFF00FF00\nFF00FF\n", "",
             "Paint.NET palette, line 3: expected AARRGGBB"},
-        Bad{"ActShort", std::string(700, '\x10'), Format::act,
+        Bad{"ActShort", std::string(700, '\x10'), "act",
             "Adobe colour table, byte 700: ends early (a table has 768 or 772 bytes)"},
-        Bad{"ActBetween", std::string(770, '\x10'), Format::act,
+        Bad{"ActBetween", std::string(770, '\x10'), "act",
             "Adobe colour table, byte 770: ends early (a table has 768 or 772 bytes)"},
-        Bad{"ActLong", std::string(800, '\x10'), Format::act,
+        Bad{"ActLong", std::string(800, '\x10'), "act",
             "Adobe colour table, byte 772: more than the 772 bytes of a table"},
-        Bad{"ActCount", std::string(768, '\0') + "\x01\x01\xff\xff", Format::unknown,
+        Bad{"ActCount", std::string(768, '\0') + "\x01\x01\xff\xff", "",
             "Adobe colour table, byte 768: a count of 257 colours (1 to 256)"},
-        Bad{"JascTooMany", jasc(std::vector<Colour>(300, Colour{1, 2, 3}), "\n"), Format::unknown,
-            "JASC-PAL palette, 300 colours, more than 256"},
-        Bad{"PngForced", jasc(sixteen()), Format::png, "PNG image, invalid signature"},
-        Bad{"PngCut", "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", Format::unknown,
-            "PNG image, end of stream"}),
+        Bad{"HexTooMany", times("#aabbcc\n", 300), "", "hex palette, 300 colours, more than 256"},
+        Bad{"GplTooMany", "GIMP Palette\n" + text(std::vector<Colour>(300, Colour{1, 2, 3})), "",
+            "GIMP palette, 300 colours, more than 256"},
+        Bad{"JascMoreThanTheCountButFewerThan256",
+            jasc(std::vector<Colour>(255, Colour{1, 2, 3}), "\n", 16), "",
+            "JASC-PAL palette, line 20: more colours than the count of 16"},
+        Bad{"RiffVersion", riff_palette(sixteen()).replace(20, 2, std::string("\0\1", 2)), "",
+            "RIFF palette, byte 20: version 0x0100 (0x0300)"},
+        Bad{"RiffCount", riff_palette(sixteen()).replace(22, 1, "\x11"), "",
+            "RIFF palette, byte 22: a count of 17 colours, more than the data chunk holds"},
+        Bad{"RiffNoData", std::string("RIFF\x04\0\0\0PAL ", 12), "",
+            "RIFF palette, byte 12: no data chunk"},
+        Bad{"RiffForced", jasc(sixteen()), "riff", "RIFF palette, byte 0: expected RIFF and PAL "},
+        Bad{"AcoCmyk", aco_swatches(sixteen(), 2), "",
+            "Photoshop swatches, byte 4: colour 0 is in CMYK (colour space 2); only RGB colours "
+            "are read"},
+        Bad{"AcoLab", aco_swatches(sixteen(), 7).replace(5, 1, std::string(1, '\0')), "",
+            "Photoshop swatches, byte 14: colour 1 is in Lab (colour space 7); only RGB colours "
+            "are read"},
+        Bad{"AcoCut", aco_swatches(sixteen(), 0).substr(0, 163), "aco",
+            "Photoshop swatches, byte 163: ends early in a swatch"},
+        Bad{"AcoVersion3", std::string("\0\3\0\0", 4), "aco",
+            "Photoshop swatches, byte 0: version 3 (1 or 2)"},
+        Bad{"PngForced", jasc(sixteen()), "png", "PNG image, invalid signature"},
+        Bad{"PngCut", "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", "", "PNG image, end of stream"}),
     [](const auto& info) { return info.param.name; });
+
+// The palette packer reads 256 colours and nothing after them: a JASC-PAL palette whose count
+// says more gives its first 256, and says where the rest begins.
+TEST(PaletteReadJasc, ColoursAfterThe256thAreLeftUnread) {
+    std::vector<Colour> many;
+    for (int i = 0; i < 300; ++i) many.push_back({uint8_t(i), 1, 2});
+    Palette p;
+    ASSERT_EQ(read_palette(jasc(many, "\r\n"), nullptr, &p), "");
+    EXPECT_EQ(text(p.colours), text(std::vector<Colour>(many.begin(), many.begin() + 256)));
+    EXPECT_EQ(p.ignored, "line 260 and after ignored: a palette has at most 256 colours");
+    ASSERT_EQ(read_palette(jasc(sixteen()), nullptr, &p), "");
+    EXPECT_EQ(p.ignored, "");
+}
 
 // The expansions of the levels of 4 and 5 bits: the colours a machine can show.
 std::vector<int> grid(int bits) {

@@ -1,9 +1,9 @@
 // palprep run on real palette files, and what the real palpack makes of its output.
 #include "palettes/depth.h"
+#include "palprep/prepare.h"
 #include "tests/harness.h"
 #include "tests/palette_files.h"
 #include "tests/png.h"
-#include "palprep/prepare.h"
 #include "tests/tools.h"
 
 #include <cstdlib>
@@ -61,7 +61,7 @@ class Palprep : public testing::Test {
     // The colours of a JASC-PAL file palprep wrote.
     std::vector<Colour> colours(const std::string& name) {
         Palette p;
-        EXPECT_EQ(read_palette(read_file(t / name), Format::jasc, &p), "");
+        EXPECT_EQ(read_palette(read_file(t / name), format_named("jasc"), &p), "");
         return p.colours;
     }
 };
@@ -167,6 +167,69 @@ TEST_F(Palprep, SaysWhatItDidWhenAsked) {
               "palprep: out.pal: 256 colours at 15 bits (nearest), 255 of them padding 0 0 0\n");
 }
 
+// 24 and 32 bits show every colour: the depth palpack and palview take is no snapping, and no
+// colours can become one.
+TEST_F(Palprep, DepthsThatShowEveryColourKeepThem) {
+    write_file(t / "in.pal", jasc(sixteen()));
+    ASSERT_EQ(palprep({"in.pal", "plain.pal"}).status, 0);
+    for (const char* depth : {"24", "32"}) {
+        Result r = palprep({"in.pal", "out.pal", "--depth", depth, "--strict", "--snap", "trunc"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read_file(t / "out.pal"), read_file(t / "plain.pal")) << depth;
+    }
+}
+
+// Every palette palpack takes, palprep takes too, and its output packs to the same bytes: the
+// text mode's Ctrl-Z ends the file, and palpack reads 256 colours whatever the count says and
+// nothing after them.
+struct PalpackTakes {
+    const char* name;
+    std::string bytes;
+    std::string warning; // what palprep says of it, or ""
+};
+
+void PrintTo(const PalpackTakes& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PalprepTakes : public testing::TestWithParam<PalpackTakes> {};
+
+TEST_P(PalprepTakes, WhatPalpackTakes) {
+    TempDir t;
+    write_file(t / "in.pal", GetParam().bytes);
+    Result r = run("palprep", {"in.pal", "ready.pal"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, GetParam().warning.empty()
+                         ? ""
+                         : "palprep: in.pal: warning: " + GetParam().warning + "\n");
+    for (const char* depth : {"12", "15", "24", "32"}) {
+        ASSERT_EQ(run("palpack", {"in.pal", "in.bin", depth}, t.path()).status, 0);
+        ASSERT_EQ(run("palpack", {"ready.pal", "ready.bin", depth}, t.path()).status, 0);
+        EXPECT_EQ(hex(read_file(t / "ready.bin")), hex(read_file(t / "in.bin"))) << depth;
+    }
+}
+
+std::vector<Colour> all_256() {
+    std::vector<Colour> c;
+    for (int i = 0; i < 256; ++i) c.push_back({uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)});
+    return c;
+}
+
+std::string beyond(size_t line) {
+    return "line " + std::to_string(line) + " and after ignored: a palette has at most 256 colours";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Palettes, PalprepTakes,
+    testing::Values(
+        PalpackTakes{"FinalCtrlZ", jasc(all_256(), "\r\n") + "\x1A", ""},
+        PalpackTakes{"CtrlZThenAnything", jasc(all_256(), "\r\n") + "\x1A\xFF\x00 junk\r\n", ""},
+        PalpackTakes{"LinesAfter256", jasc(all_256()) + "1 2 3\n-1 300 0\n", beyond(260)},
+        PalpackTakes{"TextAfter256", jasc(all_256(), "\r\n") + "\r\n; saved by hand\r\n",
+                     beyond(261)}),
+    ByName());
+
 // Bad input: a clear message, status 1, no output and the folder as it was.
 struct BadInput {
     const char* name;
@@ -205,10 +268,12 @@ TEST_P(PalprepBadInput, IsRefusedWithNoOutput) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PalprepBadInput,
     testing::Values(
-        BadInput{"UnknownFormat",
-                 "colours: red, green\n",
-                 {},
-                 "unknown format (not JASC-PAL, GIMP, Adobe .act, .hex, Paint.NET or PNG)"},
+        BadInput{
+            "UnknownFormat",
+            "colours: red, green\n",
+            {},
+            "unknown format (not JASC-PAL, GIMP .gpl, hex list, Paint.NET .txt, Microsoft RIFF "
+            ".pal, Photoshop .aco, PNG or Adobe .act)"},
         BadInput{"NumberOutOfRange",
                  "GIMP Palette\nName: Ocean\n#\n0 0 0\n1 2 3\n4 5 6\n7 8 300 Foam\n",
                  {},
@@ -221,10 +286,15 @@ INSTANTIATE_TEST_SUITE_P(
                  many_colours_png(),
                  {},
                  "PNG image, 289 distinct colours, more than 256"},
-        BadInput{"JascOf257Colours",
-                 jasc(std::vector<Colour>(257)),
+        BadInput{"GplOf257Colours",
+                 "GIMP Palette\n" + jasc(std::vector<Colour>(257)).substr(18),
                  {},
-                 "JASC-PAL palette, 257 colours, more than 256"}),
+                 "GIMP palette, 257 colours, more than 256"},
+        BadInput{"CmykSwatches",
+                 aco_swatches(sixteen(), 2),
+                 {},
+                 "Photoshop swatches, byte 4: colour 0 is in CMYK (colour space 2); only RGB "
+                 "colours are read"}),
     [](const auto& info) { return info.param.name; });
 
 // The conventions every companion program keeps.
@@ -234,24 +304,26 @@ TEST_F(Palprep, HelpVersionAndUsage) {
     EXPECT_EQ(r.out, std::string("palprep (assetkit) ") + ASSETKIT_VERSION + "\n");
     r = palprep({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("usage: palprep INPUT OUTPUT", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("usage: palprep [--format F]", 0), 0u) << r.out;
     write_file(t / "in.hex", "123456\n");
     struct Case {
         std::vector<std::string> args;
         std::string first_line;
     };
     for (const Case& c : std::vector<Case>{
-             {{"in.hex"}, "palprep: expected INPUT and OUTPUT"},
-             {{"in.hex", "out.pal", "--depth", "24"}, "palprep: --depth: expected 12 or 15"},
+             {{"in.hex"}, "palprep: missing operand: OUTPUT"},
+             {{"in.hex", "out.pal", "--depth", "16"},
+              "palprep: --depth 16: expected 12, 15, 24 or 32"},
              {{"in.hex", "out.pal", "--snap", "round"},
-              "palprep: --snap: expected nearest or trunc"},
+              "palprep: --snap round: expected nearest or trunc"},
              {{"in.hex", "out.pal", "--snap", "trunc"}, "palprep: --snap needs --depth"},
+             {{"in.hex", "out.pal", "--strict"}, "palprep: --strict needs --depth"},
              {{"in.hex", "out.pal", "--pad", "1,2"},
-              "palprep: --pad: expected R,G,B with numbers 0-255"},
+              "palprep: --pad 1,2: expected R,G,B with numbers 0-255"},
              {{"in.hex", "out.pal", "--pad", "1,2,256"},
-              "palprep: --pad: expected R,G,B with numbers 0-255"},
+              "palprep: --pad 1,2,256: expected R,G,B with numbers 0-255"},
              {{"in.hex", "out.pal", "--format", "bmp"},
-              "palprep: --format: expected jasc, gpl, act, hex, paintnet or png"},
+              "palprep: --format bmp: expected jasc, gpl, hex, paintnet, riff, aco, png or act"},
              {{"in.hex", "out.pal", "--colour"}, "palprep: unknown option: --colour"},
              {{"in.hex", "out.pal", "--depth"}, "palprep: option needs a value: --depth"},
          }) {
@@ -268,7 +340,7 @@ TEST_F(Palprep, OutputThatIsTheInputIsRefused) {
     std::filesystem::create_symlink("in.pal", t / "link.pal");
     Result r = palprep({"in.pal", "link.pal"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "palprep: link.pal: is the input file\n");
+    EXPECT_EQ(r.err, "palprep: link.pal: is the same file as the input in.pal\n");
     EXPECT_EQ(read_file(t / "in.pal"), jasc(sixteen()));
 }
 
@@ -292,6 +364,61 @@ TEST(PalettePosix, DeviceThatNeverEndsIsRefused) {
         Result r = run(program, {"/dev/zero", "out"}, t.path());
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, program + ": /dev/zero: larger than 64 MiB: too large for a palette\n");
+        EXPECT_FALSE(exists(t / "out"));
+    }
+}
+
+// A file of nothing but line feeds, just under the largest palette file: read in memory within a
+// small multiple of its size, and refused for what it is. An allocation that fails is a message
+// and status 1 too, never an abort. Under AddressSanitizer, whose shadow memory no address-space
+// limit leaves room for, the programs run without the limit.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool limits_address_space = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool limits_address_space = false;
+#else
+constexpr bool limits_address_space = true;
+#endif
+#else
+constexpr bool limits_address_space = true;
+#endif
+
+TEST(PalettePosix, LargeFileOfLineFeedsInLittleMemory) {
+    TempDir t;
+    std::string feeds(60 << 20, '\n');
+    write_file(t / "feeds.txt", feeds);
+    write_file(t / "feeds.pal", "JASC-PAL\n0100\n256\n" + feeds);
+    const std::string unknown =
+        "unknown format (not JASC-PAL, GIMP .gpl, hex list, Paint.NET .txt, Microsoft RIFF .pal, "
+        "Photoshop .aco, PNG or Adobe .act)";
+    struct Case {
+        std::string program, input, reason;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"palprep", "feeds.txt", unknown},
+             {"palprep", "feeds.pal",
+              "JASC-PAL palette, end of file: 0 colours, the count says 256"},
+             {"palview", "feeds.pal",
+              "JASC-PAL palette, end of file: 0 colours, the count says 256"},
+         }) {
+        // 1.5 GB of address space: about 25 times the input.
+        std::string limit = limits_address_space ? "ulimit -v 1500000; " : "";
+        Tool r =
+            tool({"sh", "-c", limit + "exec \"$0\" \"$@\"", program(c.program), c.input, "out"},
+                 t.path());
+        EXPECT_EQ(r.status, 1) << c.program << " " << c.input;
+        EXPECT_EQ(r.output, c.program + ": " + c.input + ": " + c.reason + "\n");
+        EXPECT_FALSE(exists(t / "out"));
+    }
+    if (!limits_address_space) return;
+    // Too little memory to hold the file at all.
+    for (std::string p : {"palprep", "palview"}) {
+        Tool r = tool(
+            {"sh", "-c", "ulimit -v 40000; exec \"$0\" \"$@\"", program(p), "feeds.txt", "out"},
+            t.path());
+        EXPECT_EQ(r.status, 1) << p;
+        EXPECT_EQ(r.output, p + ": feeds.txt: out of memory\n");
         EXPECT_FALSE(exists(t / "out"));
     }
 }

@@ -108,7 +108,7 @@ TEST_F(Palview, PictureReadsBackAsThePalette) {
     write_file(t / "in.pal", jasc(sixteen()));
     ASSERT_EQ(palview({"in.pal", "out.png"}).status, 0);
     Palette p;
-    ASSERT_EQ(read_palette(read_file(t / "out.png"), Format::unknown, &p), "");
+    ASSERT_EQ(read_palette(read_file(t / "out.png"), nullptr, &p), "");
     EXPECT_TRUE(p.colours == sixteen());
 }
 
@@ -163,16 +163,19 @@ TEST_F(Palview, HelpVersionAndUsage) {
     EXPECT_EQ(r.out, std::string("palview (assetkit) ") + ASSETKIT_VERSION + "\n");
     r = palview({"-h"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("usage: palview INPUT OUTPUT.png", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("usage: palview [--depth 12|15|24|32]", 0), 0u) << r.out;
     write_file(t / "in.hex", "123456\n");
     for (auto [args, first] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"in.hex", "out.png", "extra"}, "palview: expected INPUT and OUTPUT.png"},
+             {{"in.hex", "out.png", "extra"}, "palview: extra operand: extra"},
+             {{"in.hex"}, "palview: missing operand: OUTPUT.png"},
              {{"in.hex", "out.png", "--depth", "16"},
-              "palview: --depth: expected 12, 15, 24 or 32"},
-             {{"in.hex", "out.png", "--cell", "0"}, "palview: --cell: expected a number 1-256"},
-             {{"in.hex", "out.png", "--cell", "8px"}, "palview: --cell: expected a number 1-256"},
+              "palview: --depth 16: expected 12, 15, 24 or 32"},
+             {{"in.hex", "out.png", "--cell", "0"},
+              "palview: --cell 0: expected a whole number from 1 to 256"},
+             {{"in.hex", "out.png", "--cell", "8px"},
+              "palview: --cell 8px: expected a whole number from 1 to 256"},
              {{"in.hex", "out.png", "--format", "bin"},
-              "palview: --format: expected jasc, gpl, act, hex, paintnet or png"},
+              "palview: --format bin: expected jasc, gpl, hex, paintnet, riff, aco, png or act"},
              {{"in.hex", "out.png", "-x"}, "palview: unknown option: -x"},
          }) {
         r = palview(args);
@@ -187,7 +190,7 @@ TEST_F(Palview, RefusesItsInputAsOutputAndReportsAFullDisk) {
     std::string before = read_file(t / "in.png");
     Result r = palview({"in.png", "./in.png"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "palview: ./in.png: is the input file\n");
+    EXPECT_EQ(r.err, "palview: ./in.png: is the same file as the input in.png\n");
     EXPECT_EQ(read_file(t / "in.png"), before);
     r = palview({"in.png", "/dev/full", "-v"});
     EXPECT_EQ(r.status, 1);

@@ -1,4 +1,5 @@
 // The palette reader's own formatted-scan matching and the depth argument's number.
+#include "palpack/colour.h"
 #include "palpack/convert.h"
 #include "palpack/scan.h"
 
@@ -195,3 +196,32 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return label(info.param.text); });
 
 } // namespace
+
+// palview reads the binary palettes back with unpack_colour(): for every component and depth it
+// gives the level pack_colour() kept (the upper 4 or 5 bits, or the byte itself), and bits above
+// the three fields of a word are not read.
+TEST(ColourWords, UnpackGivesTheLevelsPackKept) {
+    for (int32_t depth : {12, 15, 24, 32}) {
+        unsigned shift = depth == 12 ? 4 : depth == 15 ? 3 : 0;
+        for (int32_t v = 0; v < 256; ++v) {
+            int32_t rgb[3] = {v, (v * 7 + 3) % 256, 255 - v};
+            unsigned char bytes[4];
+            size_t size = pack_colour(rgb[0], rgb[1], rgb[2], depth, bytes);
+            ASSERT_EQ(size, colour_size(depth));
+            unsigned back[3];
+            unpack_colour(bytes, depth, back);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(back[i], unsigned(rgb[i]) >> shift) << depth << " bits, " << v;
+        }
+    }
+    struct Top {
+        int32_t depth;
+        unsigned char bytes[2];
+    };
+    for (Top t : {Top{12, {0x00, 0xF0}}, Top{15, {0x00, 0x80}}}) {
+        unsigned back[3];
+        unpack_colour(t.bytes, t.depth, back);
+        EXPECT_EQ(back[0] + back[1] + back[2], 0u) << t.depth;
+    }
+    EXPECT_EQ(colour_size(16), 0u);
+}
