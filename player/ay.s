@@ -2,7 +2,7 @@
 ; once at start through the register-select port; the mixer is set first, so that the channel's
 ; tone and noise are off and its volume alone sets the output.
 ; void play_sample(const unsigned char* packed) __z88dk_fastcall, the packed sound in HL.
-; Assemble it after settings.s (see there); player.7 tells the rest.
+; Assemble it after settings.s (see there); assetkit-player.7 tells the rest.
 ;
 ; Every sample lasts PLAYER_T T-states, the last one included (up to the silencing write). The
 ; paths between two writes are counted in the comments; the delays make up the rest.

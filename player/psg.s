@@ -3,7 +3,7 @@
 ; the channel's tone period is set to 1, beyond hearing on every SN76489 (0 means 1024 on some),
 ; so that its volume alone sets the output.
 ; void play_sample(const unsigned char* packed) __z88dk_fastcall, the packed sound in HL.
-; Assemble it after settings.s (see there); player.7 tells the rest.
+; Assemble it after settings.s (see there); assetkit-player.7 tells the rest.
 ;
 ; Every sample lasts PLAYER_T T-states, the last one included (up to the silencing write). The
 ; paths between two writes are counted in the comments; the delays make up the rest.
