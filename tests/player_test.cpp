@@ -55,7 +55,8 @@ std::vector<uint8_t> wav_codes(const std::string& wav) {
     }
     uint32_t n = uint8_t(wav[48]) | uint8_t(wav[49]) << 8 | uint8_t(wav[50]) << 16 |
                  uint32_t(uint8_t(wav[51])) << 24;
-    for (uint32_t i = 0; i < n && 52 + i < wav.size(); ++i) codes.push_back(uint8_t(wav[52 + i]) >> 4);
+    for (uint32_t i = 0; i < n && 52 + i < wav.size(); ++i)
+        codes.push_back(uint8_t(wav[52 + i]) >> 4);
     return codes;
 }
 
@@ -100,7 +101,8 @@ std::vector<z80::PortWrite> sample_writes(const std::string& dac,
 // sampleunpack's preview.
 TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
     const Case& c = GetParam();
-    if (!have("sdcc") || !have("make") || !have_z80ex()) GTEST_SKIP() << "sdcc, make or libz80ex is missing";
+    if (!have("sdcc") || !have("make") || !have_z80ex())
+        GTEST_SKIP() << "sdcc, make or libz80ex is missing";
     TempDir t;
     copy_starter(t);
     char rate[40], clock[40];
@@ -131,7 +133,8 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
     z80::Machine machine;
     machine.load(read_hex(read_file(t / "build/starter.ihx")));
     const uint64_t limit = 10000000 + uint64_t(T) * 2 * expected.size();
-    ASSERT_EQ(machine.run(limit), z80::Stop::halted) << "still running after " << limit << " T-states";
+    ASSERT_EQ(machine.run(limit), z80::Stop::halted)
+        << "still running after " << limit << " T-states";
     EXPECT_FALSE(machine.interrupts_enabled());
 
     std::vector<z80::PortWrite> samples = sample_writes(c.dac, machine.writes());
@@ -156,9 +159,9 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
            true_rate_text, c.rate, 100 * (true_rate - c.rate) / c.rate);
 
     // The levels the writes make are the preview's, sample by sample.
-    auto preview = run("sampleunpack", {"-r", true_rate_text, "-d", c.dac, "--dc",
-                                        "build/hello.bin", "preview.wav"},
-                       t.path());
+    auto preview = run(
+        "sampleunpack",
+        {"-r", true_rate_text, "-d", c.dac, "--dc", "build/hello.bin", "preview.wav"}, t.path());
     ASSERT_EQ(preview.status, 0) << preview.err;
     Sound sound = read_sound(t / "preview.wav");
     EXPECT_EQ(sound.info.samplerate, std::lround(true_rate));
@@ -170,18 +173,17 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Dacs, Player,
-    testing::Values(Case{"Linear8000", "linear", 8000, 3579545},
-                    Case{"Linear22050", "linear", 22050, 3579545},
-                    Case{"Linear8000At4MHz", "linear", 8000, 4000000},
-                    Case{"Psg8000", "psg", 8000, 3579545},
-                    Case{"Psg16000", "psg", 16000, 3579545},
-                    Case{"Psg11025At3546900Hz", "psg", 11025, 3546900},
-                    Case{"Ay8000", "ay", 8000, 3579545},
-                    Case{"Ay6000", "ay", 6000, 3579545},
-                    Case{"Ay8000At1773400Hz", "ay", 8000, 1773400}),
-    ByName());
+INSTANTIATE_TEST_SUITE_P(Dacs, Player,
+                         testing::Values(Case{"Linear8000", "linear", 8000, 3579545},
+                                         Case{"Linear22050", "linear", 22050, 3579545},
+                                         Case{"Linear8000At4MHz", "linear", 8000, 4000000},
+                                         Case{"Psg8000", "psg", 8000, 3579545},
+                                         Case{"Psg16000", "psg", 16000, 3579545},
+                                         Case{"Psg11025At3546900Hz", "psg", 11025, 3546900},
+                                         Case{"Ay8000", "ay", 8000, 3579545},
+                                         Case{"Ay6000", "ay", 6000, 3579545},
+                                         Case{"Ay8000At1773400Hz", "ay", 8000, 1773400}),
+                         ByName());
 
 // The settings are prerequisites: the same ones again leave nothing to do (a rate that gives the
 // same T is the same build), another rate, clock or DAC remakes the sound and the player alone.
@@ -201,8 +203,10 @@ TEST(PlayerMake, RebuildsWhatASettingChanges) {
     };
     for (const Change& change :
          {Change{{"DAC=psg", "RATE=9000"}, "sampleprep -r 8993.831658 -d psg hello.wav", true},
-          Change{{"DAC=psg", "RATE=9000", "CLOCK=4000000"}, "sampleprep -r 9009.009009 -d psg", true},
-          Change{{"DAC=ay", "RATE=9000", "CLOCK=4000000"}, "sampleprep -r 9009.009009 -d ay", true}}) {
+          Change{
+              {"DAC=psg", "RATE=9000", "CLOCK=4000000"}, "sampleprep -r 9009.009009 -d psg", true},
+          Change{
+              {"DAC=ay", "RATE=9000", "CLOCK=4000000"}, "sampleprep -r 9009.009009 -d ay", true}}) {
         Tool again = make(t, change.settings);
         ASSERT_EQ(again.status, 0) << again.output;
         EXPECT_NE(again.output.find(change.sampleprep), std::string::npos) << again.output;
@@ -215,7 +219,8 @@ TEST(PlayerMake, RebuildsWhatASettingChanges) {
 // The players' delays last exactly what they are asked, from the shortest to several rounds of
 // their longest loop, each measured between two writes on the emulator.
 TEST(PlayerDelay, LastsExactlyTheTStatesAsked) {
-    if (!have("sdasz80") || !have("sdldz80") || !have_z80ex()) GTEST_SKIP() << "SDCC or libz80ex is missing";
+    if (!have("sdasz80") || !have("sdldz80") || !have_z80ex())
+        GTEST_SKIP() << "SDCC or libz80ex is missing";
     std::vector<long> delays{0, 4, 5};
     for (long d = 7; d <= 300; ++d) delays.push_back(d);
     for (long d = 4070; d <= 4130; ++d) delays.push_back(d);
@@ -231,7 +236,8 @@ TEST(PlayerDelay, LastsExactlyTheTStatesAsked) {
     write_file(t / "delays.s", source);
     Tool assembled = tool({"sdasz80", "-o", "delays.rel", "delays.s"}, t.path());
     ASSERT_EQ(assembled.status, 0) << assembled.output;
-    Tool linked = tool({"sdldz80", "-n", "-i", "-b", "_CODE=0x0000", "delays.ihx", "delays.rel"}, t.path());
+    Tool linked =
+        tool({"sdldz80", "-n", "-i", "-b", "_CODE=0x0000", "delays.ihx", "delays.rel"}, t.path());
     ASSERT_EQ(linked.status, 0) << linked.output;
 #ifdef TOOLKIT_HAVE_Z80EX
     z80::Machine machine;
@@ -240,7 +246,8 @@ TEST(PlayerDelay, LastsExactlyTheTStatesAsked) {
     const auto& writes = machine.writes();
     ASSERT_EQ(writes.size(), delays.size() + 1);
     for (size_t i = 0; i < delays.size(); ++i)
-        EXPECT_EQ(writes[i + 1].t - writes[i].t, uint64_t(11 + delays[i])) << "PLAYER_DELAY " << delays[i];
+        EXPECT_EQ(writes[i + 1].t - writes[i].t, uint64_t(11 + delays[i]))
+            << "PLAYER_DELAY " << delays[i];
 #endif
 }
 

@@ -288,8 +288,7 @@ TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dacs, SampleprepExact,
-                         testing::Values(Dac{"linear", "", 8}, Dac{"psg", "", 15},
-                                         Dac{"ay", "", 0},
+                         testing::Values(Dac{"linear", "", 8}, Dac{"psg", "", 15}, Dac{"ay", "", 0},
                                          Dac{"File",
                                              "# a resistor ladder, measured\n"
                                              "0 3 5 6 9 10 11 20\n"
@@ -297,8 +296,8 @@ INSTANTIATE_TEST_SUITE_P(Dacs, SampleprepExact,
                                              0},
                                          // Evenly spaced, upside down: silence on the
                                          // upper level of the middle two, code 7.
-                                         Dac{"Reversed",
-                                             "15 14 13 12 11 10 9 8 7 6 5 4 3 2 1 0\n", 7}),
+                                         Dac{"Reversed", "15 14 13 12 11 10 9 8 7 6 5 4 3 2 1 0\n",
+                                             7}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A WAV file of frames frames at 8000 Hz whose middle second holds a sine, silence around it.

@@ -12,10 +12,10 @@
 namespace z80 {
 
 struct PortWrite {
-    uint16_t port;  // the whole address bus: out (n),a puts A in the high byte; most machines
-                    // decode the low byte alone
+    uint16_t port; // the whole address bus: out (n),a puts A in the high byte; most machines
+                   // decode the low byte alone
     uint8_t value;
-    uint64_t t;     // T-states from the start of the run to the write
+    uint64_t t; // T-states from the start of the run to the write
 };
 
 enum class Stop {
@@ -47,7 +47,7 @@ class Machine {
     // Runs from where it stands (address 0 at first) until HALT or until limit T-states have
     // passed since the start.
     Stop run(uint64_t limit);
-    bool interrupts_enabled() const; // IFF1
+    bool interrupts_enabled() const;  // IFF1
     uint64_t t() const { return t_; } // T-states run so far
     uint8_t peek(uint16_t address) const;
 
