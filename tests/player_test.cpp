@@ -182,7 +182,11 @@ INSTANTIATE_TEST_SUITE_P(Dacs, Player,
                                          Case{"Psg11025At3546900Hz", "psg", 11025, 3546900},
                                          Case{"Ay8000", "ay", 8000, 3579545},
                                          Case{"Ay6000", "ay", 6000, 3579545},
-                                         Case{"Ay8000At1773400Hz", "ay", 8000, 1773400}),
+                                         Case{"Ay8000At1773400Hz", "ay", 8000, 1773400},
+                                         // The highest rates, where the delays are shortest.
+                                         Case{"LinearHighest", "linear", 35795, 3579545},
+                                         Case{"PsgHighest", "psg", 33454, 3579545},
+                                         Case{"AyHighest", "ay", 35795, 3579545}),
                          ByName());
 
 // The settings are prerequisites: the same ones again leave nothing to do (a rate that gives the
@@ -249,6 +253,53 @@ TEST(PlayerDelay, LastsExactlyTheTStatesAsked) {
         EXPECT_EQ(writes[i + 1].t - writes[i].t, uint64_t(11 + delays[i]))
             << "PLAYER_DELAY " << delays[i];
 #endif
+}
+
+// player-timing: T nearest to CLOCK / RATE, never below the player's smallest, and the true rate.
+TEST(PlayerTiming, GivesTAndTheTrueRate) {
+    if (!have("sh")) GTEST_SKIP() << "sh is missing";
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string output;
+    } rows[] = {
+        {{"linear", "8000"}, 0, "447 8007.930649\n"},
+        {{"psg", "8000", "4000000"}, 0, "500 8000.000000\n"},
+        {{"ay", "11025", "3546900"}, 0, "322 11015.217391\n"},
+        // Above the highest rate: the highest.
+        {{"linear", "44100"}, 0, "100 35795.450000\n"},
+        {{"psg", "1000000"}, 0, "107 33453.691589\n"},
+        {{"ay", "36000"}, 0, "100 35795.450000\n"},
+        {{"beeper", "8000"}, 2, "usage: player-timing linear|psg|ay rate [clock]\n"},
+        {{"linear", "0"}, 2, "player-timing: the rate and the clock are numbers of Hz above 0\n"},
+        {{"linear", "8000", "3.5MHz"},
+         2,
+         "player-timing: the rate and the clock are numbers of Hz above 0\n"},
+    };
+    TempDir t;
+    for (const Row& row : rows) {
+        std::vector<std::string> argv{"sh", source_path("player/player-timing")};
+        argv.insert(argv.end(), row.args.begin(), row.args.end());
+        Tool timing = tool(argv, t.path());
+        EXPECT_EQ(timing.status, row.status) << row.args[0] << " " << row.args[1];
+        EXPECT_EQ(timing.output, row.output) << row.args[0] << " " << row.args[1];
+    }
+}
+
+// A T below a player's smallest stops the assembly, rather than making a player that jitters.
+TEST(PlayerAssembly, RefusesTBelowTheSmallest) {
+    if (!have("sdasz80")) GTEST_SKIP() << "sdasz80 is missing";
+    TempDir t;
+    for (auto [dac, smallest] : {std::pair{"linear", 100}, {"psg", 107}, {"ay", 100}}) {
+        for (int T : {smallest - 1, smallest}) {
+            write_file(t / "mine.s", "PLAYER_T = " + std::to_string(T) + "\n");
+            Tool assembled = tool({"sdasz80", "-o", "player.rel", source_path("player/settings.s"),
+                                   "mine.s", source_path(std::string("player/") + dac + ".s")},
+                                  t.path());
+            EXPECT_EQ(assembled.status == 0, T == smallest)
+                << dac << " at T " << T << ": " << assembled.output;
+        }
+    }
 }
 
 } // namespace
