@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 namespace {
 
@@ -139,6 +140,15 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
 
     std::vector<z80::PortWrite> samples = sample_writes(c.dac, machine.writes());
     ASSERT_EQ(samples.size(), expected.size() + 1) << "every sample and the silencing";
+    // Before the first sample, the setup alone: psg silences the other channels and the noise and
+    // sets the tone period to 1; ay selects the mixer, turns every tone and noise off and selects
+    // the volume register.
+    std::vector<int> setup;
+    for (const z80::PortWrite& w : machine.writes())
+        if (w.t < samples.front().t) setup.push_back(w.value);
+    const std::map<std::string, std::vector<int>> setups = {
+        {"linear", {}}, {"psg", {0xBF, 0xDF, 0xFF, 0x81, 0x00}}, {"ay", {7, 0xBF, 8}}};
+    EXPECT_EQ(setup, setups.at(c.dac));
     std::vector<uint8_t> played;
     for (size_t i = 0; i + 1 < samples.size(); ++i) played.push_back(samples[i].value);
     EXPECT_EQ(played, expected);
