@@ -62,7 +62,7 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/player/linear.s
     ${PROJECT_SOURCE_DIR}/player/psg.s
     ${PROJECT_SOURCE_DIR}/player/ay.s
-    ${PROJECT_SOURCE_DIR}/player/delay.inc
+    ${PROJECT_SOURCE_DIR}/player/assetkit-delay.inc
     ${PROJECT_SOURCE_DIR}/player/settings.s
     ${PROJECT_SOURCE_DIR}/player/player.h
     DESTINATION ${toolkit_playerdir})

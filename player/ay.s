@@ -8,7 +8,7 @@
 ; paths between two writes are counted in the comments; the delays make up the rest.
 
         .module player_ay
-        .include "delay.inc"
+        .include "assetkit-delay.inc"
 
 ; The smallest PLAYER_T: the block boundary's path takes 93 T-states, and 7 more keep every
 ; delay in the lengths PLAYER_DELAY makes.

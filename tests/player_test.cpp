@@ -241,7 +241,7 @@ TEST(PlayerDelay, LastsExactlyTheTStatesAsked) {
     for (long d : {8160L, 8187L, 8188L, 8189L, 8200L, 8211L, 12000L, 20000L}) delays.push_back(d);
     TempDir t;
     // Carry clear, as the players leave it where they wait.
-    std::string source = "        .include \"" + source_path("player/delay.inc") +
+    std::string source = "        .include \"" + source_path("player/assetkit-delay.inc") +
                          "\"\n        .area _CODE\n        di\n        or a\n"
                          "        out (0),a\n";
     for (long d : delays)
