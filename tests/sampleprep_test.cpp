@@ -614,8 +614,13 @@ TEST(SampleprepRoad, FromTheExampleWordToTheLinkerAndBack) {
     if (!have("sdldz80")) GTEST_SKIP() << "sdldz80 is missing";
     TempDir t;
     example_word(t);
-    auto prep = run("sampleprep", {"--trim", "40", "hello.wav", "word.wav"}, t.path());
+    auto prep = run("sampleprep", {"-v", "--trim", "40", "hello.wav", "word.wav"}, t.path());
     ASSERT_EQ(prep.status, 0) << prep.err;
+    EXPECT_NE(prep.err.find("output: 3203 samples at 8000 Hz (0.400 s), 29 of silence to fill the "
+                            "last block, 1618 packed bytes"),
+              std::string::npos)
+        << prep.err;
+    EXPECT_EQ(data_length(read_file(t / "word.wav")), 3232u);
     ASSERT_EQ(run("samplepack", {"word.wav"}, t.path()).status, 0);
     std::string packed = read_file(t / "word.bin");
     EXPECT_EQ(packed.size(), 1618u);
