@@ -56,6 +56,14 @@ uint32_t data_length(const std::string& wav) {
            uint32_t(uint8_t(wav[51])) << 24;
 }
 
+// A data length of n samples holds a recording of about samples samples (give or take the one
+// that rounding adds or drops), padded with silence to a whole number of blocks of 32.
+void expect_padded(uint32_t n, double samples) {
+    EXPECT_EQ(n % 32, 0u) << n;
+    EXPECT_GE(n + 1.0, samples) << n;
+    EXPECT_LT(n, samples + 32 + 1.0) << n;
+}
+
 double sine(sf_count_t i, int) {
     return 0.5 * std::sin(2 * M_PI * 440 * double(i) / 44100);
 }
@@ -126,7 +134,7 @@ TEST_P(SampleprepReads, WritesWhatSamplepackPacks) {
     uint32_t n = data_length(out);
     EXPECT_EQ(out.substr(0, 4) + out.substr(8, 8) + out.substr(44, 4), "RIFFWAVEfmt data");
     EXPECT_EQ(out.size(), 52 + n + n % 2);
-    EXPECT_NEAR(n, double(frames) * 8000 / info.samplerate, 1.0);
+    expect_padded(n, double(frames) * 8000 / info.samplerate);
 
     std::set<int> codes;
     double change = 0;
@@ -338,7 +346,7 @@ TEST(SampleprepLimit, CountsAtTheOutputRate) {
     // At 4000 Hz the same recording has half as many samples and fits.
     auto r = run("sampleprep", {"-r", "4000", "in.wav", "out.wav"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NEAR(data_length(read_file(t / "out.wav")), 1048560.5, 1.0);
+    expect_padded(data_length(read_file(t / "out.wav")), 1048560.5);
     auto slow = run("sampleprep", {"-r", "7988.4", "in.wav", "out.wav"}, t.path());
     EXPECT_EQ(slow.status, 0) << slow.err;
     // At 16000 Hz it is twice as long; the longest that fits is named at that rate.
@@ -356,13 +364,25 @@ TEST(SampleprepLimit, CountsWhatTrimmingLeaves) {
     auto r = run("sampleprep", {"-v", "--trim", "40", "in.wav", "out.wav"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     uint32_t n = data_length(read_file(t / "out.wav"));
-    EXPECT_GE(n, 7990u);
-    EXPECT_LE(n, 8000u);
     EXPECT_NE(r.err.find("\nrate: 8000 Hz, unchanged: 2200000 samples\n"), std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("\ntrim: 40 dB below the peak: " + std::to_string(n) + " samples kept\n"),
+    // The kept samples, then silence to the end of the block.
+    const std::string trim = "\ntrim: 40 dB below the peak: ";
+    size_t at = r.err.find(trim);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    uint32_t kept = uint32_t(std::stoul(r.err.substr(at + trim.size())));
+    EXPECT_GE(kept, 7990u);
+    EXPECT_LE(kept, 8000u);
+    expect_padded(n, kept);
+    EXPECT_NE(r.err.find(" samples kept\noutput: " + std::to_string(kept) + " samples at 8000 Hz"),
               std::string::npos)
         << r.err;
+    if (n > kept) {
+        EXPECT_NE(
+            r.err.find(", " + std::to_string(n - kept) + " of silence to fill the last block"),
+            std::string::npos)
+            << r.err;
+    }
 }
 
 TEST(SampleprepOptions, FractionalRateIsRoundedInTheHeader) {
@@ -372,7 +392,7 @@ TEST(SampleprepOptions, FractionalRateIsRoundedInTheHeader) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::string out = read_file(t / "out.wav");
     EXPECT_EQ(hex(out.substr(24, 8)), "34 1F 00 00 34 1F 00 00"); // 7988
-    EXPECT_NEAR(data_length(out), 7988.4, 1.0);
+    expect_padded(data_length(out), 7988.4);
 }
 
 // The codes of a channel picked alone, of the mix, at a fixed gain.
