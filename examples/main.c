@@ -1,14 +1,27 @@
-/* The starter project's program. It reads the block count in front of the packed sound and the
- * first colour of the palette: a real program would hand the one to its sound player and the
- * other to its video chip. */
-extern const unsigned char hello[];   /* the packed sound: block count, then 16-byte blocks */
+/* The starter project's program. It plays each packed sound once through the player, reads the
+ * first colour of the palette (a real program would hand it to its video chip), then stops the
+ * CPU for good: interrupts off and HALT, where an emulator can tell it has finished. */
+#include "player.h"
+
+/* The packed sounds, named by the Makefile's SOUNDS in build/sounds.h: block count, then 16-byte
+ * blocks. */
+#define SOUND(name) extern const unsigned char name[];
+#include "sounds.h"
+#undef SOUND
+#define SOUND(name) name,
+static const unsigned char *const sounds[] = {
+#include "sounds.h"
+};
 extern const unsigned char PALETTE[]; /* 256 colours of 15 bits, little-endian words */
 
-unsigned int blocks;
 unsigned int background;
 
 void main(void) {
-    /* Each byte of the block count is one more than its value. */
-    blocks = (unsigned char)(hello[0] - 1) | (unsigned char)(hello[1] - 1) << 8;
+    unsigned char i;
     background = PALETTE[0] | PALETTE[1] << 8;
+    for (i = 0; i != sizeof sounds / sizeof sounds[0]; ++i) play_sample(sounds[i]);
+    __asm
+        di
+        halt
+    __endasm;
 }

@@ -104,11 +104,14 @@ void report(const std::string& input, const SF_INFO& info, const Settings& s, co
             20 * std::log10(r.peak), r.gain_db, o.normalise ? "normalised" : "fixed", r.clipped);
     if (o.trim_db != 0)
         fprintf(stderr, "trim: %g dB below the peak: %u samples kept\n", o.trim_db, r.samples);
+    char padding[80] = "";
+    if (r.padding)
+        snprintf(padding, sizeof padding, ", %u of silence to fill the last block", r.padding);
     fprintf(stderr,
-            "output: %u samples at %ld Hz (%.3f s), %llu packed bytes; dac %s, offset %s, "
+            "output: %u samples at %ld Hz (%.3f s)%s, %llu packed bytes; dac %s, offset %s, "
             "dither %s\n",
-            r.samples, std::lround(o.rate), r.samples / o.rate,
-            (unsigned long long)packed::size(packed::blocks_for(r.samples)), s.dac,
+            r.samples, std::lround(o.rate), r.samples / o.rate, padding,
+            (unsigned long long)packed::size(packed::blocks_for(r.samples + r.padding)), s.dac,
             o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
     fprintf(stderr, "snr: %.1f dB\n", r.snr_db);
 }

@@ -58,6 +58,14 @@ uint32_t data_length(const std::string& wav) {
     return uint8_t(l[0]) | uint8_t(l[1]) << 8 | uint8_t(l[2]) << 16 | uint32_t(uint8_t(l[3])) << 24;
 }
 
+// A data length of n samples holds a recording of about samples samples (give or take the one
+// that rounding adds or drops), padded with silence to a whole number of blocks of 32.
+void expect_padded(uint32_t n, double samples) {
+    EXPECT_EQ(n % 32, 0u) << n;
+    EXPECT_GE(n + 1.0, samples) << n;
+    EXPECT_LT(n, samples + 32 + 1.0) << n;
+}
+
 double sine(sf_count_t i, int) {
     return 0.5 * std::sin(2 * M_PI * 440 * double(i) / 44100);
 }
@@ -128,7 +136,7 @@ TEST_P(SampleprepReads, WritesWhatSamplepackPacks) {
     uint32_t n = data_length(out);
     EXPECT_EQ(out.substr(0, 4) + out.substr(8, 8) + out.substr(44, 4), "RIFFWAVEfmt data");
     EXPECT_EQ(out.size(), wav8::header_size + n + n % 2);
-    EXPECT_NEAR(n, double(frames) * 8000 / info.samplerate, 1.0);
+    expect_padded(n, double(frames) * 8000 / info.samplerate);
 
     std::set<int> codes;
     double change = 0;
@@ -211,6 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct Dac {
     const char* name;
     std::string table; // a file of levels, or empty for the named table
+    uint8_t silence;   // the code that pads the last block
 };
 
 void PrintTo(const Dac& c, std::ostream* os) {
@@ -256,16 +265,17 @@ TEST_P(SampleprepExact, GivesTheCodesOfTheLevels) {
     std::string dac = prepare(codes, &levels);
     auto r = run("sampleprep", {"-d", dac, "--offset", "none", "in.wav", "out.wav"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    std::string expected = bytes("52 49 46 46 16 04 00 00 57 41 56 45 66 6D 74 20 10 00 00 00 "
+    // 1001 samples, then 23 of the DAC's silence to fill 32 blocks of 32.
+    std::string expected = bytes("52 49 46 46 2C 04 00 00 57 41 56 45 66 6D 74 20 10 00 00 00 "
                                  "01 00 01 00 40 1F 00 00 40 1F 00 00 01 00 08 00 "
-                                 "4A 55 4E 4B 00 00 00 00 64 61 74 61 E9 03 00 00");
+                                 "4A 55 4E 4B 00 00 00 00 64 61 74 61 00 04 00 00");
     for (uint8_t c : codes) expected += char(c * 16 + 8);
-    expected += '\0'; // the pad byte of an odd data length
+    expected += std::string(23, char(GetParam().silence * 16 + 8));
     EXPECT_EQ(hex(read_file(t / "out.wav")), hex(expected));
 }
 
-// sampleprep, samplepack and sampleunpack in a row give back the levels (the last block's fill
-// plays code 8).
+// sampleprep, samplepack and sampleunpack in a row give back the levels, then the DAC's silence
+// to the end of the last block, never samplepack's fill.
 TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
     std::vector<uint8_t> codes = all_codes();
     Levels levels{};
@@ -279,19 +289,24 @@ TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
     Sound back = read_sound(t / "back.wav");
     EXPECT_EQ(back.info.samplerate, 8000);
     EXPECT_EQ(back.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    // samplepack drops the odd last sample; the rest is the fill up to 32 blocks.
     ASSERT_EQ(back.samples.size(), 32u * 32);
     for (size_t i = 0; i < back.samples.size(); ++i) {
-        uint8_t c = i < 1000 ? codes[i] : 8;
+        uint8_t c = i < codes.size() ? codes[i] : GetParam().silence;
         EXPECT_NEAR(back.samples[i], code_value(levels, c), 1.0 / 32768) << "sample " << i;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Dacs, SampleprepExact,
-                         testing::Values(Dac{"linear", ""}, Dac{"psg", ""}, Dac{"ay", ""},
-                                         Dac{"File", "# a resistor ladder, measured\n"
-                                                     "0 3 5 6 9 10 11 20\n"
-                                                     "21 22 30 31 40 50 60 70\n"}),
+                         testing::Values(Dac{"linear", "", 8}, Dac{"psg", "", 15}, Dac{"ay", "", 0},
+                                         Dac{"File",
+                                             "# a resistor ladder, measured\n"
+                                             "0 3 5 6 9 10 11 20\n"
+                                             "21 22 30 31 40 50 60 70\n",
+                                             0},
+                                         // Evenly spaced, upside down: silence on the
+                                         // upper level of the middle two, code 7.
+                                         Dac{"Reversed", "15 14 13 12 11 10 9 8 7 6 5 4 3 2 1 0\n",
+                                             7}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A WAV file of frames frames at 8000 Hz whose middle second holds a sine, silence around it.
@@ -332,7 +347,7 @@ TEST(SampleprepLimit, CountsAtTheOutputRate) {
     // At 4000 Hz the same recording has half as many samples and fits.
     auto r = run("sampleprep", {"-r", "4000", "in.wav", "out.wav"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NEAR(data_length(read_file(t / "out.wav")), 1048560.5, 1.0);
+    expect_padded(data_length(read_file(t / "out.wav")), 1048560.5);
     auto slow = run("sampleprep", {"-r", "7988.4", "in.wav", "out.wav"}, t.path());
     EXPECT_EQ(slow.status, 0) << slow.err;
     // At 16000 Hz it is twice as long; the longest that fits is named at that rate.
@@ -350,13 +365,25 @@ TEST(SampleprepLimit, CountsWhatTrimmingLeaves) {
     auto r = run("sampleprep", {"-v", "--trim", "40", "in.wav", "out.wav"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     uint32_t n = data_length(read_file(t / "out.wav"));
-    EXPECT_GE(n, 7990u);
-    EXPECT_LE(n, 8000u);
     EXPECT_NE(r.err.find("\nrate: 8000 Hz, unchanged: 2200000 samples\n"), std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("\ntrim: 40 dB below the peak: " + std::to_string(n) + " samples kept\n"),
+    // The kept samples, then silence to the end of the block.
+    const std::string trim = "\ntrim: 40 dB below the peak: ";
+    size_t at = r.err.find(trim);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    uint32_t kept = uint32_t(std::stoul(r.err.substr(at + trim.size())));
+    EXPECT_GE(kept, 7990u);
+    EXPECT_LE(kept, 8000u);
+    expect_padded(n, kept);
+    EXPECT_NE(r.err.find(" samples kept\noutput: " + std::to_string(kept) + " samples at 8000 Hz"),
               std::string::npos)
         << r.err;
+    if (n > kept) {
+        EXPECT_NE(
+            r.err.find(", " + std::to_string(n - kept) + " of silence to fill the last block"),
+            std::string::npos)
+            << r.err;
+    }
 }
 
 TEST(SampleprepOptions, FractionalRateIsRoundedInTheHeader) {
@@ -366,7 +393,7 @@ TEST(SampleprepOptions, FractionalRateIsRoundedInTheHeader) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::string out = read_file(t / "out.wav");
     EXPECT_EQ(hex(out.substr(24, 8)), "34 1F 00 00 34 1F 00 00"); // 7988
-    EXPECT_NEAR(data_length(out), 7988.4, 1.0);
+    expect_padded(data_length(out), 7988.4);
 }
 
 // The codes of a channel picked alone, of the mix, at a fixed gain.
@@ -647,8 +674,13 @@ TEST(SampleprepRoad, FromTheExampleWordToTheLinkerAndBack) {
     if (!have("sdldz80")) GTEST_SKIP() << "sdldz80 is missing";
     TempDir t;
     example_word(t);
-    auto prep = run("sampleprep", {"--trim", "40", "hello.wav", "word.wav"}, t.path());
+    auto prep = run("sampleprep", {"-v", "--trim", "40", "hello.wav", "word.wav"}, t.path());
     ASSERT_EQ(prep.status, 0) << prep.err;
+    EXPECT_NE(prep.err.find("output: 3203 samples at 8000 Hz (0.400 s), 29 of silence to fill the "
+                            "last block, 1618 packed bytes"),
+              std::string::npos)
+        << prep.err;
+    EXPECT_EQ(data_length(read_file(t / "word.wav")), 3232u);
     ASSERT_EQ(run("samplepack", {"word.wav"}, t.path()).status, 0);
     std::string packed = read_file(t / "word.bin");
     EXPECT_EQ(packed.size(), 1618u);
