@@ -34,6 +34,8 @@ foreach(program
         sampleunpack
         palprep
         palview
+        bankplan
+        bankrom
         )
     if(TARGET assetkit_${program})
         install(TARGETS assetkit_${program} RUNTIME DESTINATION ${toolkit_bindir})
