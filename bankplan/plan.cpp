@@ -90,7 +90,7 @@ class Search {
             ++left_;
         }
         // A remembered failure holds whatever the budget: only complete searches are stored.
-        if (!aborted_ && failed_.size() < 2'000'000) failed_.insert(key);
+        if (!aborted_ && failed_.size() < 500'000) failed_.insert(key);
         return false;
     }
 

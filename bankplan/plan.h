@@ -18,7 +18,7 @@ struct Plan {
 
 // Enough search for a second or two on a slow machine; a count, not a clock, so that the same
 // inputs always give the same plan.
-constexpr long default_budget = 4'000'000;
+constexpr long default_budget = 12'000'000;
 
 // ceil(total / capacity).
 int simple_bound(const std::vector<long>& sizes, long capacity);
