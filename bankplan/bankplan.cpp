@@ -220,7 +220,13 @@ std::string report(const Layout& layout) {
 }
 
 std::string module_path(const Options& options, const Piece& piece) {
-    return options.dir + "/" + piece.name + ".rel";
+    return (options.dir == "." ? "" : options.dir + "/") + piece.name + ".rel";
+}
+
+std::string module_list(const Layout& layout, const Options& options) {
+    std::string text;
+    for (const Piece& piece : layout.pieces) text += module_path(options, piece) + "\n";
+    return text;
 }
 
 bool write_outputs(const Layout& layout, const Options& options, Failure* failure) {
@@ -233,6 +239,7 @@ bool write_outputs(const Layout& layout, const Options& options, Failure* failur
     for (const Piece& piece : layout.pieces) outputs.push_back({module_path(options, piece), "", &piece});
     outputs.push_back({options.dir + "/" + header_name, header_text(layout), nullptr});
     outputs.push_back({options.dir + "/" + options_name, linker_options(layout), nullptr});
+    outputs.push_back({options.dir + "/" + list_name, module_list(layout, options), nullptr});
 
     // An output that would replace an input is refused before anything is written.
     for (const Planned& out : outputs)

@@ -14,6 +14,7 @@ constexpr long window = 0x4000;      // the mapper's window, 0x8000 to 0xBFFF
 constexpr int last_bank = 255;       // the bank number lives in bits 16 to 23 of the address
 constexpr const char* header_name = "banks.h";
 constexpr const char* options_name = "banks.opt";
+constexpr const char* list_name = "banks.lst";
 
 struct Options {
     long size = window; // bytes a bank
@@ -60,15 +61,16 @@ struct Failure {
 bool plan_layout(const std::vector<std::string>& paths, const Options& options, Layout* layout,
                  Failure* failure);
 
-// The contents of banks.h, of banks.opt and of the report.
+// The contents of banks.h, of banks.opt, of banks.lst and of the report.
 std::string header_text(const Layout& layout);
 std::string linker_options(const Layout& layout);
+std::string module_list(const Layout& layout, const Options& options);
 std::string report(const Layout& layout);
 
-// Writes every module, banks.h and banks.opt into options.dir; all or none of them appear.
+// Writes every module, banks.h, banks.opt and banks.lst into options.dir; all or none of them appear.
 bool write_outputs(const Layout& layout, const Options& options, Failure* failure);
 
-// The module's path for a piece.
+// The module's path for a piece: NAME.rel in options.dir (the name alone for ".").
 std::string module_path(const Options& options, const Piece& piece);
 
 } // namespace bankplan

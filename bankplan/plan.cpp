@@ -343,7 +343,9 @@ std::vector<int> first_fit_decreasing(const std::vector<long>& sizes, long capac
     return bin_of;
 }
 
-Plan plan_bins(const std::vector<long>& sizes, long capacity, size_t separate, long budget) {
+namespace {
+
+Plan plan_sized(const std::vector<long>& sizes, long capacity, size_t separate, long budget) {
     Plan plan;
     plan.lower_bound = std::max(simple_bound(sizes, capacity), int(separate));
     plan.strong_bound = std::max(strong_bound(sizes, capacity), int(separate));
@@ -374,5 +376,25 @@ Plan plan_bins(const std::vector<long>& sizes, long capacity, size_t separate, l
         if (k + 1 == plan.bins) plan.optimal = true; // every smaller count was refuted
     }
     plan.nodes = search.nodes();
+    return plan;
+}
+
+} // namespace
+
+// Empty items take no room: they are left out of the plan and join its first bin.
+Plan plan_bins(const std::vector<long>& sizes, long capacity, size_t separate, long budget) {
+    std::vector<long> sized;
+    std::vector<size_t> index;
+    for (size_t i = 0; i < sizes.size(); ++i)
+        if (i < separate || sizes[i] > 0) {
+            sized.push_back(sizes[i]);
+            index.push_back(i);
+        }
+    if (sized.size() == sizes.size()) return plan_sized(sizes, capacity, separate, budget);
+    Plan part = plan_sized(sized, capacity, separate, budget);
+    Plan plan = part;
+    plan.bin_of.assign(sizes.size(), 0);
+    for (size_t k = 0; k < index.size(); ++k) plan.bin_of[index[k]] = part.bin_of[k];
+    if (plan.bins == 0) plan.bins = plan.ffd = 1; // somewhere to be, and no fewer bins can do
     return plan;
 }

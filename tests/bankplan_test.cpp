@@ -18,14 +18,16 @@ namespace {
 void expect_valid(const Plan& plan, const std::vector<long>& sizes, long capacity) {
     ASSERT_EQ(plan.bin_of.size(), sizes.size());
     std::vector<long> load(size_t(plan.bins), 0);
+    std::vector<int> items(size_t(plan.bins), 0);
     for (size_t i = 0; i < sizes.size(); ++i) {
         ASSERT_GE(plan.bin_of[i], 0);
         ASSERT_LT(plan.bin_of[i], plan.bins);
         load[size_t(plan.bin_of[i])] += sizes[i];
+        ++items[size_t(plan.bin_of[i])];
     }
     for (size_t b = 0; b < load.size(); ++b) {
         EXPECT_LE(load[b], capacity) << "bin " << b;
-        EXPECT_GT(load[b], 0) << "bin " << b << " is empty";
+        EXPECT_GT(items[b], 0) << "bin " << b << " is empty";
     }
 }
 
@@ -110,6 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
         Instance{"SeparateItems", {10, 10, 80, 85}, 100, 2, 2, 2, 2},
         Instance{"SeparateItemsAlone", {10, 10, 30}, 100, 2, 2, 2, 2},
         Instance{"Empty", {}, 100, 0, 0, 0, 0},
+        // Empty items take no room, but need a bin to be in.
+        Instance{"EmptyItems", {0, 0}, 100, 0, 1, 0, 1},
+        Instance{"EmptyAmongOthers", {0, 50, 60, 0}, 100, 0, 2, 2, 2},
         Instance{"OneFullBin", {100}, 100, 0, 1, 1, 1},
         Instance{"EqualSizes", {30, 30, 30, 30, 30, 30, 30, 30, 30, 30}, 90, 0, 4, 4, 4}),
     ByName());
@@ -149,6 +154,7 @@ TEST(BankplanWrites, ModulesHeaderAndOptions) {
               "extern const unsigned char c[];\n#define c_size 40u\n#define c_bank 7\n\n"
               "#endif\n");
     EXPECT_EQ(read_file(t / "out/banks.opt"), "-Wl-b_CODE_7=0x78000\n-Wl-b_CODE_8=0x88000\n");
+    EXPECT_EQ(read_file(t / "out/banks.lst"), "out/a.rel\nout/b.rel\nout/c.rel\n");
 
     // Each module is binobj's, byte for byte, for the same file and bank.
     for (auto [input, bank] : {std::pair{"a.bin", "7"}, {"b.pal", "8"}, {"c.txt", "7"}}) {
@@ -157,7 +163,7 @@ TEST(BankplanWrites, ModulesHeaderAndOptions) {
         EXPECT_EQ(read_file(t / ("out/" + stem + ".rel")), read_file(t / (stem + ".o"))) << input;
     }
     auto files = snapshot(t / "out");
-    EXPECT_EQ(files.size(), 5u);
+    EXPECT_EQ(files.size(), 6u);
 }
 
 TEST(BankplanWrites, ReportOnlyWhenAsked) {
@@ -212,6 +218,20 @@ TEST(BankplanWrites, SplitPartsInConsecutiveBanks) {
     }
     EXPECT_EQ(joined, big);
     EXPECT_FALSE(exists(t / "big.rel"));
+    EXPECT_EQ(read_file(t / "banks.lst"), "big_0.rel\nbig_1.rel\nbig_2.rel\nd.rel\n");
+}
+
+// An empty file still gets its module, symbol and bank, as binobj would wrap it.
+TEST(BankplanWrites, AnEmptyFile) {
+    TempDir t;
+    write_file(t / "none.bin", "");
+    auto r = run("bankplan", {"-v", "none.bin"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "bank 2: 16384 bytes free: none (0)\n"
+                     "1 bank (2 to 2) for 0 bytes; lower bound 0 (total / 16384, rounded up): "
+                     "optimal\n");
+    ASSERT_EQ(run("binobj", {"none.bin", "2"}, t.path()).status, 0);
+    EXPECT_EQ(read_file(t / "none.rel"), read_file(t / "none.o"));
 }
 
 struct Refusal {
