@@ -206,13 +206,9 @@ std::string report(const Layout& layout) {
                 " bytes free:" + names + "\n";
     }
     const Plan& plan = layout.plan;
-    text += std::to_string(layout.banks) + " bank" + (layout.banks == 1 ? "" : "s");
-    if (layout.banks > 0)
-        text += " (" + std::to_string(layout.first) + " to " +
-                std::to_string(layout.first + layout.banks - 1) + ")";
-    text += " for " + std::to_string(total) + " bytes; lower bound " +
-            std::to_string((total + layout.size - 1) / layout.size) + " (total / " +
-            std::to_string(layout.size) + ", rounded up): ";
+    text += std::to_string(layout.banks) + " bank" + (layout.banks == 1 ? "" : "s") + " for " +
+            std::to_string(total) + " bytes, lower bound " +
+            std::to_string((total + layout.size - 1) / layout.size) + ": ";
     text += plan.optimal ? "optimal\n"
                          : "not proven optimal (first-fit decreasing: " +
                                std::to_string(plan.ffd + layout.banks - plan.bins) + ")\n";

@@ -1,6 +1,7 @@
 // bankplan and bankrom: the planner on instances whose optimum is known, the modules, header and
 // options the program writes, its refusals, and a C program that reads every asset through the
 // mapper, linked by SDCC and run from the ROM image on an emulated Z80.
+#include "bankplan/bankplan.h"
 #include "bankplan/plan.h"
 #include "harness.h"
 #include "tools.h"
@@ -176,8 +177,7 @@ TEST(BankplanWrites, ReportOnlyWhenAsked) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "bank 2: 0 bytes free: a (60) c (40)\n"
                      "bank 3: 50 bytes free: b (50)\n"
-                     "2 banks (2 to 3) for 150 bytes; lower bound 2 (total / 100, rounded up): "
-                     "optimal\n");
+                     "2 banks for 150 bytes, lower bound 2: optimal\n");
 }
 
 // The T records of a module, concatenated, and its area line.
@@ -221,6 +221,26 @@ TEST(BankplanWrites, SplitPartsInConsecutiveBanks) {
     EXPECT_EQ(read_file(t / "banks.lst"), "big_0.rel\nbig_1.rel\nbig_2.rel\nd.rel\n");
 }
 
+// A plan the search could not prove says so, with what first-fit decreasing would have used; the
+// split input's full banks count in both.
+TEST(BankplanReport, NotProven) {
+    bankplan::Layout layout;
+    layout.size = 100;
+    layout.first = 5;
+    layout.banks = 3;
+    layout.inputs = {{"a.bin", "a", std::string(250, 'a'), 3}, {"b.bin", "b", "bb", 0}};
+    layout.pieces = {{0, "a_0", 0, 100, 5}, {0, "a_1", 100, 100, 6}, {0, "a_2", 200, 50, 7},
+                     {1, "b", 0, 2, 7}};
+    layout.plan.bins = 1;
+    layout.plan.ffd = 2;
+    layout.plan.optimal = false;
+    EXPECT_EQ(bankplan::report(layout), "bank 5: 0 bytes free: a_0 (100)\n"
+                                        "bank 6: 0 bytes free: a_1 (100)\n"
+                                        "bank 7: 48 bytes free: a_2 (50) b (2)\n"
+                                        "3 banks for 252 bytes, lower bound 3: not proven optimal "
+                                        "(first-fit decreasing: 4)\n");
+}
+
 // An empty file still gets its module, symbol and bank, as binobj would wrap it.
 TEST(BankplanWrites, AnEmptyFile) {
     TempDir t;
@@ -228,8 +248,7 @@ TEST(BankplanWrites, AnEmptyFile) {
     auto r = run("bankplan", {"-v", "none.bin"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "bank 2: 16384 bytes free: none (0)\n"
-                     "1 bank (2 to 2) for 0 bytes; lower bound 0 (total / 16384, rounded up): "
-                     "optimal\n");
+                     "1 bank for 0 bytes, lower bound 0: optimal\n");
     ASSERT_EQ(run("binobj", {"none.bin", "2"}, t.path()).status, 0);
     EXPECT_EQ(read_file(t / "none.rel"), read_file(t / "none.o"));
 }
