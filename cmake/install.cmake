@@ -1,4 +1,5 @@
-# Installing: the programs into bin/ and their manual pages, compressed, into share/man/man1/,
+# Installing: the programs into bin/ and their manual pages, compressed, into share/man/man1/
+# (the players into share/assetkit/player/, their page into share/man/man7/),
 # under any prefix (cmake --install <build> --prefix <folder>), with the licence and the changelog
 # in share/doc/assetkit/; the Debian package is made from them (package.cmake). The Windows build
 # installs the .exe files, README, LICENSE and the manual pages as HTML into one folder, which
@@ -51,6 +52,24 @@ foreach(program samplepack binobj palpack)
         toolkit_lean_startup(assetkit_${program})
     endif()
 endforeach()
+
+# The Z80 sample players, for a user's own Makefile: sources, header, settings and player-timing
+# in share/assetkit/player/ (player/ in the Windows zip), with their manual page in section 7.
+if(WIN32)
+    set(toolkit_playerdir player)
+else()
+    set(toolkit_playerdir ${CMAKE_INSTALL_DATADIR}/assetkit/player)
+endif()
+install(FILES
+    ${PROJECT_SOURCE_DIR}/player/linear.s
+    ${PROJECT_SOURCE_DIR}/player/psg.s
+    ${PROJECT_SOURCE_DIR}/player/ay.s
+    ${PROJECT_SOURCE_DIR}/player/delay.inc
+    ${PROJECT_SOURCE_DIR}/player/settings.s
+    ${PROJECT_SOURCE_DIR}/player/player.h
+    DESTINATION ${toolkit_playerdir})
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/player/player-timing DESTINATION ${toolkit_playerdir})
+toolkit_manual_page(assetkit-player SECTION 7 SOURCE ${PROJECT_SOURCE_DIR}/player/assetkit-player.7)
 
 if(WIN32)
     install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)

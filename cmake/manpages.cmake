@@ -3,10 +3,18 @@
 # in one place. On Linux and macOS the page is compressed the way Debian wants it (gzip -n -9:
 # no name or time stamp inside, so two builds give the same bytes); the Windows build renders it
 # as HTML, since Windows has no man.
+# toolkit_manual_page(name [SECTION n] [SOURCE file]): section 1 and name/name.1 unless given.
 function(toolkit_manual_page program)
+    cmake_parse_arguments(PAGE "" "SECTION;SOURCE" "" ${ARGN})
+    if(NOT PAGE_SECTION)
+        set(PAGE_SECTION 1)
+    endif()
     set(source ${PROJECT_SOURCE_DIR}/${program}/${program}.1)
+    if(PAGE_SOURCE)
+        set(source ${PAGE_SOURCE})
+    endif()
     set(folder ${PROJECT_BINARY_DIR}/man)
-    set(page ${folder}/${program}.1)
+    set(page ${folder}/${program}.${PAGE_SECTION})
     file(READ ${source} text)
     string(REGEX REPLACE "(^|\n)\\.Os[^\n]*" "\\1.Os ${PROJECT_NAME} ${PROJECT_VERSION}" text
                          "${text}")
@@ -33,10 +41,10 @@ function(toolkit_manual_page program)
         install(FILES ${folder}/${program}.html DESTINATION manual)
     else()
         add_custom_command(OUTPUT ${page}.gz
-            COMMAND gzip -n -9 -f -k ${program}.1
+            COMMAND gzip -n -9 -f -k ${program}.${PAGE_SECTION}
             WORKING_DIRECTORY ${folder}
             DEPENDS ${page})
         add_custom_target(assetkit_${program}_page ALL DEPENDS ${page}.gz)
-        install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${PAGE_SECTION})
     endif()
 endfunction()

@@ -1,7 +1,7 @@
 # Refuses a link whose areas overflow the machine, from the linker's map: the code and constant
 # data must end by 0x8000 (the fixed ROM), the variables by ram_end (RAM from 0xC000, the stack
 # above), and each bank's area _CODE_n within its window, (n << 16) | 0x8000 to | 0xBFFF.
-#   awk -v ram_end=0xDF00 -f limits.awk program.map
+#   awk -v ram_end=0xFF00 -f limits.awk program.map
 function num(h,   i, n) {
     sub(/^0[xX]/, "", h)
     n = 0

@@ -75,11 +75,14 @@ static void report(const char* input, const SF_INFO& info, const PrepOptions& o,
     if (o.trim_db != 0)
         fprintf(stderr, "trim: %g dB below the peak: %u samples kept\n", o.trim_db, r.samples);
     // samplepack packs pairs of samples into blocks of 16 bytes behind a 2-byte count.
-    uint32_t blocks = (r.samples / 2 + 15) / 16;
+    uint32_t blocks = ((r.samples + r.padding) / 2 + 15) / 16;
+    char padding[80] = "";
+    if (r.padding)
+        snprintf(padding, sizeof padding, ", %u of silence to fill the last block", r.padding);
     fprintf(stderr,
-            "output: %u samples at %ld Hz (%.3f s), %u packed bytes; dac %s, offset %s, "
+            "output: %u samples at %ld Hz (%.3f s)%s, %u packed bytes; dac %s, offset %s, "
             "dither %s\n",
-            r.samples, std::lround(o.rate), r.samples / o.rate, 2 + 16 * blocks, dac,
+            r.samples, std::lround(o.rate), r.samples / o.rate, padding, 2 + 16 * blocks, dac,
             o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
     fprintf(stderr, "snr: %.1f dB\n", r.snr_db);
 }

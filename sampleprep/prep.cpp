@@ -190,6 +190,14 @@ std::string wav_header(uint32_t rate, uint32_t samples) {
     return h;
 }
 
+uint8_t silence_code(const Levels& levels) {
+    if (!offset_by_default(levels)) return choose_codes({0.0f}, levels, CodeOptions())[0];
+    uint8_t quietest = 0;
+    for (uint8_t c = 1; c < 16; ++c)
+        if (std::fabs(levels[c]) < std::fabs(levels[quietest])) quietest = c;
+    return quietest;
+}
+
 bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string* wav,
              PrepReport* report, std::string* reason) {
     *report = PrepReport();
@@ -271,7 +279,10 @@ bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string
     std::vector<uint8_t> codes = choose_codes(samples, o.levels, o.codes);
     report->samples = uint32_t(codes.size());
     if (o.snr) report->snr_db = snr_db(samples, codes, o.levels, o.rate);
-    *wav = wav_header(uint32_t(std::lround(o.rate)), report->samples);
+    // samplepack fills the last block with code 8, which is silence on the linear table alone.
+    report->padding = uint32_t((32 - codes.size() % 32) % 32);
+    codes.resize(codes.size() + report->padding, silence_code(o.levels));
+    *wav = wav_header(uint32_t(std::lround(o.rate)), uint32_t(codes.size()));
     wav->reserve(wav->size() + codes.size() + 1);
     for (uint8_t c : codes) *wav += char(c * 16 + 8);
     if (codes.size() % 2) *wav += '\0'; // RIFF chunks have an even length

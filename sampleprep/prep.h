@@ -30,14 +30,22 @@ struct PrepReport {
     double gain_db = 0;     // gain applied
     uint32_t clipped = 0;   // samples beyond the full range after the gain
     uint64_t resampled = 0; // samples at the output rate before trimming
-    uint32_t samples = 0;   // samples written
+    uint32_t samples = 0;   // samples of the sound written
+    uint32_t padding = 0;   // samples of silence after them, to fill the last block
     double snr_db = 0;      // of the chosen codes against the signal given to the chooser
 };
 
 // The 52-byte header samplepack expects, for samples 8-bit mono samples at rate Hz.
 std::string wav_header(uint32_t rate, uint32_t samples);
 
-// Reads in (described by info) and returns the whole output file in *wav. False with *reason
+// The code a player's silence holds: on a table of evenly spaced levels the code a silent sample
+// gets (8 on "linear", the middle of the range), on any other the quietest level, where a sound
+// chip's volume register turns the channel off (15 on "psg", 0 on "ay").
+uint8_t silence_code(const Levels& levels);
+
+// Reads in (described by info) and returns the whole output file in *wav, its samples padded with
+// silence_code() to a whole number of blocks of 32, so that samplepack's filling of the last block
+// is never played. False with *reason
 // when the input cannot be converted; a too-long input is refused before it is read whenever
 // its length is known.
 bool prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& options, std::string* wav,

@@ -5,7 +5,9 @@
 #include "bankplan/plan.h"
 #include "harness.h"
 #include "tools.h"
+#ifdef TOOLKIT_HAVE_Z80EX
 #include "z80/machine.h"
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -372,7 +374,7 @@ struct Asset {
 class BankplanOnTheMachine : public testing::Test {
   protected:
     void SetUp() override {
-        for (const char* t : {"sdcc", "sdasz80", "sdldz80"})
+        for (const char* t : {"sdcc", "sdldz80"})
             if (!on_path(t)) GTEST_SKIP() << t << " is not installed";
     }
     TempDir t;
@@ -424,27 +426,18 @@ TEST_F(BankplanOnTheMachine, ReadsEveryAssetThroughItsBank) {
                           "void main(void) {\n";
     for (const Piece& p : pieces)
         program += "    show(" + p.name + "_bank, " + p.name + ", " + p.name + "_size);\n";
-    program += "}\n";
+    // main never returns: its return address lies at the top of RAM, where the mapper's
+    // register is.
+    program += "    __asm\n        di\n        halt\n    __endasm;\n}\n";
     write_file(t / "main.c", program);
 
-    // The start-up code puts the stack below 0xE000: SDCC's own starts it at the top of memory,
-    // where the mapper's register would take every write of a bank number for a return address.
-    write_file(t / "crt0.s", "\t.module crt0\n\t.globl _main\n\t.area _HEADER (ABS)\n\t.org 0\n"
-                             "\tld sp,#0xDFF0\n\tcall gsinit\n\tcall _main\n1$:\n\thalt\n\tjr 1$\n"
-                             "\t.area _HOME\n\t.area _CODE\n\t.area _INITIALIZER\n\t.area _GSINIT\n"
-                             "\t.area _GSFINAL\n\t.area _DATA\n\t.area _INITIALIZED\n\t.area _BSEG\n"
-                             "\t.area _BSS\n\t.area _HEAP\n\t.area _GSINIT\ngsinit::\n"
-                             "\t.area _GSFINAL\n\tret\n");
-    Tool assemble = tool({"sdasz80", "-plosgff", "crt0.rel", "crt0.s"}, t.path());
-    ASSERT_EQ(assemble.status, 0) << assemble.output;
     Tool compile = tool({"sdcc", "-mz80", "-c", "main.c"}, t.path());
     ASSERT_EQ(compile.status, 0) << compile.output;
-    std::vector<std::string> link{"sdcc",       "-mz80",  "--no-std-crt0", "--code-loc",
-                                  "0x0200",     "--data-loc", "0xC000"};
+    std::vector<std::string> link{"sdcc", "-mz80", "--code-loc", "0x0200", "--data-loc", "0xC000"};
     std::string options = read_file(t / "banks/banks.opt");
     std::istringstream lines(options);
     for (std::string line; std::getline(lines, line);) link.push_back(line);
-    link.insert(link.end(), {"-o", "prog.ihx", "crt0.rel", "main.rel"});
+    link.insert(link.end(), {"-o", "prog.ihx", "main.rel"});
     std::vector<std::string> modules;
     for (const Piece& p : pieces) modules.push_back("banks/" + p.name + ".rel");
     link.insert(link.end(), modules.begin(), modules.end());
@@ -461,7 +454,7 @@ TEST_F(BankplanOnTheMachine, ReadsEveryAssetThroughItsBank) {
     // Every piece at the place the map gives it, in the image, whole.
     std::string map = read_file(t / "prog.map");
     std::string header = read_file(t / "banks/banks.h");
-    std::vector<PortWrite> expected;
+    std::vector<uint8_t> expected; // the bytes written to port 0x10
     for (const Piece& p : pieces) {
         uint32_t at = placed(map, p.name);
         std::smatch m;
@@ -471,8 +464,8 @@ TEST_F(BankplanOnTheMachine, ReadsEveryAssetThroughItsBank) {
         std::string file = read_file(t / p.file).substr(p.offset, p.size);
         ASSERT_LE(offset + p.size, rom.size()) << p.name;
         EXPECT_EQ(rom.substr(offset, p.size), file) << p.name;
-        expected.push_back({0x10, uint8_t(file.front())});
-        expected.push_back({0x10, uint8_t(file.back())});
+        expected.push_back(uint8_t(file.front()));
+        expected.push_back(uint8_t(file.back()));
     }
     // The program's own bytes in the first 32 KB, as in the HEX image's records below the
     // window (the records in the window are the banks, on top of each other).
@@ -488,14 +481,21 @@ TEST_F(BankplanOnTheMachine, ReadsEveryAssetThroughItsBank) {
     }
     EXPECT_GT(program_bytes, 0u);
 
-    Machine machine(rom);
-    ASSERT_TRUE(machine.run_until_halt(10'000'000));
-    const auto& got = machine.port_writes();
+#ifdef TOOLKIT_HAVE_Z80EX
+    z80::Machine machine;
+    machine.use_banks(rom);
+    ASSERT_EQ(machine.run(10'000'000), z80::Stop::halted);
+    std::vector<z80::PortWrite> got;
+    for (const z80::PortWrite& w : machine.writes())
+        if ((w.port & 0xFF) == 0x10) got.push_back(w);
     ASSERT_EQ(got.size(), expected.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(got[i].port, expected[i].port) << "write " << i;
-        EXPECT_EQ(int(got[i].value), int(expected[i].value)) << "write " << i << ", " << pieces[i / 2].name;
-    }
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(int(got[i].value), int(expected[i])) << "write " << i << ", " << pieces[i / 2].name;
+#else
+    const char* ci = getenv("CI");
+    if (ci && std::string(ci) == "true") ADD_FAILURE() << "libz80ex is missing";
+    GTEST_SKIP() << "libz80ex is missing: the image was not run";
+#endif
 }
 
 // bankrom refuses what it cannot place, and writes nothing then.

@@ -209,6 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct Dac {
     const char* name;
     std::string table; // a file of levels, or empty for the named table
+    uint8_t silence;   // the code that pads the last block
 };
 
 void PrintTo(const Dac& c, std::ostream* os) {
@@ -255,16 +256,17 @@ TEST_P(SampleprepExact, GivesTheCodesOfTheLevels) {
     std::string dac = prepare(codes, &levels);
     auto r = run("sampleprep", {"-d", dac, "--offset", "none", "in.wav", "out.wav"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    std::string expected = bytes("52 49 46 46 16 04 00 00 57 41 56 45 66 6D 74 20 10 00 00 00 "
+    // 1001 samples, then 23 of the DAC's silence to fill 32 blocks of 32.
+    std::string expected = bytes("52 49 46 46 2C 04 00 00 57 41 56 45 66 6D 74 20 10 00 00 00 "
                                  "01 00 01 00 40 1F 00 00 40 1F 00 00 01 00 08 00 "
-                                 "4A 55 4E 4B 00 00 00 00 64 61 74 61 E9 03 00 00");
+                                 "4A 55 4E 4B 00 00 00 00 64 61 74 61 00 04 00 00");
     for (uint8_t c : codes) expected += char(c * 16 + 8);
-    expected += '\0'; // the pad byte of an odd data length
+    expected += std::string(23, char(GetParam().silence * 16 + 8));
     EXPECT_EQ(hex(read_file(t / "out.wav")), hex(expected));
 }
 
-// sampleprep, samplepack and sampleunpack in a row give back the levels (the last block's fill
-// plays code 8).
+// sampleprep, samplepack and sampleunpack in a row give back the levels, then the DAC's silence
+// to the end of the last block, never samplepack's fill.
 TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
     std::vector<uint8_t> codes = all_codes();
     Levels levels{};
@@ -278,19 +280,24 @@ TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
     Sound back = read_sound(t / "back.wav");
     EXPECT_EQ(back.info.samplerate, 8000);
     EXPECT_EQ(back.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    // samplepack drops the odd last sample; the rest is the fill up to 32 blocks.
     ASSERT_EQ(back.samples.size(), 32u * 32);
     for (size_t i = 0; i < back.samples.size(); ++i) {
-        uint8_t c = i < 1000 ? codes[i] : 8;
+        uint8_t c = i < codes.size() ? codes[i] : GetParam().silence;
         EXPECT_NEAR(back.samples[i], code_value(levels, c), 1.0 / 32768) << "sample " << i;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Dacs, SampleprepExact,
-                         testing::Values(Dac{"linear", ""}, Dac{"psg", ""}, Dac{"ay", ""},
-                                         Dac{"File", "# a resistor ladder, measured\n"
-                                                     "0 3 5 6 9 10 11 20\n"
-                                                     "21 22 30 31 40 50 60 70\n"}),
+                         testing::Values(Dac{"linear", "", 8}, Dac{"psg", "", 15}, Dac{"ay", "", 0},
+                                         Dac{"File",
+                                             "# a resistor ladder, measured\n"
+                                             "0 3 5 6 9 10 11 20\n"
+                                             "21 22 30 31 40 50 60 70\n",
+                                             0},
+                                         // Evenly spaced, upside down: silence on the
+                                         // upper level of the middle two, code 7.
+                                         Dac{"Reversed", "15 14 13 12 11 10 9 8 7 6 5 4 3 2 1 0\n",
+                                             7}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A WAV file of frames frames at 8000 Hz whose middle second holds a sine, silence around it.

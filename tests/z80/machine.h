@@ -1,40 +1,70 @@
 #pragma once
-// A Z80 machine for tests, on libz80ex: a ROM image, its first 32 KB at 0x0000, a 16 KB mapper
-// whose register at 0xFFFF selects the ROM bank seen in the window at 0x8000-0xBFFF, RAM from
-// 0xC000 (the register's address is RAM too), and a log of the writes to I/O ports.
+// A Z80 machine for tests, over libz80ex (cycle-exact): 64 KB of memory, every port write logged
+// with the T-state it happens at, run from address 0 until the CPU halts. Optionally a 16 KB
+// bank mapper, for images larger than the address space.
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+namespace z80 {
+
 struct PortWrite {
-    uint8_t port;
+    uint16_t port; // the whole address bus: out (n),a puts A in the high byte; most machines
+                   // decode the low byte alone
     uint8_t value;
+    uint64_t t; // T-states from the start of the run to the write
+};
+
+enum class Stop {
+    halted, // HALT reached (with interrupts disabled: nothing can wake the CPU)
+    limit,  // the T-state limit reached first
 };
 
 class Machine {
   public:
-    explicit Machine(std::string rom);
+    Machine();
     ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
-    // Runs from reset until the processor halts, or for at most max_tstates; true when it halted.
-    bool run_until_halt(uint64_t max_tstates);
+    // Copies bytes into memory from address at; fails the test if they run past 0xFFFF.
+    void load(uint16_t at, const std::string& bytes);
+    // An Intel HEX image as read_hex (tests/tools.h) gives it; fails the test for an address
+    // beyond 0xFFFF.
+    void load(const std::map<uint32_t, uint8_t>& image);
 
-    const std::vector<PortWrite>& port_writes() const { return ports_; }
-    int bank() const { return bank_; }
+    // The bank mapper. rom is a flat image of 16 KB banks (the last one may be short): its first
+    // 32 KB (banks 0 and 1) are loaded at 0x0000, and 0x8000-0xBFFF shows bank 2 until the
+    // program writes a bank's number to 0xFFFF (taken modulo the number of banks; the byte also
+    // lands in RAM there). Writes to the window are ignored. 0xC000-0xFFFF is RAM.
+    void use_banks(const std::string& rom);
+    // The bank 0x8000-0xBFFF shows: 2 at start; -1 without the mapper.
+    int bank() const;
+
+    // Runs from where it stands (address 0 at first) until HALT or until limit T-states have
+    // passed since the start.
+    Stop run(uint64_t limit);
+    bool interrupts_enabled() const;  // IFF1
+    uint64_t t() const { return t_; } // T-states run so far
+    uint8_t peek(uint16_t address) const;
+
+    const std::vector<PortWrite>& writes() const { return writes_; }
 
   private:
-    static uint8_t read(void* cpu, uint16_t addr, int m1, void* self);
-    static void write(void* cpu, uint16_t addr, uint8_t value, void* self);
-    static uint8_t port_in(void* cpu, uint16_t port, void* self);
-    static void port_out(void* cpu, uint16_t port, uint8_t value, void* self);
-    static uint8_t int_read(void* cpu, void* self);
-
+    struct Cpu;
+    std::unique_ptr<Cpu> cpu_;
+    uint8_t memory_[0x10000] = {};
     std::string rom_;
-    std::vector<uint8_t> ram_;
-    int bank_ = 2;
-    std::vector<PortWrite> ports_;
-    void* cpu_ = nullptr;
+    int bank_ = -1;
+    uint64_t t_ = 0;
+    std::vector<PortWrite> writes_;
+
+    uint8_t read(uint16_t address) const;
+    void write(uint16_t address, uint8_t value);
+    friend struct Callbacks;
 };
+
+} // namespace z80

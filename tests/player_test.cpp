@@ -1,0 +1,254 @@
+// The sample players on an emulated Z80: the starter project built for each DAC at several rates
+// and clocks, its image run to its end, and every port write checked against the WAV file
+// sampleprep made and the preview sampleunpack makes of the packed file.
+#include "codes.h"
+#include "harness.h"
+#include "levels.h"
+#include "sound_files.h"
+#include "tools.h"
+#ifdef TOOLKIT_HAVE_Z80EX
+#include "z80/machine.h"
+#endif
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+// libz80ex is a library, not a program: its absence fails the test in CI as a missing tool does.
+bool have_z80ex() {
+#ifdef TOOLKIT_HAVE_Z80EX
+    return true;
+#else
+    const char* ci = getenv("CI");
+    if (ci && std::string(ci) == "true") ADD_FAILURE() << "libz80ex is missing";
+    return false;
+#endif
+}
+
+std::string folder_of(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+// A scratch copy of the starter project.
+void copy_starter(const TempDir& t) {
+    for (const char* name : {"Makefile", "main.c", "limits.awk", "hello.wav", "pastel16.pal"})
+        write_file(t / name, read_file(source_path(std::string("examples/") + name)));
+}
+
+// make in the copy, with the programs just built and the players of the source tree.
+Tool make(const TempDir& t, const std::vector<std::string>& settings) {
+    std::vector<std::string> argv{"make", "--no-print-directory",
+                                  "BIN=" + folder_of(program("sampleprep")),
+                                  "PLAYER=" + source_path("player")};
+    argv.insert(argv.end(), settings.begin(), settings.end());
+    return tool(argv, t.path());
+}
+
+// The codes of the samples in a WAV file sampleprep wrote: the high nibbles of the data chunk.
+std::vector<uint8_t> wav_codes(const std::string& wav) {
+    std::vector<uint8_t> codes;
+    if (wav.size() < 52 || wav.compare(44, 4, "data") != 0) {
+        ADD_FAILURE() << "not a WAV file of sampleprep's";
+        return codes;
+    }
+    uint32_t n = uint8_t(wav[48]) | uint8_t(wav[49]) << 8 | uint8_t(wav[50]) << 16 |
+                 uint32_t(uint8_t(wav[51])) << 24;
+    for (uint32_t i = 0; i < n && 52 + i < wav.size(); ++i)
+        codes.push_back(uint8_t(wav[52 + i]) >> 4);
+    return codes;
+}
+
+struct Case {
+    const char* name;
+    const char* dac;
+    double rate;
+    double clock;
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Player : public testing::TestWithParam<Case> {};
+
+#ifdef TOOLKIT_HAVE_Z80EX
+// The writes that are samples, by the players' default settings (player/settings.s), and the
+// silencing write after them, which a sample write of the silent code looks like.
+std::vector<z80::PortWrite> sample_writes(const std::string& dac,
+                                          const std::vector<z80::PortWrite>& writes) {
+    std::vector<z80::PortWrite> samples;
+    int selected = -1;
+    for (const z80::PortWrite& w : writes) {
+        uint8_t port = uint8_t(w.port);
+        if (dac == "linear" && port == 0x00) {
+            samples.push_back(w);
+        } else if (dac == "psg" && port == 0x7F && (w.value & 0xF0) == 0x90) {
+            samples.push_back({w.port, uint8_t(w.value & 15), w.t});
+        } else if (dac == "ay" && port == 0xA0) {
+            selected = w.value;
+        } else if (dac == "ay" && port == 0xA1 && selected == 8) {
+            samples.push_back(w);
+        }
+    }
+    return samples;
+}
+#endif
+
+// The image plays hello.wav as sampleprep prepared it, every sample T-states after the one
+// before, then silences the channel T-states after the last, and its writes make the sound of
+// sampleunpack's preview.
+TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
+    const Case& c = GetParam();
+    if (!have("sdcc") || !have("make") || !have_z80ex())
+        GTEST_SKIP() << "sdcc, make or libz80ex is missing";
+    TempDir t;
+    copy_starter(t);
+    char rate[40], clock[40];
+    snprintf(rate, sizeof rate, "%g", c.rate);
+    snprintf(clock, sizeof clock, "%.0f", c.clock);
+    Tool built = make(t, {std::string("DAC=") + c.dac, std::string("RATE=") + rate,
+                          std::string("CLOCK=") + clock});
+    ASSERT_EQ(built.status, 0) << built.output;
+
+    // The T-states a sample, worked out here on its own: round(CLOCK / RATE).
+    const long T = std::lround(c.clock / c.rate);
+    const double true_rate = c.clock / double(T);
+    EXPECT_LT(std::fabs(true_rate - c.rate) / c.rate, 0.005);
+    char true_rate_text[40];
+    snprintf(true_rate_text, sizeof true_rate_text, "%.6f", true_rate);
+    // sampleprep was given the true rate.
+    EXPECT_NE(built.output.find(std::string("sampleprep -r ") + true_rate_text + " -d " + c.dac),
+              std::string::npos)
+        << built.output;
+
+    std::vector<uint8_t> expected = wav_codes(read_file(t / "build/hello.wav"));
+    std::string packed = read_file(t / "build/hello.bin");
+    ASSERT_GE(packed.size(), 18u);
+    size_t blocks = uint8_t(packed[0] - 1) + 256 * size_t(uint8_t(packed[1] - 1));
+    ASSERT_EQ(expected.size(), 32 * blocks) << "sampleprep fills the last block";
+
+#ifdef TOOLKIT_HAVE_Z80EX
+    z80::Machine machine;
+    machine.use_banks(read_file(t / "build/starter.rom"));
+    const uint64_t limit = 10000000 + uint64_t(T) * 2 * expected.size();
+    ASSERT_EQ(machine.run(limit), z80::Stop::halted)
+        << "still running after " << limit << " T-states";
+    EXPECT_FALSE(machine.interrupts_enabled());
+
+    std::vector<z80::PortWrite> samples = sample_writes(c.dac, machine.writes());
+    ASSERT_EQ(samples.size(), expected.size() + 1) << "every sample and the silencing";
+    std::vector<uint8_t> played;
+    for (size_t i = 0; i + 1 < samples.size(); ++i) played.push_back(samples[i].value);
+    EXPECT_EQ(played, expected);
+    const uint8_t silence = std::string(c.dac) == "psg" ? 15 : std::string(c.dac) == "ay" ? 0 : 8;
+    EXPECT_EQ(samples.back().value, silence);
+    EXPECT_EQ(machine.writes().back().t, samples.back().t) << "a write after the silencing";
+
+    uint64_t shortest = UINT64_MAX, longest = 0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        uint64_t d = samples[i].t - samples[i - 1].t;
+        shortest = std::min(shortest, d);
+        longest = std::max(longest, d);
+    }
+    EXPECT_EQ(longest - shortest, 0u) << "jitter";
+    EXPECT_EQ(shortest, uint64_t(T));
+    printf("%s: %zu samples, T %ld (intervals %llu to %llu), %s Hz for %g Hz (%+.3f%%)\n", c.name,
+           expected.size(), T, (unsigned long long)shortest, (unsigned long long)longest,
+           true_rate_text, c.rate, 100 * (true_rate - c.rate) / c.rate);
+
+    // The levels the writes make are the preview's, sample by sample.
+    auto preview = run(
+        "sampleunpack",
+        {"-r", true_rate_text, "-d", c.dac, "--dc", "build/hello.bin", "preview.wav"}, t.path());
+    ASSERT_EQ(preview.status, 0) << preview.err;
+    Sound sound = read_sound(t / "preview.wav");
+    EXPECT_EQ(sound.info.samplerate, std::lround(true_rate));
+    ASSERT_EQ(sound.samples.size(), played.size());
+    Levels levels{};
+    ASSERT_TRUE(named_levels(c.dac, &levels));
+    for (size_t i = 0; i < played.size(); ++i)
+        ASSERT_NEAR(sound.samples[i], code_value(levels, played[i]), 2.0 / 32768) << "sample " << i;
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Dacs, Player,
+                         testing::Values(Case{"Linear8000", "linear", 8000, 3579545},
+                                         Case{"Linear22050", "linear", 22050, 3579545},
+                                         Case{"Linear8000At4MHz", "linear", 8000, 4000000},
+                                         Case{"Psg8000", "psg", 8000, 3579545},
+                                         Case{"Psg16000", "psg", 16000, 3579545},
+                                         Case{"Psg11025At3546900Hz", "psg", 11025, 3546900},
+                                         Case{"Ay8000", "ay", 8000, 3579545},
+                                         Case{"Ay6000", "ay", 6000, 3579545},
+                                         Case{"Ay8000At1773400Hz", "ay", 8000, 1773400}),
+                         ByName());
+
+// The settings are prerequisites: the same ones again leave nothing to do (a rate that gives the
+// same T is the same build), another rate, clock or DAC remakes the sound and the player alone.
+TEST(PlayerMake, RebuildsWhatASettingChanges) {
+    if (!have("sdcc") || !have("make")) GTEST_SKIP() << "sdcc or make is missing";
+    TempDir t;
+    copy_starter(t);
+    Tool first = make(t, {"DAC=psg", "RATE=8000"});
+    ASSERT_EQ(first.status, 0) << first.output;
+    const std::string nothing = "make: Nothing to be done for 'all'.\n";
+    EXPECT_EQ(make(t, {"DAC=psg", "RATE=8000"}).output, nothing);
+    EXPECT_EQ(make(t, {"DAC=psg", "RATE=8001", "CLOCK=3579545"}).output, nothing);
+    struct Change {
+        std::vector<std::string> settings;
+        std::string sampleprep; // the command that must run again
+        bool player;            // whether the player is assembled again
+    };
+    for (const Change& change :
+         {Change{{"DAC=psg", "RATE=9000"}, "sampleprep -r 8993.831658 -d psg hello.wav", true},
+          Change{
+              {"DAC=psg", "RATE=9000", "CLOCK=4000000"}, "sampleprep -r 9009.009009 -d psg", true},
+          Change{
+              {"DAC=ay", "RATE=9000", "CLOCK=4000000"}, "sampleprep -r 9009.009009 -d ay", true}}) {
+        Tool again = make(t, change.settings);
+        ASSERT_EQ(again.status, 0) << again.output;
+        EXPECT_NE(again.output.find(change.sampleprep), std::string::npos) << again.output;
+        EXPECT_EQ(again.output.find("sdasz80") != std::string::npos, change.player) << again.output;
+        EXPECT_EQ(again.output.find("palprep"), std::string::npos) << again.output;
+        EXPECT_EQ(make(t, change.settings).output, nothing);
+    }
+}
+
+// The players' delays last exactly what they are asked, from the shortest to several rounds of
+// their longest loop, each measured between two writes on the emulator.
+TEST(PlayerDelay, LastsExactlyTheTStatesAsked) {
+    if (!have("sdasz80") || !have("sdldz80") || !have_z80ex())
+        GTEST_SKIP() << "SDCC or libz80ex is missing";
+    std::vector<long> delays{0, 4, 5};
+    for (long d = 7; d <= 300; ++d) delays.push_back(d);
+    for (long d = 4070; d <= 4130; ++d) delays.push_back(d);
+    for (long d : {8160L, 8187L, 8188L, 8189L, 8200L, 8211L, 12000L, 20000L}) delays.push_back(d);
+    TempDir t;
+    // Carry clear, as the players leave it where they wait.
+    std::string source = "        .include \"" + source_path("player/delay.inc") +
+                         "\"\n        .area _CODE\n        di\n        or a\n"
+                         "        out (0),a\n";
+    for (long d : delays)
+        source += "        PLAYER_DELAY " + std::to_string(d) + "\n        out (0),a\n";
+    source += "        halt\n";
+    write_file(t / "delays.s", source);
+    Tool assembled = tool({"sdasz80", "-o", "delays.rel", "delays.s"}, t.path());
+    ASSERT_EQ(assembled.status, 0) << assembled.output;
+    Tool linked =
+        tool({"sdldz80", "-n", "-i", "-b", "_CODE=0x0000", "delays.ihx", "delays.rel"}, t.path());
+    ASSERT_EQ(linked.status, 0) << linked.output;
+#ifdef TOOLKIT_HAVE_Z80EX
+    z80::Machine machine;
+    machine.load(read_hex(read_file(t / "delays.ihx")));
+    ASSERT_EQ(machine.run(10000000), z80::Stop::halted);
+    const auto& writes = machine.writes();
+    ASSERT_EQ(writes.size(), delays.size() + 1);
+    for (size_t i = 0; i < delays.size(); ++i)
+        EXPECT_EQ(writes[i + 1].t - writes[i].t, uint64_t(11 + delays[i]))
+            << "PLAYER_DELAY " << delays[i];
+#endif
+}
+
+} // namespace
