@@ -5,6 +5,7 @@
 #include "common/output.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -220,8 +221,17 @@ std::string module_path(const Options& options, const Piece& piece) {
 }
 
 std::string module_list(const Layout& layout, const Options& options) {
+    // By bank, and in each bank the part of a split input first: the linker lays the modules of
+    // an area out in the order it is given them, so every part begins its bank at 0x8000 and a
+    // split input reads on from the end of one bank's window to the start of the next.
+    std::vector<const Piece*> order;
+    for (const Piece& piece : layout.pieces) order.push_back(&piece);
+    std::stable_sort(order.begin(), order.end(), [&](const Piece* a, const Piece* b) {
+        bool a_part = layout.inputs[a->input].parts > 0, b_part = layout.inputs[b->input].parts > 0;
+        return a->bank != b->bank ? a->bank < b->bank : a_part && !b_part;
+    });
     std::string text;
-    for (const Piece& piece : layout.pieces) text += module_path(options, piece) + "\n";
+    for (const Piece* piece : order) text += module_path(options, *piece) + "\n";
     return text;
 }
 

@@ -157,7 +157,7 @@ TEST(BankplanWrites, ModulesHeaderAndOptions) {
               "extern const unsigned char c[];\n#define c_size 40u\n#define c_bank 7\n\n"
               "#endif\n");
     EXPECT_EQ(read_file(t / "out/banks.opt"), "-Wl-b_CODE_7=0x78000\n-Wl-b_CODE_8=0x88000\n");
-    EXPECT_EQ(read_file(t / "out/banks.lst"), "out/a.rel\nout/b.rel\nout/c.rel\n");
+    EXPECT_EQ(read_file(t / "out/banks.lst"), "out/a.rel\nout/c.rel\nout/b.rel\n"); // by bank
 
     // Each module is binobj's, byte for byte, for the same file and bank.
     for (auto [input, bank] : {std::pair{"a.bin", "7"}, {"b.pal", "8"}, {"c.txt", "7"}}) {
@@ -220,6 +220,11 @@ TEST(BankplanWrites, SplitPartsInConsecutiveBanks) {
     }
     EXPECT_EQ(joined, big);
     EXPECT_FALSE(exists(t / "big.rel"));
+    EXPECT_EQ(read_file(t / "banks.lst"), "big_0.rel\nbig_1.rel\nbig_2.rel\nd.rel\n");
+
+    // Listed first, the input's last part begins its bank, whatever the order of the inputs.
+    auto again = run("bankplan", {"--split", "-s", "100", "d.bin", "big.bin"}, t.path());
+    ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(read_file(t / "banks.lst"), "big_0.rel\nbig_1.rel\nbig_2.rel\nd.rel\n");
 }
 
@@ -439,7 +444,9 @@ TEST_F(BankplanOnTheMachine, ReadsEveryAssetThroughItsBank) {
     for (std::string line; std::getline(lines, line);) link.push_back(line);
     link.insert(link.end(), {"-o", "prog.ihx", "main.rel"});
     std::vector<std::string> modules;
-    for (const Piece& p : pieces) modules.push_back("banks/" + p.name + ".rel");
+    std::istringstream listed(read_file(t / "banks/banks.lst"));
+    for (std::string line; std::getline(listed, line);) modules.push_back(line);
+    EXPECT_EQ(modules.size(), pieces.size());
     link.insert(link.end(), modules.begin(), modules.end());
     Tool linked = tool(link, t.path());
     ASSERT_EQ(linked.status, 0) << linked.output;
@@ -460,6 +467,10 @@ TEST_F(BankplanOnTheMachine, ReadsEveryAssetThroughItsBank) {
         std::smatch m;
         ASSERT_TRUE(std::regex_search(header, m, std::regex("#define " + p.name + "_bank ([0-9]+)\n")));
         EXPECT_EQ(at >> 16, uint32_t(std::stoul(m[1]))) << p.name << ": the map's bank and the header's";
+        // Every part of a split input begins its bank, so the input reads on across banks.
+        if (p.name.find('_') != std::string::npos) {
+            EXPECT_EQ(at & 0xFFFF, 0x8000u) << p.name;
+        }
         size_t offset = (at >> 16) * 16384 + (at & 0xFFFF) - 0x8000;
         std::string file = read_file(t / p.file).substr(p.offset, p.size);
         ASSERT_LE(offset + p.size, rom.size()) << p.name;
