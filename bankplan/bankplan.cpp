@@ -14,8 +14,22 @@ namespace bankplan {
 
 namespace {
 
+// C's keywords, which no array can be called.
+bool reserved(const std::string& name) {
+    static const char* const words[] = {
+        "auto", "break", "case", "char", "const", "continue", "default", "do", "double", "else",
+        "enum", "extern", "float", "for", "goto", "if", "inline", "int", "long", "register",
+        "restrict", "return", "short", "signed", "sizeof", "static", "struct", "switch",
+        "typedef", "union", "unsigned", "void", "volatile", "while", "_Alignas", "_Alignof",
+        "_Atomic", "_Bool", "_Complex", "_Generic", "_Imaginary", "_Noreturn", "_Static_assert",
+        "_Thread_local"};
+    for (const char* word : words)
+        if (name == word) return true;
+    return name.compare(0, 2, "__") == 0; // the compiler's and its library's names
+}
+
 bool c_name(const std::string& name) {
-    if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
+    if (name.empty() || (name[0] >= '0' && name[0] <= '9') || reserved(name)) return false;
     for (char c : name)
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
             return false;
@@ -71,7 +85,8 @@ bool plan_layout(const std::vector<std::string>& paths, const Options& options, 
         if (!c_name(input.name)) {
             *failure = {path, "\"" + input.name +
                                   "\" is no C name: the file name before its last \".\" must be "
-                                  "letters, digits and \"_\", not beginning with a digit"};
+                                  "letters, digits and \"_\", not beginning with a digit, and "
+                                  "no keyword"};
             return false;
         }
         if (size > options.size) input.parts = int((size + options.size - 1) / options.size);

@@ -10,6 +10,12 @@ namespace {
 
 constexpr uint32_t window = 0x8000, bank_size = 0x4000;
 
+std::string hex(uint32_t v) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%X", v);
+    return text;
+}
+
 bool hex_number(const std::string& text, uint32_t* value) {
     if (text.empty() || text.size() > 8) return false;
     uint32_t v = 0;
@@ -65,6 +71,30 @@ bool map_value(const std::string& map, const std::string& name, uint32_t* value)
         std::istringstream words(line);
         std::string number, symbol;
         if (words >> number >> symbol && symbol == name && hex_number(number, value)) return true;
+    }
+    return false;
+}
+
+// An area of the program's own (not a bank's _CODE_n) that reaches into the window, where the
+// HEX image's bytes are the banks': its name and place, or false when there is none.
+bool area_in_window(const std::string& map, std::string* what) {
+    std::istringstream lines(map);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string name, start_text, size_text, equals;
+        uint32_t start = 0, size = 0;
+        if (!(words >> name >> start_text >> size_text >> equals) || equals != "=" ||
+            name.empty() || name[0] != '_' || !hex_number(start_text, &start) ||
+            !hex_number(size_text, &size) || size == 0)
+            continue;
+        bool bank = name.size() > 6 && name.compare(0, 6, "_CODE_") == 0 &&
+                    name.find_first_not_of("0123456789", 6) == std::string::npos;
+        if (!bank && start < window + bank_size && start + size > window) {
+            *what = "the map puts the area " + name + " at " + hex(start) + " (" +
+                    std::to_string(size) + " bytes), into the bank window";
+            return true;
+        }
     }
     return false;
 }
@@ -135,11 +165,6 @@ bool read_module(const std::string& text, Parsed* m, std::string* reason) {
     return true;
 }
 
-std::string hex(uint32_t v) {
-    char text[16];
-    snprintf(text, sizeof text, "0x%X", v);
-    return text;
-}
 
 } // namespace
 
@@ -155,6 +180,7 @@ bool make_rom(const std::string& hex_text, const std::string& map,
             *reason = "a byte at " + hex(at) + ", above the bank window: not in ROM";
             return false;
         }
+    if (area_in_window(map, reason)) return false;
     std::vector<bool> filled;
     rom->assign(2 * bank_size, char(0xFF)); // erased flash
     filled.assign(rom->size(), false);

@@ -326,7 +326,20 @@ INSTANTIATE_TEST_SUITE_P(
                 {"my-song.bin"},
                 1,
                 "bankplan: my-song.bin: \"my-song\" is no C name: the file name before its last "
-                "\".\" must be letters, digits and \"_\", not beginning with a digit\n"},
+                "\".\" must be letters, digits and \"_\", not beginning with a digit, and no "
+                "keyword\n"},
+        Refusal{"Keyword",
+                {{"a.bin", 10}, {"int.pal", 10}},
+                {"a.bin", "int.pal"},
+                1,
+                "bankplan: int.pal: \"int\" is no C name: the file name before its last \".\" "
+                "must be letters, digits and \"_\", not beginning with a digit, and no keyword\n"},
+        Refusal{"DigitFirst",
+                {{"8bit.bin", 10}},
+                {"8bit.bin"},
+                1,
+                "bankplan: 8bit.bin: \"8bit\" is no C name: the file name before its last \".\" "
+                "must be letters, digits and \"_\", not beginning with a digit, and no keyword\n"},
         Refusal{"Missing", {{"a.bin", 10}}, {"a.bin", "b.bin"}, 1,
                 "bankplan: b.bin: No such file or directory\n"},
         Refusal{"TooManyBanks",
@@ -525,6 +538,26 @@ TEST_F(BankplanOnTheMachine, BankromRefusesAModuleNotLinked) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "bankrom: b.rel: _b is not in the linker's map: the module was not linked\n");
     EXPECT_FALSE(exists(t / "prog.rom"));
+
+    // The same module twice lands on itself.
+    r = run("bankrom", {"prog.ihx", "prog.map", "a.rel", "a.rel"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "bankrom: a.rel: its byte at 0x28000 lands where another already stands\n");
+    EXPECT_FALSE(exists(t / "prog.rom"));
+
+    // The program's code reaching into the window, where the HEX image holds the banks.
+    std::string map = read_file(t / "prog.map");
+    size_t code = map.find("\n_CODE  ");
+    ASSERT_NE(code, std::string::npos) << map;
+    write_file(t / "over.map", map.substr(0, code) +
+                                   "\n_CODE                               00007FF0    00000020 =  "
+                                   "        32. bytes (REL,CON)" +
+                                   map.substr(map.find('\n', code + 1)));
+    r = run("bankrom", {"-o", "over.rom", "prog.ihx", "over.map", "a.rel"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "bankrom: prog.ihx: the map puts the area _CODE at 0x7FF0 (32 bytes), into "
+                     "the bank window\n");
+    EXPECT_FALSE(exists(t / "over.rom"));
 
     write_file(t / "high.ihx", ":01C00000AA95\n:00000001FF\n");
     r = run("bankrom", {"high.ihx", "prog.map", "a.rel"}, t.path());
