@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <functional>
 #include <filesystem>
 #include <random>
 #include <regex>
@@ -39,6 +40,10 @@ struct PerfectFit {
     size_t assets;
     unsigned seed;
 };
+
+void PrintTo(const PerfectFit& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Banks of 16384 bytes cut at random points into assets, shuffled: the optimum is the number of
 // banks, and only an exact search finds it, since first-fit decreasing rarely does.
@@ -86,6 +91,10 @@ struct Instance {
     int ffd;
 };
 
+void PrintTo(const Instance& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PlanBinsKnown : public testing::TestWithParam<Instance> {};
 
 TEST_P(PlanBinsKnown, GivesTheOptimum) {
@@ -121,6 +130,55 @@ INSTANTIATE_TEST_SUITE_P(
         Instance{"OneFullBin", {100}, 100, 0, 1, 1, 1},
         Instance{"EqualSizes", {30, 30, 30, 30, 30, 30, 30, 30, 30, 30}, 90, 0, 4, 4, 4}),
     ByName());
+
+// The fewest bins by trying every partition: each item joins a bin already open or opens one; the
+// first `separate` items each open their own.
+int fewest_bins(const std::vector<long>& sizes, long capacity, size_t separate) {
+    int best = int(sizes.size()) + 1;
+    std::vector<long> load;
+    std::function<void(size_t)> place = [&](size_t i) {
+        if (int(load.size()) >= best) return;
+        if (i == sizes.size()) {
+            best = int(load.size());
+            return;
+        }
+        if (i >= separate)
+            for (size_t b = 0; b < load.size(); ++b) // by index: deeper calls grow load
+                if (load[b] + sizes[i] <= capacity) {
+                    load[b] += sizes[i];
+                    place(i + 1);
+                    load[b] -= sizes[i];
+                }
+        load.push_back(sizes[i]);
+        place(i + 1);
+        load.pop_back();
+    };
+    place(0);
+    return best;
+}
+
+// Small random instances against the exhaustive answer: a plan called optimal must be, so the
+// search may neither miss a packing nor refute one that exists. Many of them have an optimum
+// above every bound, which only a complete search proves.
+TEST(PlanBinsAgainstEveryPartition, SmallInstances) {
+    std::mt19937 rng(11);
+    int above_bound = 0;
+    for (int round = 0; round < 400; ++round) {
+        long capacity = 10 + long(rng() % 40);
+        size_t n = 1 + rng() % 9;
+        std::vector<long> sizes;
+        for (size_t i = 0; i < n; ++i) sizes.push_back(1 + long(rng() % uint32_t(capacity)));
+        size_t separate = round % 3 == 0 ? rng() % (std::min<size_t>(n, 3) + 1) : 0;
+        Plan plan = plan_bins(sizes, capacity, separate);
+        expect_valid(plan, sizes, capacity);
+        int best = fewest_bins(sizes, capacity, separate);
+        ASSERT_TRUE(plan.optimal) << "round " << round;
+        ASSERT_EQ(plan.bins, best) << "round " << round;
+        for (size_t i = 0; i < separate; ++i) ASSERT_EQ(plan.bin_of[i], int(i)) << "round " << round;
+        above_bound += best > plan.strong_bound;
+    }
+    EXPECT_GT(above_bound, 0) << "no instance needed the search to refute a count";
+}
 
 // With no budget for the search, the plan still holds every item and says it is not proven.
 TEST(PlanBinsBudget, RunsOutHonestly) {
