@@ -29,7 +29,9 @@ module with one area and one global symbol, and palpack turns a
 bits a colour. Around them, sampleprep turns any recording into the WAV
 file samplepack packs, sampleunpack plays a packed file back into a WAV
 file to listen to, palprep turns any editor's palette into the one
-palpack reads, and palview draws a palette as the machine shows it.")
+palpack reads, palview draws a palette as the machine shows it,
+bankplan places assets into as few banks of a 16 KB mapper as it can,
+and bankrom makes the ROM image of a link with banks.")
 if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "assetkit maintainers <assetkit@example.org>")
 endif()

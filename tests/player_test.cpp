@@ -34,7 +34,7 @@ std::string folder_of(const std::string& path) {
 
 // A scratch copy of the starter project.
 void copy_starter(const TempDir& t) {
-    for (const char* name : {"Makefile", "main.c", "hello.wav", "pastel16.pal"})
+    for (const char* name : {"Makefile", "main.c", "limits.awk", "hello.wav", "pastel16.pal"})
         write_file(t / name, read_file(source_path(std::string("examples/") + name)));
 }
 
@@ -132,7 +132,7 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
 
 #ifdef ASSETKIT_HAVE_Z80EX
     z80::Machine machine;
-    machine.load(read_hex(read_file(t / "build/starter.ihx")));
+    machine.use_banks(read_file(t / "build/starter.rom"));
     const uint64_t limit = 10000000 + uint64_t(T) * 2 * expected.size();
     ASSERT_EQ(machine.run(limit), z80::Stop::halted)
         << "still running after " << limit << " T-states";

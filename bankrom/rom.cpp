@@ -1,0 +1,231 @@
+#include "bankrom/rom.h"
+
+#include <cstdint>
+#include <map>
+#include <sstream>
+
+namespace bankrom {
+
+namespace {
+
+constexpr uint32_t window = 0x8000, bank_size = 0x4000;
+
+std::string hex(uint32_t v) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%X", v);
+    return text;
+}
+
+bool hex_number(const std::string& text, uint32_t* value) {
+    if (text.empty() || text.size() > 8) return false;
+    uint32_t v = 0;
+    for (char c : text) {
+        int d = c >= '0' && c <= '9' ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : -1;
+        if (d < 0) return false;
+        v = v * 16 + uint32_t(d);
+    }
+    *value = v;
+    return true;
+}
+
+// The data records of an Intel HEX image, by address; the 16-bit addresses the linker writes.
+bool read_hex(const std::string& text, std::map<uint32_t, uint8_t>* bytes, std::string* reason) {
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        std::vector<uint8_t> record;
+        bool ok = line[0] == ':' && line.size() % 2 == 1 && line.size() >= 11;
+        for (size_t i = 1; ok && i < line.size(); i += 2) {
+            uint32_t b = 0;
+            ok = hex_number(line.substr(i, 2), &b);
+            record.push_back(uint8_t(b));
+        }
+        uint8_t sum = 0;
+        for (uint8_t b : record) sum = uint8_t(sum + b);
+        if (!ok || sum != 0 || record.size() != size_t(record[0]) + 5) {
+            *reason = "line " + std::to_string(number) + " is no Intel HEX record";
+            return false;
+        }
+        if (record[3] == 1) break;
+        if (record[3] != 0) {
+            *reason = "line " + std::to_string(number) + ": record type " +
+                      std::to_string(record[3]) + " is not one the linker writes";
+            return false;
+        }
+        uint32_t at = uint32_t(record[1]) << 8 | record[2];
+        for (size_t i = 0; i < record[0]; ++i) (*bytes)[at + uint32_t(i)] = record[4 + i];
+    }
+    return true;
+}
+
+// A global symbol's value in the linker's map: the hexadecimal number in front of its name.
+bool map_value(const std::string& map, const std::string& name, uint32_t* value) {
+    std::istringstream lines(map);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string number, symbol;
+        if (words >> number >> symbol && symbol == name && hex_number(number, value)) return true;
+    }
+    return false;
+}
+
+// An area of the program's own (not a bank's _CODE_n) that reaches into the window, where the
+// HEX image's bytes are the banks': its name and place, or false when there is none.
+bool area_in_window(const std::string& map, std::string* what) {
+    std::istringstream lines(map);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string name, start_text, size_text, equals;
+        uint32_t start = 0, size = 0;
+        if (!(words >> name >> start_text >> size_text >> equals) || equals != "=" ||
+            name.empty() || name[0] != '_' || !hex_number(start_text, &start) ||
+            !hex_number(size_text, &size) || size == 0)
+            continue;
+        bool bank = name.size() > 6 && name.compare(0, 6, "_CODE_") == 0 &&
+                    name.find_first_not_of("0123456789", 6) == std::string::npos;
+        if (!bank && start < window + bank_size && start + size > window) {
+            *what = "the map puts the area " + name + " at " + hex(start) + " (" +
+                    std::to_string(size) + " bytes), into the bank window";
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Parsed {
+    std::string symbol;
+    uint32_t symbol_offset = 0;
+    uint32_t size = 0;
+    std::map<uint32_t, uint8_t> bytes; // by offset in the area
+};
+
+// A module of one area in a bank, the kind bankplan and binobj write: its first global symbol,
+// the area's size and the bytes of its data records, none of them relocated.
+bool read_module(const std::string& text, Parsed* m, std::string* reason) {
+    std::istringstream lines(text);
+    std::string line;
+    int areas = 0;
+    std::vector<uint8_t> data;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string kind;
+        words >> kind;
+        if (kind == "A") {
+            std::string name, word, size;
+            words >> name >> word >> size;
+            ++areas;
+            if (name.rfind("_CODE_", 0) != 0 || !hex_number(size, &m->size)) {
+                *reason = "its area " + name + " is no bank's (_CODE_n)";
+                return false;
+            }
+        } else if (kind == "S") {
+            std::string name, def;
+            words >> name >> def;
+            if (m->symbol.empty() && def.rfind("Def", 0) == 0 &&
+                hex_number(def.substr(3), &m->symbol_offset))
+                m->symbol = name;
+        } else if (kind == "T") {
+            data.clear();
+            for (std::string b; words >> b;) {
+                uint32_t v = 0;
+                if (!hex_number(b, &v) || v > 0xFF) {
+                    *reason = "a data record holds " + b;
+                    return false;
+                }
+                data.push_back(uint8_t(v));
+            }
+            if (data.size() < 2) {
+                *reason = "a data record without its address";
+                return false;
+            }
+            uint32_t at = data[0] | uint32_t(data[1]) << 8;
+            for (size_t i = 2; i < data.size(); ++i) m->bytes[at + uint32_t(i - 2)] = data[i];
+        } else if (kind == "R") {
+            std::string rest, b;
+            int count = 0;
+            while (words >> b) ++count;
+            if (count != 4) {
+                *reason = "it holds relocations, which only the linker can apply";
+                return false;
+            }
+        }
+    }
+    if (areas != 1 || m->symbol.empty()) {
+        *reason = "not an object module of one area with a global symbol";
+        return false;
+    }
+    return true;
+}
+
+
+} // namespace
+
+bool make_rom(const std::string& hex_text, const std::string& map,
+              const std::vector<Module>& modules, std::string* rom, std::string* file,
+              std::string* reason) {
+    std::map<uint32_t, uint8_t> program;
+    if (!read_hex(hex_text, &program, reason)) return false;
+    // Bank bytes show in the HEX image in the window, on top of each other; above it there is
+    // nothing a ROM can hold.
+    for (auto& [at, b] : program)
+        if (at >= window + bank_size) {
+            *reason = "a byte at " + hex(at) + ", above the bank window: not in ROM";
+            return false;
+        }
+    if (area_in_window(map, reason)) return false;
+    std::vector<bool> filled;
+    rom->assign(2 * bank_size, char(0xFF)); // erased flash
+    filled.assign(rom->size(), false);
+    for (auto& [at, b] : program)
+        if (at < window) {
+            (*rom)[at] = char(b);
+            filled[at] = true;
+        }
+
+    for (const Module& module : modules) {
+        *file = module.path;
+        Parsed m;
+        if (!read_module(module.text, &m, reason)) return false;
+        uint32_t value = 0;
+        if (!map_value(map, m.symbol, &value)) {
+            *reason = m.symbol + " is not in the linker's map: the module was not linked";
+            return false;
+        }
+        uint32_t base = value - m.symbol_offset, bank = base >> 16, at = base & 0xFFFF;
+        if (bank < 2 || at < window || at + m.size > window + bank_size) {
+            *reason = "the map puts " + m.symbol + " at " + hex(value) +
+                      ", not in the window of a bank from 2 on";
+            return false;
+        }
+        size_t start = bank * bank_size + (at - window);
+        if (rom->size() < (bank + 1) * bank_size) {
+            rom->resize((bank + 1) * bank_size, char(0xFF));
+            filled.resize(rom->size(), false);
+        }
+        for (auto& [offset, b] : m.bytes) {
+            if (offset >= m.size) {
+                *reason = "a data record lies beyond its area's size";
+                return false;
+            }
+            if (filled[start + offset]) {
+                *reason = "its byte at " + hex(value - m.symbol_offset + offset) +
+                          " lands where another already stands";
+                return false;
+            }
+            (*rom)[start + offset] = char(b);
+            filled[start + offset] = true;
+        }
+    }
+    file->clear();
+    return true;
+}
+
+} // namespace bankrom
