@@ -1,5 +1,7 @@
 #include "tests/harness.h"
 
+#include "tests/tools.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -202,10 +204,26 @@ Result run(const std::string& name, const std::vector<std::string>& args, const 
         printf("%s %s ended with status 1 before doing anything; running it again\n",
                wine_retry_mark, name.c_str());
         fflush(stdout);
+        // One line a retry in the file ASSETKIT_WINE_RETRIES names, for the summary to count.
+        std::string log = env("ASSETKIT_WINE_RETRIES", "");
+        if (!log.empty()) std::ofstream(log, std::ios::app) << name << '\n';
         r = run_once(name, args, cwd);
     }
     return r;
 }
+
+// The runner that starts the programs (Wine's loader, under the test preset "wine") is a tool
+// the tests need: missing, every test of the program skips, or fails under CI=true.
+namespace {
+class RunnerCheck : public testing::Environment {
+    void SetUp() override {
+        std::string runner = env("ASSETKIT_RUNNER", "");
+        if (!runner.empty() && !have_tool(runner)) GTEST_SKIP() << runner << " is missing";
+    }
+};
+const testing::Environment* const runner_check =
+    testing::AddGlobalTestEnvironment(new RunnerCheck);
+} // namespace
 
 std::string bytes(const std::string& hex) {
     std::string out;

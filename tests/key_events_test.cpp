@@ -1,6 +1,6 @@
 // The Windows key test: which console input events count as a key press, and that the test
 // leaves every event queued for the next reader. Built by the Windows build only (it runs under
-// Wine in scripts/check-windows).
+// Wine by the test windows.unit_tests of the native build).
 #include "common/console.h"
 #include "common/key_events.h"
 

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The Debian package:
+# - the package, built twice from scratch with the preset "package", comes out byte for byte the
+#   same, and lintian finds no error and no warning in it;
+# - its programs are hardened (PIE, RELRO, bind-now, fortified functions, stack protector) and link
+#   the C library dynamically; each has its compressed manual page, naming the package's version;
+#   the copyright file and the changelog are there, and the dependencies were computed;
+# - the sound road runs with the unpacked programs: the example WAV -> samplepack -> binobj at
+#   0xC000 -> sdldz80, whose Intel HEX image must hold the packed sound at 0xC000.
+set -euo pipefail
+cd "$ASSETKIT_SOURCE_DIR"
+build=build/package
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
+
+fail() {
+    echo "package: $*" >&2
+    exit 1
+}
+"$ASSETKIT_TESTTOOL" need lintian dpkg-deb readelf sdldz80 || exit
+version=$(sed -nE 's/^project\([^)]*VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || fail "no project version in CMakeLists.txt"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# ---- Two builds from scratch, which must give the same bytes.
+build_package() {
+    rm -rf "$build"
+    cmake --workflow --preset package >"$scratch/build.log" 2>&1 || {
+        cat "$scratch/build.log"
+        fail "the package build failed"
+    }
+    local debs=("$build"/*.deb)
+    { [ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ]; } || fail "expected one .deb in $build"
+    deb=${debs[0]}
+}
+build_package
+cp "$deb" "$scratch/first.deb"
+build_package
+if ! cmp "$scratch/first.deb" "$deb"; then
+    command -v diffoscope >/dev/null && diffoscope "$scratch/first.deb" "$deb" | head -n 60
+    fail "two builds of the package differ"
+fi
+echo "two builds of $(basename "$deb") are byte for byte the same"
+
+# ---- lintian: no error, no warning (informational tags are shown, and pass).
+lintian_out=$(lintian --fail-on error,warning --display-info "$deb" 2>&1 |
+    grep -v '^running with root privileges' || true)
+echo "lintian:"
+echo "${lintian_out:-(nothing)}"
+if grep -qE '^[EW]: ' <<<"$lintian_out" ||
+    ! lintian --fail-on error,warning "$deb" >/dev/null 2>&1; then
+    fail "lintian finds errors or warnings in $(basename "$deb")"
+fi
+
+# ---- What the package holds.
+root=$scratch/root
+dpkg-deb -x "$deb" "$root"
+bin=$root/usr/bin
+package_version=$(dpkg-deb -f "$deb" Version)
+[[ "$package_version" == "$version"-* ]] || fail "version $package_version: no revision of $version"
+dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>= ' || fail "Depends lacks the computed libc6"
+for file in copyright changelog.Debian.gz; do
+    [ -s "$root/usr/share/doc/assetkit/$file" ] || fail "the package lacks /usr/share/doc/assetkit/$file"
+done
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$root/usr/share/doc/assetkit/copyright" || fail "the copyright file is not machine-readable"
+for program in $(cat "$build/programs.txt"); do
+    [ -x "$bin/$program" ] || fail "the package lacks $program"
+done
+programs=("$bin"/*)
+for program_path in "${programs[@]}"; do
+    program=$(basename "$program_path")
+    page=$root/usr/share/man/man1/$program.1.gz
+    [ -f "$page" ] || fail "the package lacks the manual page of $program"
+    gzip -t "$page" || fail "$program.1.gz is not a gzip file"
+    cmp -s <(sed '/^\.Os/d' "$program/$program.1") <(gzip -dc "$page" | sed '/^\.Os/d') ||
+        fail "$program.1.gz is not $program/$program.1"
+    [ "$(gzip -dc "$page" | sed -n 's/^\.Os //p')" = "assetkit $version" ] ||
+        fail "$program.1.gz: .Os does not name assetkit $version"
+
+    # Hardening, read from the ELF headers.
+    elf=$(readelf -hldW --dyn-syms "$program_path")
+    { grep -qE 'Type: +DYN' <<<"$elf" && grep -q 'Flags: .*PIE' <<<"$elf"; } ||
+        fail "$program is not a position-independent executable"
+    grep -q 'GNU_RELRO' <<<"$elf" || fail "$program has no RELRO segment"
+    grep -qE '\(BIND_NOW\)|Flags: .*NOW' <<<"$elf" || fail "$program is not bound now"
+    grep -q 'Shared library: \[libc\.so\.6\]' <<<"$elf" ||
+        fail "$program does not link the C library dynamically"
+    grep -qE ' __[a-z_]+_chk(@|$)' <<<"$(grep -v __stack_chk <<<"$elf")" ||
+        fail "$program calls no fortified function"
+    grep -q '__stack_chk_fail' <<<"$elf" || fail "$program has no stack protector"
+done
+echo "${#programs[@]} programs, each hardened, linking the C library" \
+    "dynamically, with its compressed manual page"
+
+# ---- The sound road with the unpacked programs.
+mkdir "$scratch/road"
+cp examples/bell.wav "$scratch/road/"
+cd "$scratch/road"
+out=$("$bin/samplepack" bell.wav) || fail "samplepack failed: $out"
+{ [ -z "$out" ] && [ -f bell.bin ]; } || fail "samplepack: unexpected output '$out'"
+out=$("$bin/binobj" bell.bin 0xC000) || fail "binobj failed: $out"
+{ [ -z "$out" ] && [ -f bell.o ]; } || fail "binobj: unexpected output '$out'"
+sdldz80 -n -i bell.ihx bell.o || fail "sdldz80 failed"
+[ -s bell.ihx ] || fail "sdldz80 wrote no Intel HEX image"
+
+# The image's data bytes ("ADDRESS BYTE", by address) must be the packed sound laid down from
+# 0xC000 on.
+"$ASSETKIT_TESTTOOL" hex bell.ihx >image.txt || fail "bell.ihx is not a valid Intel HEX image"
+od -An -v -tx1 bell.bin | tr -s ' ' '\n' | grep -v '^$' |
+    LC_ALL=C awk '{ printf "%04X %s\n", 49152 + NR - 1, toupper($1) }' >expected.txt
+[ -s expected.txt ] || fail "bell.bin is empty"
+cmp -s expected.txt image.txt || fail "bell.ihx does not hold bell.bin at 0xC000"
+echo "$(basename "$deb") passes; the sound road links $(wc -l <expected.txt) bytes at 0xC000"
