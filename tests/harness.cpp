@@ -1,7 +1,5 @@
 #include "tests/harness.h"
 
-#include "tests/tools.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -211,19 +209,6 @@ Result run(const std::string& name, const std::vector<std::string>& args, const 
     }
     return r;
 }
-
-// The runner that starts the programs (Wine's loader, under the test preset "wine") is a tool
-// the tests need: missing, every test of the program skips, or fails under CI=true.
-namespace {
-class RunnerCheck : public testing::Environment {
-    void SetUp() override {
-        std::string runner = env("ASSETKIT_RUNNER", "");
-        if (!runner.empty() && !have_tool(runner)) GTEST_SKIP() << runner << " is missing";
-    }
-};
-const testing::Environment* const runner_check =
-    testing::AddGlobalTestEnvironment(new RunnerCheck);
-} // namespace
 
 std::string bytes(const std::string& hex) {
     std::string out;
