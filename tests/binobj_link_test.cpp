@@ -162,8 +162,8 @@ TEST(BinobjLinksTogether, TheSoundRoad) {
     Tool link =
         tool({"sdldz80", "-n", "-m", "-i", "-b", "_CODE_2=0x8000", "bell.ihx", "bell.o"}, t.path());
     ASSERT_EQ(link.status, 0) << link.output;
-    expect_image_holds(intel_hex_image(read_file(t / "bell.ihx")), 0x8000, read_file(t / "bell.bin"),
-                       0);
+    auto image = intel_hex_image(read_file(t / "bell.ihx"));
+    expect_image_holds(image, 0x8000, read_file(t / "bell.bin"), 0);
     EXPECT_EQ(symbol_value(read_file(t / "bell.map"), "_bell"), 0x8000u);
 }
 

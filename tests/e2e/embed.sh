@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Another CMake project can take the toolkit in with FetchContent. A small consumer
-# project, written into a scratch folder, fetches this source folder (no network), defines a
-# target named `common` of its own, and packs and wraps examples/bell.wav at build time with the
+# Another CMake project can take the toolkit in with FetchContent. A small consumer project,
+# tests/e2e/consumer, built in a scratch folder, fetches this source folder (no network), defines
+# a target named `common` of its own, and packs and wraps examples/bell.wav at build time with the
 # samplepack and binobj it built. The packed sound must be right, our programs must land in the
 # consumer's runtime output folder, the consumer must have none of our tests, `cmake --install`
 # of the consumer must install none of our files, no CPack set-up of ours may appear, and our
@@ -18,46 +18,10 @@ fail() {
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-src=$scratch/consumer
+src=$(dirname "$(realpath "$0")")/consumer
 build=$scratch/build
-mkdir "$src"
 
-cat >"$src/CMakeLists.txt" <<EOF
-cmake_minimum_required(VERSION 3.25)
-project(consumer LANGUAGES CXX)
-set(CMAKE_RUNTIME_OUTPUT_DIRECTORY \${CMAKE_BINARY_DIR}/tools)
-
-include(FetchContent)
-FetchContent_Declare(assetkit SOURCE_DIR "$root")
-FetchContent_MakeAvailable(assetkit)
-
-# A name of the consumer's own that the toolkit must leave free.
-add_library(common STATIC common.cpp)
-add_executable(consumer main.cpp)
-target_link_libraries(consumer PRIVATE common)
-install(TARGETS consumer)
-
-enable_testing()
-add_test(NAME consumer COMMAND consumer)
-
-# The example sound packed and wrapped at build time by the toolkit's programs.
-add_custom_command(OUTPUT bell.bin bell.o
-    BYPRODUCTS bell.wav
-    COMMAND \${CMAKE_COMMAND} -E copy \${assetkit_SOURCE_DIR}/examples/bell.wav bell.wav
-    COMMAND assetkit_samplepack bell.wav
-    COMMAND assetkit_binobj bell.bin
-    DEPENDS \${assetkit_SOURCE_DIR}/examples/bell.wav)
-add_custom_target(sound ALL DEPENDS bell.bin bell.o)
-EOF
-cat >"$src/common.cpp" <<'EOF'
-int answer() { return 42; }
-EOF
-cat >"$src/main.cpp" <<'EOF'
-int answer();
-int main() { return answer() == 42 ? 0 : 1; }
-EOF
-
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DASSETKIT_SOURCE="$root" \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >"$scratch/configure.log" 2>&1 ||
     { cat "$scratch/configure.log"; fail "the consumer project does not configure"; }
 cmake --build "$build" -j2 >"$scratch/build.log" 2>&1 ||
