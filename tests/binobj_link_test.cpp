@@ -51,7 +51,7 @@ void PrintTo(const Placement& c, std::ostream* os) {
 class Links : public testing::TestWithParam<Placement> {
   protected:
     void SetUp() override {
-        if (!on_path("sdldz80")) GTEST_SKIP() << "sdldz80 is not installed";
+        NEED_TOOL("sdldz80");
     }
 
     // Wraps data as logo.bin and returns its module's path, logo.o.
@@ -78,14 +78,14 @@ TEST_P(Links, PutsEveryByteWhereAskedAndTheSymbolOnIt) {
     ASSERT_EQ(link.status, 0) << link.output;
     EXPECT_EQ(link.output, "");
 
-    expect_image_holds(read_hex(read_file(t / "out.ihx")), c.address, data, 0);
+    expect_image_holds(intel_hex_image(read_file(t / "out.ihx")), c.address, data, 0);
     EXPECT_EQ(symbol_value(read_file(t / "out.map"), "_logo"), c.address);
 }
 
 // C code names the data by the symbol, "_" and the C name. The pointer's initial value, which the
 // start-up code copies to RAM, is where the linker put the symbol.
 TEST_P(Links, GivesCCodeTheDataByItsSymbol) {
-    if (!on_path("sdcc")) GTEST_SKIP() << "sdcc is not installed";
+    NEED_TOOL("sdcc");
     const Placement& c = GetParam();
     std::string data = sample_data(40);
     ASSERT_NO_FATAL_FAILURE(wrap(data));
@@ -117,7 +117,7 @@ TEST_P(Links, GivesCCodeTheDataByItsSymbol) {
     } else {
         EXPECT_EQ(*logo, c.address);
     }
-    auto image = read_hex(read_file(t / "prog.ihx"));
+    auto image = intel_hex_image(read_file(t / "prog.ihx"));
     for (size_t i = 0; i < data.size(); ++i)
         ASSERT_EQ(image[*logo + uint32_t(i)], uint8_t(data[i])) << "at " << *logo + i;
     EXPECT_EQ(image[*init], *logo & 0xFF);
@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Two modules at fixed addresses keep their own bytes and symbols.
 TEST(BinobjLinksTogether, TwoAbsoluteModules) {
-    if (!on_path("sdldz80")) GTEST_SKIP() << "sdldz80 is not installed";
+    NEED_TOOL("sdldz80");
     TempDir t;
     std::string a = sample_data(30), b = sample_data(50).substr(20);
     write_file(t / "a.bin", a);
@@ -144,7 +144,7 @@ TEST(BinobjLinksTogether, TwoAbsoluteModules) {
     Tool link = tool({"sdldz80", "-n", "-m", "-i", "out.ihx", "a.o", "b.o"}, t.path());
     ASSERT_EQ(link.status, 0) << link.output;
     EXPECT_EQ(link.output, "");
-    auto image = read_hex(read_file(t / "out.ihx"));
+    auto image = intel_hex_image(read_file(t / "out.ihx"));
     expect_image_holds(image, 0x1000, a, b.size());
     expect_image_holds(image, 0x2000, b, a.size());
     std::string map = read_file(t / "out.map");
@@ -154,7 +154,7 @@ TEST(BinobjLinksTogether, TwoAbsoluteModules) {
 
 // The road of the README: the example sound, packed, wrapped into bank 2 and linked.
 TEST(BinobjLinksTogether, TheSoundRoad) {
-    if (!on_path("sdldz80")) GTEST_SKIP() << "sdldz80 is not installed";
+    NEED_TOOL("sdldz80");
     TempDir t;
     std::filesystem::copy_file(source_path("examples/bell.wav"), t / "bell.wav");
     ASSERT_EQ(run("samplepack", {"bell.wav"}, t.path()).status, 0);
@@ -162,7 +162,8 @@ TEST(BinobjLinksTogether, TheSoundRoad) {
     Tool link =
         tool({"sdldz80", "-n", "-m", "-i", "-b", "_CODE_2=0x8000", "bell.ihx", "bell.o"}, t.path());
     ASSERT_EQ(link.status, 0) << link.output;
-    expect_image_holds(read_hex(read_file(t / "bell.ihx")), 0x8000, read_file(t / "bell.bin"), 0);
+    auto image = intel_hex_image(read_file(t / "bell.ihx"));
+    expect_image_holds(image, 0x8000, read_file(t / "bell.bin"), 0);
     EXPECT_EQ(symbol_value(read_file(t / "bell.map"), "_bell"), 0x8000u);
 }
 

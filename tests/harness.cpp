@@ -204,6 +204,9 @@ Result run(const std::string& name, const std::vector<std::string>& args, const 
         printf("%s %s ended with status 1 before doing anything; running it again\n",
                wine_retry_mark, name.c_str());
         fflush(stdout);
+        // One line a retry in the file ASSETKIT_WINE_RETRIES names, for the summary to count.
+        std::string log = env("ASSETKIT_WINE_RETRIES", "");
+        if (!log.empty()) std::ofstream(log, std::ios::app) << name << '\n';
         r = run_once(name, args, cwd);
     }
     return r;

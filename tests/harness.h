@@ -1,8 +1,8 @@
 #pragma once
 // Helpers for tests that run the built programs on real files.
 //
-// Which tests also run against the Windows build of the programs under Wine
-// (scripts/check-windows) is told by one thing, the first part of a test's full name: the suite
+// Which tests also run against the Windows build of the programs under Wine (the test preset
+// "wine") is told by one thing, the first part of a test's full name: the suite
 // of a TEST or TEST_F, the instantiation of a TEST_P.
 // - When it begins with a program's name, "Samplepack", "Binobj" or "Palpack", the test runs
 //   the built programs and holds on Windows too: it runs under Wine as well
@@ -63,7 +63,8 @@ std::string program(const std::string& name);
 // from such a build fails the test), so expected messages read the same for every build.
 // Under Wine a run that Wine itself ends before the program starts (status 1, nothing printed,
 // the folder unchanged) is tried again, at most twice; each retry prints a line that begins with
-// wine_retry_mark, which scripts/check-windows counts.
+// wine_retry_mark and adds a line to the file ASSETKIT_WINE_RETRIES names, which
+// scripts/test-all counts.
 Result run(const std::string& name, const std::vector<std::string>& args, const std::string& cwd);
 
 constexpr const char* wine_retry_mark = "[WINE RETRY]";

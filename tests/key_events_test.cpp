@@ -1,7 +1,7 @@
 // The Windows key test: which console input events count as a key press, that keys typed ahead
 // of a run do not, and that the test leaves every event queued for the next reader; and
 // samplepack.exe beside this test on the test's console. Built by the Windows build only (it
-// runs under Wine in scripts/check-windows).
+// runs under Wine by the test windows.unit_tests of the native build).
 #include "common/console.h"
 #include "common/key_events.h"
 #include "tests/wav.h"

@@ -10,7 +10,7 @@
 namespace {
 
 TEST(PaletteRoad, LinksTheExamplePaletteAtItsAddress) {
-    if (!on_path("sdldz80")) GTEST_SKIP() << "no sdldz80";
+    NEED_TOOL("sdldz80");
     TempDir t;
     write_file(t / "rgb332.pal", read_file(source_path("examples/rgb332.pal")));
 
@@ -26,7 +26,7 @@ TEST(PaletteRoad, LinksTheExamplePaletteAtItsAddress) {
     Tool link = tool({"sdldz80", "-n", "-m", "-i", "road.ihx", "rgb332.o"}, t.path());
     ASSERT_EQ(link.status, 0) << link.output;
 
-    std::map<uint32_t, uint8_t> image = read_hex(read_file(t / "road.ihx"));
+    std::map<uint32_t, uint8_t> image = intel_hex_image(read_file(t / "road.ihx"));
     ASSERT_EQ(image.size(), palette.size());
     for (size_t i = 0; i < palette.size(); ++i)
         EXPECT_EQ(image[0xD000 + uint32_t(i)], uint8_t(palette[i])) << i;

@@ -11,15 +11,6 @@
 
 namespace {
 
-// A tool the test needs: missing, it fails the test on CI and skips it elsewhere.
-#define NEED_TOOL(name)                                                                            \
-    do {                                                                                           \
-        if (!on_path(name)) {                                                                      \
-            if (getenv("CI")) FAIL() << "no " << name;                                             \
-            GTEST_SKIP() << "no " << name;                                                         \
-        }                                                                                          \
-    } while (0)
-
 // 256 colours with components all over 0 to 255.
 std::vector<Colour> many() {
     std::vector<Colour> c;
@@ -223,7 +214,7 @@ TEST_F(PalviewPosix, PaletteRoadOfTheReadme) {
     Tool link = tool({"sdldz80", "-n", "-m", "-i", "pastel16.ihx", "pastel16.o"}, t.path());
     ASSERT_EQ(link.status, 0) << link.output;
     std::string palette = read_file(t / "pastel16.bin");
-    std::map<uint32_t, uint8_t> image = read_hex(read_file(t / "pastel16.ihx"));
+    std::map<uint32_t, uint8_t> image = intel_hex_image(read_file(t / "pastel16.ihx"));
     ASSERT_EQ(image.size(), 512u);
     for (size_t i = 0; i < palette.size(); ++i)
         EXPECT_EQ(image[0xD000 + uint32_t(i)], uint8_t(palette[i])) << i;

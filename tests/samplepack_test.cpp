@@ -315,7 +315,7 @@ TEST_F(ExampleSound, PacksWhole) {
 }
 
 TEST_F(ExampleSound, AudioToolsReadIt) {
-    if (!on_path("sox")) GTEST_SKIP() << "no sox";
+    NEED_TOOL("sox");
     Tool info = tool({"sox", "--i", source_path("examples/bell.wav")}, t.path());
     EXPECT_EQ(info.status, 0) << info.output;
     EXPECT_NE(info.output.find("8000 samples"), std::string::npos) << info.output;
@@ -324,7 +324,7 @@ TEST_F(ExampleSound, AudioToolsReadIt) {
 
 // Audio tools put the data tag at byte 36, right after a 16-byte format chunk.
 TEST_F(ExampleSound, AudioToolsLayoutIsRefused) {
-    if (!on_path("sox")) GTEST_SKIP() << "no sox";
+    NEED_TOOL("sox");
     Tool made = tool({"sox", "-n", "-r", "8000", "-b", "8", "-c", "1", "-e", "unsigned-integer",
                       "tone.wav", "synth", "0.1", "sine", "440"},
                      t.path());

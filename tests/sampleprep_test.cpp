@@ -83,7 +83,7 @@ void PrintTo(const Input& c, std::ostream* os) {
 // An input that sox writes from half a second of a sine.
 Input by_sox(const char* name, const std::string& file, std::vector<std::string> options) {
     return {name, [file, options](const TempDir& t) -> std::string {
-                if (!have("sox")) return "";
+                if (!have_tool("sox")) return "";
                 std::vector<std::string> argv = {"sox", "-n", "-r", "44100"};
                 argv.insert(argv.end(), options.begin(), options.end());
                 for (const char* a : {"synth", "0.5", "sine", "440", "gain", "-3"})
@@ -671,7 +671,7 @@ TEST(SampleprepConventions, HelpAndVersion) {
 // The road of the README: the example word, prepared, packed, wrapped into bank 2, linked, and
 // played back.
 TEST(SampleprepRoad, FromTheExampleWordToTheLinkerAndBack) {
-    if (!have("sdldz80")) GTEST_SKIP() << "sdldz80 is missing";
+    NEED_TOOL("sdldz80");
     TempDir t;
     example_word(t);
     auto prep = run("sampleprep", {"-v", "--trim", "40", "hello.wav", "word.wav"}, t.path());
@@ -689,7 +689,7 @@ TEST(SampleprepRoad, FromTheExampleWordToTheLinkerAndBack) {
     Tool link =
         tool({"sdldz80", "-n", "-m", "-i", "-b", "_CODE_2=0x8000", "word.ihx", "word.o"}, t.path());
     ASSERT_EQ(link.status, 0) << link.output;
-    auto image = read_hex(read_file(t / "word.ihx"));
+    auto image = intel_hex_image(read_file(t / "word.ihx"));
     for (size_t i = 0; i < packed.size(); ++i)
         ASSERT_EQ(image[uint32_t(0x8000 + i)], uint8_t(packed[i])) << "byte " << i;
     EXPECT_EQ(symbol_value(read_file(t / "word.map"), "_word"), 0x8000u);

@@ -1,7 +1,6 @@
 #pragma once
 // Helpers for the tests of sampleprep and sampleunpack: sound files written and read with
-// libsndfile, tools that CI must have, and a folder's contents to show that a failed run left it
-// alone.
+// libsndfile, and a folder's contents to show that a failed run left it alone.
 
 #include "tests/harness.h"
 #include "tests/tools.h"
@@ -14,15 +13,6 @@
 #include <sndfile.h>
 #include <string>
 #include <vector>
-
-// True when the tool is there. Outside CI a missing tool skips the test (GTEST_SKIP in the
-// caller); in CI it is a failure.
-inline bool have(const std::string& name) {
-    if (on_path(name)) return true;
-    const char* ci = getenv("CI");
-    if (ci && std::string(ci) == "true") ADD_FAILURE() << name << " is missing";
-    return false;
-}
 
 struct Sound {
     SF_INFO info{};

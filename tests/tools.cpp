@@ -11,13 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// True when name is an executable file in a folder of PATH.
-bool on_path(const std::string& name) {
-    const char* path = getenv("PATH");
-    std::stringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');)
-        if (!folder.empty() && access((folder + "/" + name).c_str(), X_OK) == 0) return true;
-    return false;
+bool have_tool(const std::string& name) {
+    Need need = need_tool(name);
+    if (need == Need::fail) ADD_FAILURE() << name << " is missing, and CI=true needs every tool";
+    return need == Need::found;
 }
 
 // Runs a tool found on PATH in the folder cwd, with its arguments as they are (no shell).
@@ -52,45 +49,10 @@ Tool tool(const std::vector<std::string>& argv, const std::string& cwd) {
     return r;
 }
 
-// The bytes of an Intel HEX image by address; fails the test on a malformed line or a byte
-// given twice.
-std::map<uint32_t, uint8_t> read_hex(const std::string& text) {
+std::map<uint32_t, uint8_t> intel_hex_image(const std::string& text) {
     std::map<uint32_t, uint8_t> image;
-    std::stringstream lines(text);
-    uint32_t base = 0;
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        if (line[0] != ':' || line.size() < 11 || line.size() % 2 == 0) {
-            ADD_FAILURE() << "not an Intel HEX line: " << line;
-            continue;
-        }
-        std::string b = bytes(line.substr(1));
-        uint8_t sum = 0;
-        for (char c : b) sum = uint8_t(sum + uint8_t(c));
-        size_t count = uint8_t(b[0]);
-        if (sum != 0 || b.size() != count + 5) {
-            ADD_FAILURE() << "bad length or checksum: " << line;
-            continue;
-        }
-        uint32_t address = uint32_t(uint8_t(b[1])) << 8 | uint8_t(b[2]);
-        switch (uint8_t(b[3])) {
-        case 0:
-            for (size_t i = 0; i < count; ++i)
-                if (!image.emplace(base + address + i, uint8_t(b[4 + i])).second)
-                    ADD_FAILURE() << "byte given twice at " << base + address + i;
-            break;
-        case 1:
-            return image;
-        case 2:
-            base = (uint32_t(uint8_t(b[4])) << 8 | uint8_t(b[5])) << 4;
-            break;
-        case 4:
-            base = (uint32_t(uint8_t(b[4])) << 8 | uint8_t(b[5])) << 16;
-            break;
-        }
-    }
-    ADD_FAILURE() << "no end record";
+    std::string error = read_intel_hex(text, image);
+    if (!error.empty()) ADD_FAILURE() << "Intel HEX image: " << error;
     return image;
 }
 

@@ -1,77 +1,42 @@
 #!/usr/bin/env bash
-# Checks that another CMake project can take the toolkit in with FetchContent. A small consumer
-# project, written into a scratch folder, fetches this source folder (no network), defines a
-# target named `common` of its own, and packs and wraps examples/bell.wav at build time with the
+# Another CMake project can take the toolkit in with FetchContent. A small consumer project,
+# tests/e2e/consumer, built in a scratch folder, fetches this source folder (no network), defines
+# a target named `common` of its own, and packs and wraps examples/bell.wav at build time with the
 # samplepack and binobj it built. The packed sound must be right, our programs must land in the
 # consumer's runtime output folder, the consumer must have none of our tests, `cmake --install`
 # of the consumer must install none of our files, no CPack set-up of ours may appear, and our
 # compile definitions and warnings must stay out of its own code.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root=$PWD
-version=$(sed -n 's/^project(assetkit VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+root=$ASSETKIT_SOURCE_DIR
+version=$(sed -n 's/^project(assetkit VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 fail() {
-    echo "check-embed: $*" >&2
+    echo "embed: $*" >&2
     exit 1
 }
+"$ASSETKIT_TESTTOOL" need cmake ninja || exit
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-src=$scratch/consumer
+src=$(dirname "$(realpath "$0")")/consumer
 build=$scratch/build
-mkdir "$src"
 
-cat >"$src/CMakeLists.txt" <<EOF
-cmake_minimum_required(VERSION 3.25)
-project(consumer LANGUAGES CXX)
-set(CMAKE_RUNTIME_OUTPUT_DIRECTORY \${CMAKE_BINARY_DIR}/tools)
-
-include(FetchContent)
-FetchContent_Declare(assetkit SOURCE_DIR "$root")
-FetchContent_MakeAvailable(assetkit)
-
-# A name of the consumer's own that the toolkit must leave free.
-add_library(common STATIC common.cpp)
-add_executable(consumer main.cpp)
-target_link_libraries(consumer PRIVATE common)
-install(TARGETS consumer)
-
-enable_testing()
-add_test(NAME consumer COMMAND consumer)
-
-# The example sound packed and wrapped at build time by the toolkit's programs.
-add_custom_command(OUTPUT bell.bin bell.o
-    BYPRODUCTS bell.wav
-    COMMAND \${CMAKE_COMMAND} -E copy \${assetkit_SOURCE_DIR}/examples/bell.wav bell.wav
-    COMMAND assetkit_samplepack bell.wav
-    COMMAND assetkit_binobj bell.bin
-    DEPENDS \${assetkit_SOURCE_DIR}/examples/bell.wav)
-add_custom_target(sound ALL DEPENDS bell.bin bell.o)
-EOF
-cat >"$src/common.cpp" <<'EOF'
-int answer() { return 42; }
-EOF
-cat >"$src/main.cpp" <<'EOF'
-int answer();
-int main() { return answer() == 42 ? 0 : 1; }
-EOF
-
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DASSETKIT_SOURCE="$root" \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >"$scratch/configure.log" 2>&1 ||
     { cat "$scratch/configure.log"; fail "the consumer project does not configure"; }
-cmake --build "$build" >"$scratch/build.log" 2>&1 ||
+cmake --build "$build" -j2 >"$scratch/build.log" 2>&1 ||
     { cat "$scratch/build.log"; fail "the consumer project does not build"; }
 
 # Our programs go where the consumer puts its own.
 "$build/tools/consumer" || fail "the consumer's program fails or is missing: its common is not its own"
-for program in samplepack binobj palpack; do
+programs=$(cat "$build/_deps/assetkit-build/programs.txt")
+for program in $programs; do
     [ -x "$build/tools/$program" ] || fail "$program is not in the consumer's tools/"
 done
 
 # bell.bin: the block count (each byte plus one), then each pair of samples in the high and low
 # nibble of a byte, then 0x88 up to whole blocks of 16.
-od -An -v -tu1 -j52 examples/bell.wav | LC_ALL=C awk '
+od -An -v -tu1 -j52 "$root/examples/bell.wav" | LC_ALL=C awk '
 { for (i = 1; i <= NF; i++) s[n++] = $i }
 END {
     bytes = int(n / 2)
@@ -111,6 +76,5 @@ grep -F '"command"' "$commands" | grep -F -- "-c $root/samplepack/main.cpp" | tr
 grep -F '"command"' "$commands" | grep -F -- "-c $src/" | grep -qE 'ASSETKIT_VERSION|-Wextra' &&
     fail "our compile definitions or options reach the consumer's code"
 
-echo "check-embed: a consumer with a common of its own fetched the toolkit and packed" \
-    "examples/bell.wav into $(wc -c <"$build/bell.bin") bytes; no tests, install rules or" \
-    "package of ours came with it"
+echo "embed: a consumer with a common of its own fetched the toolkit, built" $programs "and" \
+    "packed examples/bell.wav into $(wc -c <"$build/bell.bin") bytes"

@@ -1,30 +1,24 @@
 #!/usr/bin/env bash
-# Checks the starter project, examples/Makefile, in a scratch copy of examples/: make builds the
-# ROM image; a second make runs nothing; the image holds the packed sound and palette in the banks
-# and at the places the linker's map gives their symbols; clean and make -j4, with the programs
-# taken from PATH, give the same image; a link whose code or variables overflow fails; a recording
-# and a palette in other formats (FLAC, PNG) are found by their extensions; a palette that palprep
-# refuses fails the build and leaves no prepared palette behind. Needs the native build (cmake
-# --workflow --preset default, or the folder # ASSETKIT_NATIVE_BIN names) and SDCC.
+# The starter project, examples/Makefile, in a scratch copy of examples/: make builds the ROM
+# image; a second make runs nothing; the image holds the packed sound and palette in the banks and
+# at the places the linker's map gives their symbols; clean and make -j4, with the programs taken
+# from PATH, give the same image; a link whose code or variables overflow fails; a recording and a
+# palette in other formats (FLAC, PNG) are found by their extensions; a palette that palprep
+# refuses fails the build and leaves no prepared palette behind.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-bin=$(realpath -m "${ASSETKIT_NATIVE_BIN:-build/default/bin}")
-
+bin=$ASSETKIT_NATIVE_BIN
+testtool=$ASSETKIT_TESTTOOL
 fail() {
-    echo "check-starter: $*" >&2
+    echo "starter: $*" >&2
     exit 1
 }
-
-command -v sdcc >/dev/null || fail "no sdcc (run scripts/install-deps)"
-for program in sampleprep palprep samplepack palpack bankplan bankrom; do
-    [ -x "$bin/$program" ] || fail "no $program in $bin (run cmake --workflow --preset default first)"
-done
+"$testtool" need sdcc make sox || exit
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-cp -R examples "$scratch/starter"
+cp -R "$ASSETKIT_SOURCE_DIR/examples" "$scratch/starter"
 # Beside it, as in the source tree, the players its Makefile takes from ../player.
-cp -R player "$scratch/player"
+cp -R "$ASSETKIT_SOURCE_DIR/player" "$scratch/player"
 cd "$scratch/starter"
 
 # make, away from the terminal: a key typed meanwhile would end samplepack's packing early.
@@ -91,20 +85,16 @@ for overflow in CODE_LOC=0x7FE0 RAM_END=0xC001; do
 done
 
 # A recording and a palette in other formats, found by their extensions.
-if command -v sox >/dev/null; then
-    cp -R . "$scratch/formats"
-    (
-        cd "$scratch/formats"
-        sox hello.wav hello.flac
-        rm -rf build hello.wav pastel16.pal
-        build BIN="$bin" || show "make failed with hello.flac and pastel16.png"
-        grep -q 'sampleprep .* hello.flac build/hello.wav$' "$scratch/make.log" || show "hello.flac was not prepared"
-        grep -q 'palprep .* pastel16.png build/pastel16.pal$' "$scratch/make.log" || show "pastel16.png was not prepared"
-        [ -s build/starter.rom ] || fail "no build/starter.rom from hello.flac and pastel16.png"
-    )
-else
-    fail "no sox, to make a FLAC recording (run scripts/install-deps)"
-fi
+cp -R . "$scratch/formats"
+(
+    cd "$scratch/formats"
+    sox hello.wav hello.flac
+    rm -rf build hello.wav pastel16.pal
+    build BIN="$bin" || show "make failed with hello.flac and pastel16.png"
+    grep -q 'sampleprep .* hello.flac build/hello.wav$' "$scratch/make.log" || show "hello.flac was not prepared"
+    grep -q 'palprep .* pastel16.png build/pastel16.pal$' "$scratch/make.log" || show "pastel16.png was not prepared"
+    [ -s build/starter.rom ] || fail "no build/starter.rom from hello.flac and pastel16.png"
+)
 
 # A palette that holds fewer colours than it says: the build fails and nothing half-made stays to
 # look finished.
@@ -117,5 +107,5 @@ if [ -e build/pastel16.pal ] || [ -e build/pastel16.bin ]; then
     fail "a refused palette left build/pastel16.pal or build/pastel16.bin behind"
 fi
 
-echo "check-starter: make builds build/starter.rom ($sound; $palette), a second make runs" \
+echo "starter: make builds build/starter.rom ($sound; $palette), a second make runs" \
     "nothing, make -j4 gives the same image, overflows fail, other formats are found"

@@ -1,0 +1,16 @@
+# One fuzz target's bounded run, as a test of the fuzz preset (cmake -P, from fuzz/CMakeLists.txt):
+# from a fresh corpus folder beside the target's seeds, which stay as they are, for SECONDS. Fails
+# on any finding (a crash, a failed check, a sanitizer report, a leak, a time-out, running out of
+# memory), whose input stays in FINDINGS, and names the command that replays it.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK} ${FINDINGS})
+execute_process(COMMAND ${FUZZER} -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048
+    -dict=${DICT} -artifact_prefix=${FINDINGS}/ -print_final_stats=1 ${WORK} ${SEEDS}
+    RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    file(GLOB found ${FINDINGS}/*)
+    foreach(input ${found})
+        message("replay it: ${FUZZER} ${input}")
+    endforeach()
+    message(FATAL_ERROR "a finding (status ${status})")
+endif()
