@@ -14,7 +14,11 @@ bool on_path(const std::string& name) {
 }
 
 Need need_tool(const std::string& name) {
-    if (on_path(name)) return Need::found;
+    return need(on_path(name));
+}
+
+Need need(bool found) {
+    if (found) return Need::found;
     const char* ci = getenv("CI");
     return ci && std::string(ci) == "true" ? Need::fail : Need::skip;
 }

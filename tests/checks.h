@@ -13,7 +13,9 @@ bool on_path(const std::string& name);
 // missing, it skips, except under CI=true, where it fails: continuous integration must have every
 // tool, and a check left unrun there must not pass. NEED_TOOL (tests/tools.h) and `testtool need`
 // (the scripts) both answer by it.
+// A library the build looks for follows the same rule, by whether it was found (need(found)).
 enum class Need { found, skip, fail };
+Need need(bool found);
 Need need_tool(const std::string& name);
 
 // The bytes of an Intel HEX image by address, its data records laid down from the extended

@@ -12,9 +12,15 @@
 #include <unistd.h>
 
 bool have_tool(const std::string& name) {
-    Need need = need_tool(name);
-    if (need == Need::fail) ADD_FAILURE() << name << " is missing, and CI=true needs every tool";
-    return need == Need::found;
+    Need n = need_tool(name);
+    if (n == Need::fail) ADD_FAILURE() << name << " is missing, and CI=true needs every tool";
+    return n == Need::found;
+}
+
+bool have_library(const std::string& name, bool found) {
+    Need n = need(found);
+    if (n == Need::fail) ADD_FAILURE() << name << " is missing, and CI=true needs every tool";
+    return n == Need::found;
 }
 
 // Runs a tool found on PATH in the folder cwd, with its arguments as they are (no shell).

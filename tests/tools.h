@@ -14,6 +14,8 @@
 // A tool the test needs, by the rule of need_tool() (tests/checks.h): true when it is there;
 // missing, false, and under CI=true the test has failed. Missing, the test skips (NEED_TOOL).
 bool have_tool(const std::string& name);
+// The same for a library the build looks for: found says whether it found it.
+bool have_library(const std::string& name, bool found);
 
 #define NEED_TOOL(name)                                                                            \
     do {                                                                                           \

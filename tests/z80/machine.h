@@ -32,7 +32,7 @@ class Machine {
 
     // Copies bytes into memory from address at; fails the test if they run past 0xFFFF.
     void load(uint16_t at, const std::string& bytes);
-    // An Intel HEX image as read_hex (tests/tools.h) gives it; fails the test for an address
+    // An Intel HEX image as intel_hex_image (tests/tools.h) gives it; fails the test for an address
     // beyond 0xFFFF.
     void load(const std::map<uint32_t, uint8_t>& image);
 
