@@ -44,8 +44,7 @@ void encode15(int32_t r, int32_t g, int32_t b, unsigned char* bytes) {
     put_word(uint32_t(b >> 3) << 10 | uint32_t(g >> 3) << 5 | uint32_t(r >> 3), bytes);
 }
 
-template <unsigned bits>
-void decode_word(const unsigned char* bytes, unsigned rgb[3]) {
+template <unsigned bits> void decode_word(const unsigned char* bytes, unsigned rgb[3]) {
     unsigned word = bytes[0] | unsigned(bytes[1]) << 8, mask = (1u << bits) - 1;
     for (unsigned i = 0; i < 3; ++i) rgb[i] = word >> (i * bits) & mask;
 }
@@ -69,12 +68,9 @@ void decode_bytes(const unsigned char* bytes, unsigned rgb[3]) {
 
 const std::vector<ColourLayout>& colour_layouts() {
     static const std::vector<ColourLayout> layouts = {
-        {6, 1, 2, false, encode6, decode6},
-        {9, 2, 3, false, encode9, decode9},
-        {12, 2, 4, true, encode12, decode_word<4>},
-        {15, 2, 5, true, encode15, decode_word<5>},
-        {24, 3, 8, true, encode24, decode_bytes},
-        {32, 4, 8, true, encode32, decode_bytes},
+        {6, 1, 2, false, encode6, decode6},         {9, 2, 3, false, encode9, decode9},
+        {12, 2, 4, true, encode12, decode_word<4>}, {15, 2, 5, true, encode15, decode_word<5>},
+        {24, 3, 8, true, encode24, decode_bytes},   {32, 4, 8, true, encode32, decode_bytes},
     };
     return layouts;
 }

@@ -13,10 +13,10 @@
 #include <vector>
 
 struct ColourLayout {
-    int32_t depth;  // bits a colour, as the programs' --depth names it
-    size_t size;    // bytes a colour
-    int bits;       // bits a component keeps: 8 when the byte is kept whole
-    bool palpack;   // palpack writes it (palpack's depths stay as they are)
+    int32_t depth; // bits a colour, as the programs' --depth names it
+    size_t size;   // bytes a colour
+    int bits;      // bits a component keeps: 8 when the byte is kept whole
+    bool palpack;  // palpack writes it (palpack's depths stay as they are)
     // Writes size bytes: the upper bits of each component (0 to 255; the 12- and 15-bit rows
     // take palpack's out-of-range values as it always did).
     void (*encode)(int32_t r, int32_t g, int32_t b, unsigned char* bytes);

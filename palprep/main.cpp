@@ -145,8 +145,8 @@ int main(int argc, char** argv) {
     if (count && !pack) return cli::usage_error(program, "--count needs --pack");
     if (!pack && how.depth && !colour_layout(how.depth)->palpack)
         return cli::usage_error(program, "--depth " + std::to_string(how.depth) +
-                                             " needs --pack (palpack writes " +
-                                             depth_names(true) + ")");
+                                             " needs --pack (palpack writes " + depth_names(true) +
+                                             ")");
     try {
         return run(files[0], files[1]);
     } catch (const std::bad_alloc&) {

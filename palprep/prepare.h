@@ -12,7 +12,7 @@
 // What a run is asked to do.
 struct Preparation {
     const PaletteFormat* format = nullptr; // null: found from the content
-    int depth = 0; // 6, 9, 12 or 15 snap the colours; 0, 24 and 32 keep them
+    int depth = 0;              // 6, 9, 12 or 15 snap the colours; 0, 24 and 32 keep them
     size_t count = max_colours; // the colours written, padding included
     Snap snap = Snap::nearest;
     bool snap_given = false;

@@ -91,7 +91,8 @@ int run(const std::string& input, const std::string& output) {
     Palette editor;
     if (!source.empty()) {
         if (read_source(&editor)) return 1;
-        size_t extra = editor.colours.size() - std::min(editor.colours.size(), viewed.colours.size());
+        size_t extra =
+            editor.colours.size() - std::min(editor.colours.size(), viewed.colours.size());
         if (extra)
             cli::warn(name, source,
                       colours_text(editor.colours.size()) + ", " + std::to_string(extra) +

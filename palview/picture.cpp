@@ -91,8 +91,8 @@ namespace {
 // The picture with split swatches, in RGBA: a palette of both colours of every swatch could
 // outgrow the 256 entries of an indexed image.
 std::vector<uint8_t> split_pixels(const std::vector<Colour>& colours,
-                                  const std::vector<Colour>& source, uint32_t cell,
-                                  uint32_t width, uint32_t height) {
+                                  const std::vector<Colour>& source, uint32_t cell, uint32_t width,
+                                  uint32_t height) {
     const size_t per_row = columns(colours.size());
     std::vector<uint8_t> pixels(size_t(width) * height * 4);
     for (uint32_t y = 0; y < height; ++y)

@@ -163,13 +163,13 @@ TEST_F(Palview, HelpVersionAndUsage) {
     EXPECT_EQ(r.out, std::string("palview (assetkit) ") + ASSETKIT_VERSION + "\n");
     r = palview({"-h"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("usage: palview [--depth 12|15|24|32]", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("usage: palview [--depth 6|9|12|15|24|32]", 0), 0u) << r.out;
     write_file(t / "in.hex", "123456\n");
     for (auto [args, first] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"in.hex", "out.png", "extra"}, "palview: extra operand: extra"},
              {{"in.hex"}, "palview: missing operand: OUTPUT.png"},
              {{"in.hex", "out.png", "--depth", "16"},
-              "palview: --depth 16: expected 12, 15, 24 or 32"},
+              "palview: --depth 16: expected 6, 9, 12, 15, 24 or 32"},
              {{"in.hex", "out.png", "--cell", "0"},
               "palview: --cell 0: expected a whole number from 1 to 256"},
              {{"in.hex", "out.png", "--cell", "8px"},
