@@ -360,4 +360,45 @@ TEST_F(PalviewPosix, PaletteRoadOfTheReadme) {
     EXPECT_TRUE(drawn.pixels == shipped.pixels);
 }
 
+// The palette road of the README at the colour memory's own size: the 16 pastels packed at 6 and
+// 12 bits to 16 and 32 bytes, the merges palprep reports, and palview's split pictures, which are
+// the ones in the README.
+TEST_F(PalviewPosix, PaletteRoadAtTheMachinesOwnSize) {
+    write_file(t / "pastel16.pal", read_file(source_path("examples/pastel16.pal")));
+    struct Step {
+        const char* depth;
+        const char* bytes;
+        std::string warnings;
+    };
+    const std::string w = "palprep: pastel16.pal: warning: ";
+    for (const Step& s : std::vector<Step>{
+             {"6", "2B 3A 2E 3B 2F 2F 2F 3F 3F 2E 2B 3E 3B 2F 2F 2E",
+              w + "colours 0 and 10 become one at 6 bits (255 170 170)\n" + w +
+                  "colours 2, 9 and 15 become one at 6 bits (170 255 170)\n" + w +
+                  "colours 3 and 12 become one at 6 bits (255 170 255)\n" + w +
+                  "colours 4, 5, 6, 13 and 14 become one at 6 bits (255 255 170)\n" + w +
+                  "colours 7 and 8 become one at 6 bits (255 255 255)\n"},
+             {"12",
+              "BF 0A CB 0D EC 0C CD 0D DF 0A FF 0C DD 0B DF 0E EE 0E DB 0C CF 0A DC 0E CE 0D EE 0C "
+              "DE 0C DB 0C",
+              w + "colours 9 and 15 become one at 12 bits (187 221 204)\n"},
+         }) {
+        std::string bin = std::string("pastel16-") + s.depth + ".bin";
+        std::string png = std::string("pastel16-") + s.depth + ".png";
+        Result r = run("palprep", {"--pack", "--depth", s.depth, "pastel16.pal", bin}, t.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, s.warnings);
+        EXPECT_EQ(hex(read_file(t / bin)), s.bytes);
+        r = run("palview", {"--depth", s.depth, "--source", "pastel16.pal", bin, png}, t.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        Image drawn = decode_png(read_file(t / png));
+        Image shipped = decode_png(read_file(source_path("examples/" + png)));
+        ASSERT_EQ(shipped.error, "");
+        EXPECT_EQ(drawn.width, 256u);
+        EXPECT_EQ(drawn.height, 16u);
+        EXPECT_EQ(drawn.width, shipped.width);
+        EXPECT_TRUE(drawn.pixels == shipped.pixels) << png;
+    }
+}
+
 } // namespace
