@@ -16,6 +16,13 @@ std::string depth_names(bool palpack_only) {
     return text;
 }
 
+std::string depth_values() {
+    std::string text;
+    for (const ColourLayout& l : colour_layouts())
+        text += (text.empty() ? "" : "|") + std::to_string(l.depth);
+    return text;
+}
+
 std::string read_depth(const char* text, int* depth) {
     for (const ColourLayout& l : colour_layouts())
         if (std::to_string(l.depth) == text) {

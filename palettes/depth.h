@@ -27,6 +27,9 @@ inline bool snaps(int depth) {
 // "6, 9, 12, 15, 24 or 32": the depths of colour_layouts(); "12, 15, 24 or 32": palpack's alone.
 std::string depth_names(bool palpack_only = false);
 
+// "6|9|12|15|24|32": the value of --depth in the help.
+std::string depth_values();
+
 // The value of --depth: "" when it names a depth of colour_layouts(), else the reason.
 std::string read_depth(const char* text, int* depth);
 

@@ -35,14 +35,7 @@ const std::string summary = wrapped("Reads a palette (" + format_descriptions() 
                                     "palette of 256 colours that palpack reads, or with --pack "
                                     "the machine's binary palette at the depth.");
 const std::string format_help = "read INPUT as F: " + format_names();
-std::string depth_value;
-
-const std::string& depths() {
-    // The option's value name, "6|9|12|15|24|32", from the table of layouts.
-    for (const ColourLayout& l : colour_layouts())
-        depth_value += (depth_value.empty() ? "" : "|") + std::to_string(l.depth);
-    return depth_value;
-}
+const std::string depth_value = depth_values();
 
 const cli::Program program = {
     name,
@@ -54,7 +47,7 @@ const cli::Program program = {
              how.format = format_named(v);
              return how.format ? "" : "expected " + format_names();
          }},
-        {"depth", 0, depths().c_str(),
+        {"depth", 0, depth_value.c_str(),
          "move every colour to the one a machine of that depth shows\n(24 and 32: all of them; "
          "6 and 9 need --pack)",
          [](const char* v) { return read_depth(v, &how.depth); }},

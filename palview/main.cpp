@@ -16,14 +16,7 @@ bool verbose = false;
 std::string source; // --source: the editor's palette, or empty
 
 const std::string format_help = "read INPUT as F: " + format_names();
-std::string depth_value;
-
-const std::string& depths() {
-    // The option's value name, "6|9|12|15|24|32", from the table of layouts.
-    for (const ColourLayout& l : colour_layouts())
-        depth_value += (depth_value.empty() ? "" : "|") + std::to_string(l.depth);
-    return depth_value;
-}
+const std::string depth_value = depth_values();
 
 const cli::Program program = {
     name,
@@ -32,7 +25,7 @@ const cli::Program program = {
     "image: swatches of N x N pixels, up to 16 a row, in index order, in the colours the\n"
     "machine shows.",
     {
-        {"depth", 0, depths().c_str(),
+        {"depth", 0, depth_value.c_str(),
          "the depth of a binary palette (512 bytes need 12 or 15; 6, 9\n"
          "and a palette of another size need it); for any other palette,\n"
          "the depth palpack packs it at",
