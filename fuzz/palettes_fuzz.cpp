@@ -20,7 +20,7 @@
 namespace {
 
 void check_snapping(const std::vector<Colour>& colours) {
-    for (int depth : {12, 15})
+    for (int depth : {6, 9, 12, 15})
         for (Snap mode : {Snap::nearest, Snap::trunc}) {
             Preparation how;
             how.depth = depth;
@@ -62,7 +62,7 @@ void check_round_trips(const std::vector<Colour>& colours) {
     REQUIRE(draw(colours, 1, &png).empty());
     REQUIRE(read_palette(png, nullptr, &back).empty());
     // One more, transparent, entry stands for the empty cells of a last row.
-    bool gaps = colours.size() % 16 != 0;
+    bool gaps = colours.size() % columns(colours.size()) != 0;
     REQUIRE(back.colours.size() == colours.size() + gaps);
     REQUIRE(std::equal(colours.begin(), colours.end(), back.colours.begin()));
     REQUIRE(back.transparency == gaps);
@@ -72,14 +72,14 @@ void check_round_trips(const std::vector<Colour>& colours) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<PaletteFormat>& formats = palette_formats();
-    size_t choice = size ? data[0] % (1 + formats.size() + 4) : 0;
+    const std::vector<ColourLayout>& layouts = colour_layouts();
+    size_t choice = size ? data[0] % (1 + formats.size() + layouts.size()) : 0;
     std::string bytes(reinterpret_cast<const char*>(data) + (size ? 1 : 0), size ? size - 1 : 0);
 
     std::vector<Colour> colours;
     std::string error;
     if (choice > formats.size()) {
-        static const int depths[] = {12, 15, 24, 32};
-        int depth = depths[choice - formats.size() - 1];
+        int depth = layouts[choice - formats.size() - 1].depth;
         error = read_binary(bytes, depth, &colours);
         if (error.empty()) REQUIRE(colours.size() * colour_size(depth) == bytes.size());
     } else {

@@ -4,9 +4,39 @@
 #include <map>
 #include <tuple>
 
+std::string depth_names(bool palpack_only) {
+    std::vector<int> depths;
+    for (const ColourLayout& l : colour_layouts())
+        if (l.palpack || !palpack_only) depths.push_back(l.depth);
+    std::string text;
+    for (size_t i = 0; i < depths.size(); ++i) {
+        if (i > 0) text += i + 1 == depths.size() ? " or " : ", ";
+        text += std::to_string(depths[i]);
+    }
+    return text;
+}
+
+std::string depth_values() {
+    std::string text;
+    for (const ColourLayout& l : colour_layouts())
+        text += (text.empty() ? "" : "|") + std::to_string(l.depth);
+    return text;
+}
+
+std::string read_depth(const char* text, int* depth) {
+    for (const ColourLayout& l : colour_layouts())
+        if (std::to_string(l.depth) == text) {
+            *depth = l.depth;
+            return "";
+        }
+    return "expected " + depth_names();
+}
+
 uint8_t expand(unsigned level, int bits) {
-    if (bits == 4) return uint8_t(level * 17);
-    return uint8_t(level << 3 | level >> 2);
+    unsigned value = 0;
+    for (int shift = 8 - bits; shift > -bits; shift -= bits)
+        value |= shift >= 0 ? level << shift : level >> -shift;
+    return uint8_t(value);
 }
 
 unsigned level(uint8_t value, int bits, Snap snap) {

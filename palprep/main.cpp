@@ -1,5 +1,6 @@
 // palprep: reads a palette in any of the formats graphics editors write and writes the
-// 256-colour JASC-PAL palette that palpack reads, moved to the machine's colours if asked.
+// 256-colour JASC-PAL palette that palpack reads, or with --pack the machine's binary palette
+// itself, moved to the machine's colours if asked.
 #include "common/cli.h"
 #include "palprep/prepare.h"
 
@@ -10,7 +11,8 @@ namespace {
 
 const char* const name = "palprep";
 Preparation how;
-bool verbose = false;
+bool verbose = false, pack = false;
+size_t count = 0; // --count: 0 for none
 
 // text broken at blanks into lines of at most 79 characters.
 std::string wrapped(const std::string& text) {
@@ -30,8 +32,10 @@ std::string wrapped(const std::string& text) {
 
 const std::string summary = wrapped("Reads a palette (" + format_descriptions() +
                                     ", found by its content) and writes OUTPUT: a JASC-PAL "
-                                    "palette of 256 colours that palpack reads.");
+                                    "palette of 256 colours that palpack reads, or with --pack "
+                                    "the machine's binary palette at the depth.");
 const std::string format_help = "read INPUT as F: " + format_names();
+const std::string depth_value = depth_values();
 
 const cli::Program program = {
     name,
@@ -43,15 +47,32 @@ const cli::Program program = {
              how.format = format_named(v);
              return how.format ? "" : "expected " + format_names();
          }},
-        {"depth", 0, "12|15|24|32",
-         "move every colour to the one a machine of that depth shows\n(24 and 32: all of them)",
+        {"depth", 0, depth_value.c_str(),
+         "move every colour to the one a machine of that depth shows\n(24 and 32: all of them; "
+         "6 and 9 need --pack)",
          [](const char* v) { return read_depth(v, &how.depth); }},
+        {"pack", 0, nullptr,
+         "write the binary palette of the depth, one entry a colour,\ninstead of JASC-PAL",
+         [](const char*) {
+             pack = true;
+             return "";
+         }},
+        {"count", 0, "N",
+         "with --pack, the entries written, 1 to 256 (default: the\ninput's colours), padded "
+         "with --pad",
+         [](const char* v) {
+             long long n = 0;
+             std::string why = cli::read_integer(v, 1, static_cast<long long>(max_colours), &n);
+             count = size_t(n);
+             return why;
+         }},
         {"snap", 0, "nearest|trunc", "the nearest shown colour (default) or the upper bits alone",
          [](const char* v) {
              how.snap_given = true;
              return read_snap(v, &how.snap);
          }},
-        {"pad", 0, "R,G,B", "the colour after the palette's own, up to 256 (default 0,0,0)",
+        {"pad", 0, "R,G,B",
+         "the colour after the palette's own, up to 256 or --count\n(default 0,0,0)",
          [](const char* v) { return read_colour(v, &how.pad); }},
         {"strict", 0, nullptr, "fail when two colours become one at the depth",
          [](const char*) {
@@ -82,6 +103,14 @@ int run(const std::string& input, const std::string& output) {
         if (palette.transparency) cli::complain(name, input, "transparency dropped");
     }
 
+    if (pack) how.count = count ? count : palette.colours.size();
+    if (palette.colours.size() > how.count) {
+        // Dropping the colours past the count would lose them unseen.
+        cli::complain(name, input,
+                      colours_text(palette.colours.size()) + ", more than --count " +
+                          std::to_string(how.count));
+        return 1;
+    }
     Prepared p = prepare_palette(palette.colours, how);
     for (const std::vector<size_t>& group : p.merged) {
         std::string merge = merge_message(group, p.colours[group[0]], how.depth);
@@ -89,8 +118,11 @@ int run(const std::string& input, const std::string& output) {
     }
     if (how.strict && !p.merged.empty()) return 1;
 
-    if (cli::write_output(name, output, jasc_text(p.colours), {input})) return 1;
-    if (verbose) cli::complain(name, output, written_note(palette.colours.size(), p, how));
+    std::string written = pack ? packed(p.colours, how.depth) : jasc_text(p.colours);
+    if (cli::write_output(name, output, written, {input})) return 1;
+    if (verbose)
+        cli::complain(name, output,
+                      written_note(palette.colours.size(), p, how, pack ? written.size() : 0));
     return 0;
 }
 
@@ -102,6 +134,12 @@ int main(int argc, char** argv) {
     if (status != cli::go_on) return status;
     if (how.snap_given && !how.depth) return cli::usage_error(program, "--snap needs --depth");
     if (how.strict && !how.depth) return cli::usage_error(program, "--strict needs --depth");
+    if (pack && !how.depth) return cli::usage_error(program, "--pack needs --depth");
+    if (count && !pack) return cli::usage_error(program, "--count needs --pack");
+    if (!pack && how.depth && !colour_layout(how.depth)->palpack)
+        return cli::usage_error(program, "--depth " + std::to_string(how.depth) +
+                                             " needs --pack (palpack writes " + depth_names(true) +
+                                             ")");
     try {
         return run(files[0], files[1]);
     } catch (const std::bad_alloc&) {

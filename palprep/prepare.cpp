@@ -2,15 +2,6 @@
 
 #include <cstdio>
 
-std::string read_depth(const char* text, int* depth) {
-    for (int d : {12, 15, 24, 32})
-        if (std::to_string(d) == text) {
-            *depth = d;
-            return "";
-        }
-    return "expected 12, 15, 24 or 32";
-}
-
 std::string read_snap(const char* text, Snap* snap) {
     std::string value = text;
     if (value != "nearest" && value != "trunc") return "expected nearest or trunc";
@@ -27,10 +18,6 @@ std::string read_colour(const char* text, Colour* c) {
     return "";
 }
 
-static bool snaps(int depth) {
-    return depth == 12 || depth == 15;
-}
-
 Prepared prepare_palette(const std::vector<Colour>& colours, const Preparation& how) {
     Prepared p;
     p.colours = colours;
@@ -41,8 +28,19 @@ Prepared prepare_palette(const std::vector<Colour>& colours, const Preparation& 
         p.merged = merged(colours, p.colours);
         pad = snap(pad, bits, how.snap);
     }
-    p.colours.resize(max_colours, pad);
+    p.colours.resize(how.count, pad);
     return p;
+}
+
+std::string packed(const std::vector<Colour>& colours, int depth) {
+    const ColourLayout* layout = colour_layout(depth);
+    std::string bytes;
+    for (Colour c : colours) {
+        unsigned char entry[4];
+        layout->encode(c.r, c.g, c.b, entry);
+        bytes.append(reinterpret_cast<const char*>(entry), layout->size);
+    }
+    return bytes;
 }
 
 static std::string rgb(Colour c) {
@@ -64,12 +62,13 @@ std::string merge_message(const std::vector<size_t>& group, Colour colour, int d
     return text + " become one at " + std::to_string(depth) + " bits (" + rgb(colour) + ")";
 }
 
-std::string written_note(size_t read, const Prepared& p, const Preparation& how) {
+std::string written_note(size_t read, const Prepared& p, const Preparation& how, size_t bytes) {
     std::string note = std::to_string(p.colours.size()) + " colours";
     if (how.depth) note += " at " + std::to_string(how.depth) + " bits";
     if (snaps(how.depth)) note += how.snap == Snap::trunc ? " (trunc)" : " (nearest)";
     if (read < p.colours.size())
         note += ", " + std::to_string(p.colours.size() - read) + " of them padding " +
                 rgb(p.colours.back());
+    if (bytes) note += ", " + std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
     return note;
 }

@@ -1,8 +1,10 @@
 // palview: draws a palette as the machine shows it, a grid of swatches in index order, into a
-// PNG image.
+// PNG image; beside the editor's palette, each swatch split between the two.
 #include "common/cli.h"
+#include "palettes/depth.h"
 #include "palview/picture.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -11,24 +13,29 @@ const char* const name = "palview";
 const PaletteFormat* format = nullptr;
 int depth = 0, cell = 16;
 bool verbose = false;
+std::string source; // --source: the editor's palette, or empty
 
 const std::string format_help = "read INPUT as F: " + format_names();
+const std::string depth_value = depth_values();
 
 const cli::Program program = {
     name,
     "INPUT OUTPUT.png",
-    "Draws a palette, or a binary palette as palpack writes it, as a PNG image: swatches of\n"
-    "N x N pixels, 16 a row, in index order, in the colours the machine shows.",
+    "Draws a palette, or a binary palette as palpack or palprep --pack writes it, as a PNG\n"
+    "image: swatches of N x N pixels, up to 16 a row, in index order, in the colours the\n"
+    "machine shows.",
     {
-        {"depth", 0, "12|15|24|32",
-         "the depth of a binary palette (512 bytes need 12 or 15); for any\n"
-         "other palette, the depth palpack packs it at",
+        {"depth", 0, depth_value.c_str(),
+         "the depth of a binary palette (512 bytes need 12 or 15; 6, 9\n"
+         "and a palette of another size need it); for any other palette,\n"
+         "the depth palpack packs it at",
+         [](const char* v) { return read_depth(v, &depth); }},
+        {"source", 0, "FILE",
+         "the editor's palette INPUT was made from: each swatch's upper\n"
+         "half in its colour, the lower half in the machine's",
          [](const char* v) {
-             std::string value = v;
-             if (value != "12" && value != "15" && value != "24" && value != "32")
-                 return std::string("expected 12, 15, 24 or 32");
-             depth = std::stoi(value);
-             return std::string();
+             source = v;
+             return "";
          }},
         {"cell", 0, "N", "pixels a swatch is wide and high, 1 to 256 (default 16)",
          [](const char* v) {
@@ -50,24 +57,59 @@ const cli::Program program = {
     },
 };
 
+// The editor's palette of --source, found by its content and drawn as it is. Returns 0, or 1
+// after complaining.
+int read_source(Palette* palette) {
+    std::string bytes;
+    std::string error = read_palette_file(source, &bytes);
+    if (error.empty()) error = read_palette(bytes, nullptr, palette);
+    if (!error.empty()) {
+        cli::complain(name, source, error);
+        return 1;
+    }
+    if (!palette->ignored.empty()) cli::warn(name, source, palette->ignored);
+    return 0;
+}
+
 int run(const std::string& input, const std::string& output) {
     std::string bytes, png;
     Viewed viewed;
     std::string error = read_palette_file(input, &bytes);
     if (error.empty()) error = read_colours(bytes, format, depth, &viewed);
-    if (error.empty()) error = draw(viewed.colours, cell, &png);
     if (!error.empty()) {
         cli::complain(name, input, error);
         return 1;
     }
     if (!viewed.ignored.empty()) cli::warn(name, input, viewed.ignored);
+    Palette editor;
+    if (!source.empty()) {
+        if (read_source(&editor)) return 1;
+        size_t extra =
+            editor.colours.size() - std::min(editor.colours.size(), viewed.colours.size());
+        if (extra)
+            cli::warn(name, source,
+                      colours_text(editor.colours.size()) + ", " + std::to_string(extra) +
+                          " more than " + input + " holds: not drawn");
+    }
+    error = draw(viewed.colours, cell, &png, source.empty() ? nullptr : &editor.colours);
+    if (!error.empty()) {
+        cli::complain(name, input, error);
+        return 1;
+    }
 
-    if (cli::write_output(name, output, png, {input})) return 1;
+    std::vector<std::string> inputs = {input};
+    if (!source.empty()) inputs.push_back(source);
+    if (cli::write_output(name, output, png, inputs)) return 1;
     if (verbose) {
         cli::complain(name, input, colours_text(viewed.colours.size()) + ", " + viewed.what);
-        size_t rows = (viewed.colours.size() + 15) / 16;
+        if (!source.empty())
+            cli::complain(name, source,
+                          colours_text(editor.colours.size()) + ", " + editor.format->title);
+        size_t across = columns(viewed.colours.size());
+        size_t rows = (viewed.colours.size() + across - 1) / across;
         cli::complain(name, output,
-                      std::to_string(16 * cell) + " x " + std::to_string(rows * cell) + " pixels");
+                      std::to_string(across * size_t(cell)) + " x " +
+                          std::to_string(rows * size_t(cell)) + " pixels");
     }
     return 0;
 }
@@ -78,6 +120,11 @@ int main(int argc, char** argv) {
     std::vector<std::string> files;
     int status = cli::read_flags(program, argc, argv, &files);
     if (status != cli::go_on) return status;
+    if (format && depth && !colour_layout(depth)->palpack)
+        return cli::usage_error(program, "--depth " + std::to_string(depth) +
+                                             " reads a binary palette: no --format");
+    if (!source.empty() && cell < 2)
+        return cli::usage_error(program, "--source needs --cell 2 or more");
     try {
         return run(files[0], files[1]);
     } catch (const std::bad_alloc&) {

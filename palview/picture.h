@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-// Colours of a binary palette at depth 12, 15, 24 or 32, as palpack writes them, in the colours
-// the machine shows (levels of 12 and 15 bits expanded to 8 bits). Any whole number of entries up
-// to max_colours is taken. Returns an empty text, or the reason.
+// Colours of a binary palette at a depth of colour_layouts() (6, 9, 12, 15, 24 or 32), as palpack
+// and palprep --pack write them, in the colours the machine shows (levels of fewer than 8 bits
+// expanded to 8 bits). Any whole number of entries from 1 to max_colours is taken. Returns an
+// empty text, or the reason.
 std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours);
 
 // The depth a binary palette of 256 colours has from its size alone: 24 or 32, 0 otherwise.
@@ -24,11 +25,19 @@ struct Viewed {
 
 // The colours of a file: a palette in format (null: the one its content shows), at the depth
 // palpack would pack it (0: as it is); or, when the content shows no format, a binary palette at
-// depth (0: from its size). Returns an empty text, or the reason.
+// depth (0: from its size). At a depth palpack does not write (6, 9) the file is a binary palette
+// whatever its content, and format must be null. Returns an empty text, or the reason.
 std::string read_colours(const std::string& bytes, const PaletteFormat* format, int depth,
                          Viewed* viewed);
 
-// A PNG image of colours (1 to max_colours): swatches of cell x cell pixels, 16 a row in index
-// order, as many rows as the colours fill; the rest of a last row is transparent. Returns an
-// empty text, or the PNG library's reason.
-std::string draw(const std::vector<Colour>& colours, int cell, std::string* png);
+// The swatches a row of a picture of count colours: all of them up to 16, else 16.
+size_t columns(size_t count);
+
+// A PNG image of colours (1 to max_colours): swatches of cell x cell pixels, columns() a row in
+// index order, as many rows as the colours fill; the rest of a last row is transparent. Without
+// source the image is indexed and its palette is the palette. With source (the editor's colours)
+// each swatch whose index source holds is split: its upper cell / 2 rows in the source's colour,
+// the rest in the palette's; the image is then RGBA. Returns an empty text, or the PNG library's
+// reason.
+std::string draw(const std::vector<Colour>& colours, int cell, std::string* png,
+                 const std::vector<Colour>* source = nullptr);

@@ -313,7 +313,7 @@ TEST_F(Palprep, HelpVersionAndUsage) {
     for (const Case& c : std::vector<Case>{
              {{"in.hex"}, "palprep: missing operand: OUTPUT"},
              {{"in.hex", "out.pal", "--depth", "16"},
-              "palprep: --depth 16: expected 12, 15, 24 or 32"},
+              "palprep: --depth 16: expected 6, 9, 12, 15, 24 or 32"},
              {{"in.hex", "out.pal", "--snap", "round"},
               "palprep: --snap round: expected nearest or trunc"},
              {{"in.hex", "out.pal", "--snap", "trunc"}, "palprep: --snap needs --depth"},

@@ -4,6 +4,8 @@
 #include "tests/png.h"
 #include "tests/tools.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -21,26 +23,41 @@ std::vector<Colour> many() {
     return c;
 }
 
-// A component as a machine of depth bits a colour shows what palpack keeps of it.
+// A component as a machine of depth bits a colour shows what palpack keeps of it; at 6 and 9 bits
+// palprep's nearest level, the lower on a tie: of 0, 85, 170, 255 or of round(l * 255 / 7).
 uint8_t shown(uint8_t v, int depth) {
+    if (depth == 6 || depth == 9) {
+        int top = depth == 6 ? 3 : 7;
+        long best = 0;
+        for (int l = 1; l <= top; ++l) {
+            long level = std::lround(l * 255.0 / top);
+            if (std::labs(level - v) < std::labs(best - v)) best = level;
+        }
+        return uint8_t(best);
+    }
     if (depth == 12) return uint8_t((v >> 4) * 17);
     if (depth == 15) return uint8_t((v >> 3) << 3 | (v >> 3) >> 2);
     return v;
 }
 
-// Checks every pixel of a picture of colours at depth with square cells of cell pixels.
+// Checks every pixel of a picture of colours at depth with square cells of cell pixels, up to 16
+// a row. With upper, the upper cell / 2 rows of the first upper.size() cells show those colours
+// as they are.
 void expect_swatches(const Image& image, const std::vector<Colour>& colours, int depth,
-                     uint32_t cell) {
+                     uint32_t cell, const std::vector<Colour>& upper = {}) {
     ASSERT_EQ(image.error, "");
-    size_t rows = (colours.size() + 15) / 16;
-    ASSERT_EQ(image.width, 16 * cell);
+    size_t across = std::min<size_t>(colours.size(), 16);
+    size_t rows = (colours.size() + across - 1) / across;
+    ASSERT_EQ(image.width, across * cell);
     ASSERT_EQ(image.height, rows * cell);
     int wrong = 0;
     for (uint32_t y = 0; y < image.height; ++y)
         for (uint32_t x = 0; x < image.width; ++x) {
-            size_t i = y / cell * 16 + x / cell;
+            size_t i = y / cell * across + x / cell;
             Rgba want = {0, 0, 0, 0}; // the rest of a last row
-            if (i < colours.size())
+            if (i < upper.size() && y % cell < cell / 2)
+                want = {upper[i].r, upper[i].g, upper[i].b, 255};
+            else if (i < colours.size())
                 want = {shown(colours[i].r, depth), shown(colours[i].g, depth),
                         shown(colours[i].b, depth), 255};
             const Rgba& got = image.at(x, y);
@@ -94,6 +111,105 @@ TEST_F(Palview, DrawsAPaletteFile) {
     expect_swatches(decode_png(read_file(t / "out.png")), {{1, 2, 3}}, 24, 16);
 }
 
+// The machine's palettes of 6 and 9 bits, written by hand from the layouts (6 bits: 00BBGGRR; 9
+// bits: 0RRR0BBB then 00000GGG), in the colours the machine shows; the bits outside the fields
+// are not read. A palette of fewer than 16 colours is a row of just those.
+TEST_F(Palview, DrawsSixAndNineBitPalettes) {
+    struct Case {
+        const char* depth;
+        const char* bytes;
+        std::vector<Colour> shown;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"6",
+              "03 10 36 09 3F C0",
+              {{255, 0, 0}, {0, 0, 85}, {170, 85, 255}, {85, 170, 0}, {255, 255, 255}, {0, 0, 0}}},
+             {"9",
+              "70 00 02 01 56 02 21 05 88 F8 F5 FA",
+              {{255, 0, 0}, {0, 36, 73}, {182, 73, 219}, {73, 182, 36}, {0, 0, 0}, {255, 73, 182}}},
+         }) {
+        write_file(t / "in.bin", bytes(c.bytes));
+        Result r = palview({"in.bin", "out.png", "--depth", c.depth, "--cell", "3", "-v"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, std::string("palview: in.bin: 6 colours, binary palette at ") + c.depth +
+                             " bits\npalview: out.png: 18 x 3 pixels\n");
+        expect_swatches(decode_png(read_file(t / "out.png")), c.shown, 24, 3);
+    }
+}
+
+// At 6 bits a palette's bytes may spell text another format reads ("000000" and a line feed is a
+// hex list): at a depth palpack does not write, the file is the machine's palette all the same.
+TEST_F(Palview, SixBitBytesThatSpellAHexList) {
+    write_file(t / "in.bin", "000000\n");
+    ASSERT_EQ(palview({"in.bin", "out.png", "--depth", "6", "--cell", "2"}).status, 0);
+    std::vector<Colour> want(6, Colour{0, 0, 255});
+    want.push_back({170, 170, 0});
+    expect_swatches(decode_png(read_file(t / "out.png")), want, 24, 2);
+    ASSERT_EQ(palview({"in.bin", "out.png", "--cell", "2"}).status, 0);
+    expect_swatches(decode_png(read_file(t / "out.png")), {{0, 0, 0}}, 24, 2);
+}
+
+// A 16-colour palette packed at its own size is one row of 16, and 4 colours a row of 4: no
+// padding to draw.
+TEST_F(Palview, DrawsAPaletteOfItsOwnSize) {
+    write_file(t / "in.pal", jasc(sixteen()));
+    ASSERT_EQ(
+        run("palprep", {"in.pal", "in.bin", "--pack", "--depth", "12", "--snap", "trunc"}, t.path())
+            .status,
+        0);
+    ASSERT_EQ(read_file(t / "in.bin").size(), 32u);
+    ASSERT_EQ(palview({"in.bin", "out.png", "--depth", "12"}).status, 0);
+    expect_swatches(decode_png(read_file(t / "out.png")), sixteen(), 12, 16);
+    std::vector<Colour> four = sixteen();
+    four.resize(4);
+    write_file(t / "four.pal", jasc(four));
+    ASSERT_EQ(run("palprep", {"four.pal", "four.bin", "--pack", "--depth", "24"}, t.path()).status,
+              0);
+    ASSERT_EQ(palview({"four.bin", "out.png", "--depth", "24", "--cell", "4"}).status, 0);
+    expect_swatches(decode_png(read_file(t / "out.png")), four, 24, 4);
+}
+
+// --source: each swatch's upper half (the lower rows of an odd cell go to the machine) in the
+// editor's colour, its lower half in the machine's; swatches past the editor's colours (the
+// padding) are the machine's alone, and editor's colours past the palette are said to be left out.
+TEST_F(Palview, SourceSplitsEverySwatch) {
+    write_file(t / "in.pal", jasc(sixteen()));
+    for (const char* depth : {"6", "9"}) {
+        ASSERT_EQ(run("palprep", {"in.pal", "m.bin", "--pack", "--depth", depth, "--count", "20"},
+                      t.path())
+                      .status,
+                  0);
+        Result r = palview(
+            {"m.bin", "out.png", "--depth", depth, "--source", "in.pal", "--cell", "5", "-v"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, std::string("palview: m.bin: 20 colours, binary palette at ") + depth +
+                             " bits\npalview: in.pal: 16 colours, JASC-PAL palette\n"
+                             "palview: out.png: 80 x 10 pixels\n");
+        std::vector<Colour> machine = sixteen();
+        machine.resize(20);
+        expect_swatches(decode_png(read_file(t / "out.png")), machine, std::stoi(depth), 5,
+                        sixteen());
+    }
+    write_file(t / "m4.bin", bytes("03 0C 30 3F"));
+    Result r = palview({"m4.bin", "out.png", "--depth", "6", "--source", "in.pal"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "palview: in.pal: warning: 16 colours, 12 more than m4.bin holds: not drawn\n");
+    std::vector<Colour> first = sixteen();
+    first.resize(4);
+    expect_swatches(decode_png(read_file(t / "out.png")),
+                    {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}}, 24, 16, first);
+
+    r = palview({"m4.bin", "out2.png", "--depth", "6", "--source", "none.pal"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "palview: none.pal: No such file or directory\n");
+    write_file(t / "bad.gpl", "GIMP Palette\n1 2\n");
+    r = palview({"m4.bin", "out2.png", "--depth", "6", "--source", "bad.gpl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("palview: bad.gpl: GIMP palette, line 2: ", 0), 0u) << r.err;
+    EXPECT_FALSE(exists(t / "out2.png"));
+}
+
 // A picture palview drew is a palette file too: an indexed image whose palette is the palette.
 TEST_F(Palview, PictureReadsBackAsThePalette) {
     write_file(t / "in.pal", jasc(sixteen()));
@@ -136,8 +252,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FitsNoDepth",
                  500,
                  {},
-                 "unknown format, and 500 bytes fit no binary palette (512 bytes for 12 or 15 "
-                 "bits, 768 for 24, 1024 for 32)"},
+                 "unknown format, and 500 bytes fit no binary palette of 256 colours (512 bytes "
+                 "for 12 or 15 bits, 768 for 24, 1024 for 32); give --depth for another count"},
+        BadInput{"OddAt9", 3, {"--depth", "9"}, "3 bytes: no whole number of 9-bit colours"},
+        BadInput{"LongAt6", 257, {"--depth", "6"}, "257 bytes: more than 256 colours at 6 bits"},
+        BadInput{"EmptyAt6", 0, {"--depth", "6"}, "0 bytes: no whole number of 6-bit colours"},
         BadInput{"TwelveOrFifteen",
                  512,
                  {},
@@ -154,13 +273,13 @@ TEST_F(Palview, HelpVersionAndUsage) {
     EXPECT_EQ(r.out, std::string("palview (assetkit) ") + ASSETKIT_VERSION + "\n");
     r = palview({"-h"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("usage: palview [--depth 12|15|24|32]", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("usage: palview [--depth 6|9|12|15|24|32]", 0), 0u) << r.out;
     write_file(t / "in.hex", "123456\n");
     for (auto [args, first] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"in.hex", "out.png", "extra"}, "palview: extra operand: extra"},
              {{"in.hex"}, "palview: missing operand: OUTPUT.png"},
              {{"in.hex", "out.png", "--depth", "16"},
-              "palview: --depth 16: expected 12, 15, 24 or 32"},
+              "palview: --depth 16: expected 6, 9, 12, 15, 24 or 32"},
              {{"in.hex", "out.png", "--cell", "0"},
               "palview: --cell 0: expected a whole number from 1 to 256"},
              {{"in.hex", "out.png", "--cell", "8px"},
@@ -168,6 +287,10 @@ TEST_F(Palview, HelpVersionAndUsage) {
              {{"in.hex", "out.png", "--format", "bin"},
               "palview: --format bin: expected jasc, gpl, hex, paintnet, riff, aco, png or act"},
              {{"in.hex", "out.png", "-x"}, "palview: unknown option: -x"},
+             {{"in.hex", "out.png", "--depth", "6", "--format", "hex"},
+              "palview: --depth 6 reads a binary palette: no --format"},
+             {{"in.hex", "out.png", "--source", "in.hex", "--cell", "1"},
+              "palview: --source needs --cell 2 or more"},
          }) {
         r = palview(args);
         EXPECT_EQ(r.status, 2) << first;
@@ -187,7 +310,7 @@ TEST_F(Palview, RefusesItsInputAsOutputAndReportsAFullDisk) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "palview: /dev/full: No space left on device\n");
     r = palview({"in.png", "out.png", "-v"});
-    EXPECT_EQ(r.err, "palview: in.png: 1 colour, PNG image\npalview: out.png: 256 x 16 pixels\n");
+    EXPECT_EQ(r.err, "palview: in.png: 1 colour, PNG image\npalview: out.png: 16 x 16 pixels\n");
 }
 
 // The palette road as the README shows it: the example palette, palprep at 15 bits, palpack,
@@ -226,6 +349,47 @@ TEST_F(PalviewPosix, PaletteRoadOfTheReadme) {
     ASSERT_EQ(shipped.error, "");
     EXPECT_EQ(drawn.width, shipped.width);
     EXPECT_TRUE(drawn.pixels == shipped.pixels);
+}
+
+// The palette road of the README at the colour memory's own size: the 16 pastels packed at 6 and
+// 12 bits to 16 and 32 bytes, the merges palprep reports, and palview's split pictures, which are
+// the ones in the README.
+TEST_F(PalviewPosix, PaletteRoadAtTheMachinesOwnSize) {
+    write_file(t / "pastel16.pal", read_file(source_path("examples/pastel16.pal")));
+    struct Step {
+        const char* depth;
+        const char* bytes;
+        std::string warnings;
+    };
+    const std::string w = "palprep: pastel16.pal: warning: ";
+    for (const Step& s : std::vector<Step>{
+             {"6", "2B 3A 2E 3B 2F 2F 2F 3F 3F 2E 2B 3E 3B 2F 2F 2E",
+              w + "colours 0 and 10 become one at 6 bits (255 170 170)\n" + w +
+                  "colours 2, 9 and 15 become one at 6 bits (170 255 170)\n" + w +
+                  "colours 3 and 12 become one at 6 bits (255 170 255)\n" + w +
+                  "colours 4, 5, 6, 13 and 14 become one at 6 bits (255 255 170)\n" + w +
+                  "colours 7 and 8 become one at 6 bits (255 255 255)\n"},
+             {"12",
+              "BF 0A CB 0D EC 0C CD 0D DF 0A FF 0C DD 0B DF 0E EE 0E DB 0C CF 0A DC 0E CE 0D EE 0C "
+              "DE 0C DB 0C",
+              w + "colours 9 and 15 become one at 12 bits (187 221 204)\n"},
+         }) {
+        std::string bin = std::string("pastel16-") + s.depth + ".bin";
+        std::string png = std::string("pastel16-") + s.depth + ".png";
+        Result r = run("palprep", {"--pack", "--depth", s.depth, "pastel16.pal", bin}, t.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, s.warnings);
+        EXPECT_EQ(hex(read_file(t / bin)), s.bytes);
+        r = run("palview", {"--depth", s.depth, "--source", "pastel16.pal", bin, png}, t.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        Image drawn = decode_png(read_file(t / png));
+        Image shipped = decode_png(read_file(source_path("examples/" + png)));
+        ASSERT_EQ(shipped.error, "");
+        EXPECT_EQ(drawn.width, 256u);
+        EXPECT_EQ(drawn.height, 16u);
+        EXPECT_EQ(drawn.width, shipped.width);
+        EXPECT_TRUE(drawn.pixels == shipped.pixels) << png;
+    }
 }
 
 } // namespace
