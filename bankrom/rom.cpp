@@ -199,9 +199,12 @@ std::string make_rom(const Text& hex_image, const Text& map_text,
         if (!map_value(map, m.symbol, &value))
             return m.symbol + " is not in the linker's map: the module was not linked";
         uint32_t base = value - m.symbol_offset, bank = base >> 16, at = base & 0xFFFF;
-        if (bank < 2 || at < window || at + m.size > window + bank_size)
+        // In 64 bits: an area's size from the module may be anything up to 0xFFFFFFFF, and the
+        // bank must be one the image can hold (the mapper takes 8 bits).
+        if (bank < 2 || bank > 255 || at < window ||
+            uint64_t(at) + m.size > uint64_t(window) + bank_size)
             return "the map puts " + m.symbol + " at " + hex(value) +
-                   ", not in the window of a bank from 2 on";
+                   ", not in the window of a bank from 2 to 255";
         size_t start = bank * bank_size + (at - window);
         if (rom->size() < (bank + 1) * bank_size) {
             rom->resize((bank + 1) * bank_size, char(0xFF));

@@ -490,6 +490,15 @@ TEST_P(BankromRefuses, WritingNothing) {
     write_file(t / "prog.map", "");
     write_file(t / "bad.ihx", ":0100000000FE\n");
     write_file(t / "bad.rel", "XL2\nH 1 areas 1 global symbols\n");
+    // A module of one area and symbol, as binobj writes it, and one whose area claims 4 GB.
+    const std::string module = "XL2\nH 1 areas 1 global symbols\nA _CODE_2 size %s flags 0 addr 0\n"
+                               "S _a Def0000\nT 00 00 AA BB CC\nR 00 00 00 00\n";
+    write_file(t / "a.rel", module.substr(0, module.find("%s")) + "3" +
+                                module.substr(module.find("%s") + 2));
+    write_file(t / "huge.rel", module.substr(0, module.find("%s")) + "FFFFFFFF" +
+                                   module.substr(module.find("%s") + 2));
+    write_file(t / "a.map", "     00028000  _a\n");
+    write_file(t / "far.map", "     FFFF8000  _a\n");
     std::filesystem::create_directory(t / "sub");
     auto before = snapshot(t.path());
     auto r = run("bankrom", c.args, t.path());
@@ -517,6 +526,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "bankrom: bad.ihx: line 1 is no Intel HEX record\n"},
         RomRefusal{"NoModule", {"prog.ihx", "prog.map", "bad.rel"}, 1,
                    "bankrom: bad.rel: not an object module of one area with a global symbol\n"},
+        RomRefusal{"AreaLargerThanABank", {"prog.ihx", "a.map", "huge.rel"}, 1,
+                   "bankrom: huge.rel: the map puts _a at 0x28000, not in the window of a bank "
+                   "from 2 to 255\n"},
+        RomRefusal{"BankBeyondTheMapper", {"prog.ihx", "far.map", "a.rel"}, 1,
+                   "bankrom: a.rel: the map puts _a at 0xFFFF8000, not in the window of a bank "
+                   "from 2 to 255\n"},
         RomRefusal{"OutputIsTheMap", {"-o", "prog.map", "prog.ihx", "prog.map"}, 1,
                    "bankrom: prog.map: is the same file as the input prog.map\n"},
         RomRefusal{"OutputIsTheImage", {"-o", "./prog.ihx", "prog.ihx", "prog.map"}, 1,
