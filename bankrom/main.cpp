@@ -18,8 +18,9 @@ const cli::Program program = {
     "Writes the ROM image of a link with banks: the program's first 32 KB from its Intel\n"
     "HEX image, then bank n at n x 16384, each module where the linker's map puts it.",
     {
-        {"output", 'o', "FILE", "the image, - for standard output (default: HEX with the\n"
-                                "extension .rom)",
+        {"output", 'o', "FILE",
+         "the image, - for standard output (default: HEX with the\n"
+         "extension .rom)",
          [](const char* v) {
              output = v;
              return std::string();
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
         texts[i].path = paths[i];
         std::string why = cli::read_file(paths[i], largest, &texts[i].text);
         if (!why.empty()) {
-            if (texts[i].text.size() > largest) why += ", too large for a HEX image, a map or a module";
+            if (texts[i].text.size() > largest)
+                why += ", too large for a HEX image, a map or a module";
             cli::complain(name, paths[i], why);
             return 1;
         }
