@@ -72,8 +72,11 @@ int main(int argc, char** argv) {
     std::string why = bankplan::plan_layout(std::move(inputs), o, &layout, &file);
     if (why.empty()) why = bankplan::make_outputs(layout, o, &made, &file);
     if (!why.empty()) {
-        file.empty() ? (void)fprintf(stderr, "%s: %s\n", name, why.c_str())
-                     : cli::complain(name, file, why);
+        // A reason about no one file (more banks than there are) stands alone.
+        if (file.empty())
+            fprintf(stderr, "%s: %s\n", name, why.c_str());
+        else
+            cli::complain(name, file, why);
         return 1;
     }
     std::vector<std::pair<std::string, std::string>> outputs;
