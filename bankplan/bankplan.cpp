@@ -1,14 +1,11 @@
 #include "bankplan/bankplan.h"
 
 #include "binobj/module.h"
-#include "common/files.h"
-#include "common/output.h"
 
-#include <cerrno>
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
-#include <memory>
 
 namespace bankplan {
 
@@ -57,41 +54,35 @@ std::vector<std::string> declared(const Input& input) {
 
 } // namespace
 
-bool plan_layout(const std::vector<std::string>& paths, const Options& options, Layout* layout,
-                 Failure* failure) {
+size_t input_limit(const Options& options) {
+    long banks_available = last_bank - options.first + 1;
+    return size_t(options.split ? banks_available * options.size : options.size);
+}
+
+std::string plan_layout(std::vector<Input> inputs, const Options& options, Layout* layout,
+                        std::string* file) {
     *layout = Layout();
     layout->first = options.first;
     layout->size = options.size;
-    long banks_available = last_bank - options.first + 1;
-    for (const std::string& path : paths) {
-        Input input;
-        input.path = path;
-        input.name = derive_identifier(path).substr(1);
-        // One more byte than the most that could be placed, so that a larger file shows as such.
-        size_t limit = size_t(options.split ? banks_available * options.size : options.size);
-        if (!read_input(path.c_str(), limit, &input.bytes)) {
-            *failure = {path, strerror(errno)};
-            return false;
-        }
+    file->clear();
+    size_t limit = input_limit(options);
+    for (Input& input : inputs) {
+        *file = input.path;
+        input.name = derive_identifier(input.path).substr(1);
         long size = long(input.bytes.size());
-        if (size > long(limit)) {
-            *failure = {path, options.split
-                                  ? "more bytes than all the banks up to " +
-                                        std::to_string(last_bank) + " hold"
-                                  : "more than a bank's " + std::to_string(options.size) +
-                                        " bytes (--split cuts it across banks)"};
-            return false;
-        }
-        if (!c_name(input.name)) {
-            *failure = {path, "\"" + input.name +
-                                  "\" is no C name: the file name before its last \".\" must be "
-                                  "letters, digits and \"_\", not beginning with a digit, and "
-                                  "no keyword"};
-            return false;
-        }
-        if (size > options.size) input.parts = int((size + options.size - 1) / options.size);
+        if (size > long(limit))
+            return options.split ? "more bytes than all the banks up to " +
+                                       std::to_string(last_bank) + " hold"
+                                 : "more than a bank's " + std::to_string(options.size) +
+                                       " bytes (--split cuts it across banks)";
+        if (!c_name(input.name))
+            return "\"" + input.name +
+                   "\" is no C name: the file name before its last \".\" must be letters, "
+                   "digits and \"_\", not beginning with a digit, and no keyword";
+        input.parts = size > options.size ? int((size + options.size - 1) / options.size) : 0;
         layout->inputs.push_back(std::move(input));
     }
+    file->clear();
 
     std::map<std::string, size_t> owner;
     for (size_t i = 0; i < layout->inputs.size(); ++i) {
@@ -99,10 +90,9 @@ bool plan_layout(const std::vector<std::string>& paths, const Options& options, 
             auto [at, fresh] = owner.emplace(name, i);
             if (!fresh) {
                 const Input& other = layout->inputs[at->second];
-                *failure = {layout->inputs[i].path,
-                            "its name " + name + " in " + header_name + " clashes with " +
-                                (at->second == i ? "one of its own parts" : other.path + "'s")};
-                return false;
+                *file = layout->inputs[i].path;
+                return "its name " + name + " in " + header_name + " clashes with " +
+                       (at->second == i ? "one of its own parts" : other.path + "'s");
             }
         }
     }
@@ -161,13 +151,10 @@ bool plan_layout(const std::vector<std::string>& paths, const Options& options, 
     for (size_t item = 0; item < sizes.size(); ++item)
         pieces[item_piece[item]].bank = bank_of_bin[size_t(layout->plan.bin_of[item])];
     layout->banks = next - options.first;
-    if (next - 1 > last_bank) {
-        *failure = {"", "the inputs need " + std::to_string(next - options.first) +
-                            " banks from bank " + std::to_string(options.first) +
-                            ", beyond the last, " + std::to_string(last_bank)};
-        return false;
-    }
-    return true;
+    if (next - 1 > last_bank)
+        return "the inputs need " + std::to_string(next - options.first) + " banks from bank " +
+               std::to_string(options.first) + ", beyond the last, " + std::to_string(last_bank);
+    return "";
 }
 
 std::string header_text(const Layout& layout) {
@@ -231,8 +218,13 @@ std::string report(const Layout& layout) {
     return text;
 }
 
+// A file's path in options.dir: the name alone for ".", as messages and banks.lst show it.
+static std::string in_dir(const Options& options, const std::string& name) {
+    return (options.dir == "." ? "" : options.dir + "/") + name;
+}
+
 std::string module_path(const Options& options, const Piece& piece) {
-    return (options.dir == "." ? "" : options.dir + "/") + piece.name + ".rel";
+    return in_dir(options, piece.name + ".rel");
 }
 
 std::string module_list(const Layout& layout, const Options& options) {
@@ -250,65 +242,44 @@ std::string module_list(const Layout& layout, const Options& options) {
     return text;
 }
 
-bool write_outputs(const Layout& layout, const Options& options, Failure* failure) {
-    struct Planned {
-        std::string path;
-        std::string text;  // for the header and the options
-        const Piece* piece; // for a module
-    };
-    std::vector<Planned> outputs;
-    for (const Piece& piece : layout.pieces) outputs.push_back({module_path(options, piece), "", &piece});
-    outputs.push_back({options.dir + "/" + header_name, header_text(layout), nullptr});
-    outputs.push_back({options.dir + "/" + options_name, linker_options(layout), nullptr});
-    outputs.push_back({options.dir + "/" + list_name, module_list(layout, options), nullptr});
+// binobj's module for a piece, written by binobj's own writer from memory into memory.
+static std::string make_module(const Layout& layout, const Piece& piece, std::string* module) {
+    const std::string& bytes = layout.inputs[piece.input].bytes;
+    Settings settings;
+    settings.identifier = "_" + piece.name;
+    settings.bank = std::to_string(piece.bank);
+    // The writer reads a stream to its end: the piece's bytes alone.
+    FILE* in = piece.size > 0 ? fmemopen(const_cast<char*>(bytes.data() + piece.offset),
+                                         size_t(piece.size), "rb")
+                              : tmpfile();
+    char* text = nullptr;
+    size_t length = 0;
+    FILE* out = open_memstream(&text, &length);
+    const char* error = in && out ? write_module(in, out, settings, piece.size)
+                                  : "cannot write a module in memory";
+    if (in) fclose(in);
+    if (out && fclose(out) == 0 && !error) module->assign(text, length);
+    free(text);
+    if (!error) return "";
+    std::string reason = error;
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '!')) reason.pop_back();
+    return reason;
+}
 
-    // An output that would replace an input is refused before anything is written.
-    for (const Planned& out : outputs)
-        for (const Input& input : layout.inputs)
-            if (same_file(input.path.c_str(), out.path.c_str())) {
-                *failure = {out.path, "is the input"};
-                return false;
-            }
-
-    std::vector<std::unique_ptr<Output>> files;
-    for (const Planned& out : outputs) {
-        files.push_back(std::make_unique<Output>(out.path));
-        FILE* f = files.back()->open();
-        if (!f) {
-            *failure = {out.path, strerror(errno)};
-            return false;
-        }
-        if (!out.piece) {
-            if (fwrite(out.text.data(), 1, out.text.size(), f) != out.text.size()) {
-                *failure = {out.path, strerror(errno)};
-                return false;
-            }
-            continue;
-        }
-        const Piece& piece = *out.piece;
-        const std::string& bytes = layout.inputs[piece.input].bytes;
-        Settings settings;
-        settings.identifier = "_" + piece.name;
-        settings.bank = std::to_string(piece.bank);
-        // binobj's writer reads a stream to its end: the piece's bytes alone, from memory.
-        FILE* in = piece.size > 0
-                       ? fmemopen(const_cast<char*>(bytes.data() + piece.offset), size_t(piece.size), "rb")
-                       : tmpfile();
-        const char* error = in ? write_module(in, f, settings, piece.size) : "cannot read from memory";
-        if (in) fclose(in);
-        if (error) {
-            std::string reason = error;
-            while (!reason.empty() && (reason.back() == '\n' || reason.back() == '!')) reason.pop_back();
-            *failure = {out.path, reason};
-            return false;
-        }
+std::string make_outputs(const Layout& layout, const Options& options,
+                         std::vector<OutputFile>* files, std::string* file) {
+    files->clear();
+    for (const Piece& piece : layout.pieces) {
+        files->push_back({module_path(options, piece), ""});
+        *file = files->back().path;
+        std::string why = make_module(layout, piece, &files->back().bytes);
+        if (!why.empty()) return why;
     }
-    for (size_t i = 0; i < files.size(); ++i)
-        if (!files[i]->commit()) {
-            *failure = {outputs[i].path, strerror(errno)};
-            return false;
-        }
-    return true;
+    files->push_back({in_dir(options, header_name), header_text(layout)});
+    files->push_back({in_dir(options, options_name), linker_options(layout)});
+    files->push_back({in_dir(options, list_name), module_list(layout, options)});
+    file->clear();
+    return "";
 }
 
 } // namespace bankplan

@@ -1,7 +1,8 @@
 #pragma once
 // bankplan's core: inputs read whole, cut where they are larger than a bank, placed into banks by
-// the planner, then written as one object module for each piece, the C header banks.h and the
-// linker options banks.opt.
+// the planner, then made into one object module for each piece, the C header banks.h, the linker
+// options banks.opt and the module list banks.lst. It touches no file: main reads the inputs and
+// writes what it makes, so that tests and fuzzers call it on bytes alone.
 
 #include "bankplan/plan.h"
 
@@ -50,16 +51,16 @@ struct Layout {
     long size = window;
 };
 
-// A failure: the file it concerns (empty for none) and the reason.
-struct Failure {
-    std::string file;
-    std::string reason;
-};
+// The most bytes an input can hold: a bank's, or with options.split all the banks' from the first.
+// main reads one more, so that a larger input shows as such.
+size_t input_limit(const Options& options);
 
-// Reads every input and settles the layout; false, with the failure, for an input that cannot be
-// read, is too large without options.split, has a name C cannot take or clashes with another's.
-bool plan_layout(const std::vector<std::string>& paths, const Options& options, Layout* layout,
-                 Failure* failure);
+// Settles the layout of the inputs (their path and bytes; name and parts are found here). "" when
+// settled, else the reason, with the input it concerns in *file (empty for none): an input too
+// large without options.split, a name C cannot take or one that clashes with another's, more
+// banks than there are.
+std::string plan_layout(std::vector<Input> inputs, const Options& options, Layout* layout,
+                        std::string* file);
 
 // The contents of banks.h, of banks.opt, of banks.lst and of the report.
 std::string header_text(const Layout& layout);
@@ -67,8 +68,16 @@ std::string linker_options(const Layout& layout);
 std::string module_list(const Layout& layout, const Options& options);
 std::string report(const Layout& layout);
 
-// Writes every module, banks.h, banks.opt and banks.lst into options.dir; all or none of them appear.
-bool write_outputs(const Layout& layout, const Options& options, Failure* failure);
+// A file to write: its path in options.dir and its bytes.
+struct OutputFile {
+    std::string path;
+    std::string bytes;
+};
+
+// Every module, banks.h, banks.opt and banks.lst, in memory, for main to write all or none of.
+// "" when made, else the reason, with the file it concerns in *file.
+std::string make_outputs(const Layout& layout, const Options& options,
+                         std::vector<OutputFile>* files, std::string* file);
 
 // The module's path for a piece: NAME.rel in options.dir (the name alone for ".").
 std::string module_path(const Options& options, const Piece& piece);

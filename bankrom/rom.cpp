@@ -168,19 +168,20 @@ bool read_module(const std::string& text, Parsed* m, std::string* reason) {
 
 } // namespace
 
-bool make_rom(const std::string& hex_text, const std::string& map,
-              const std::vector<Module>& modules, std::string* rom, std::string* file,
-              std::string* reason) {
+std::string make_rom(const Text& hex_image, const Text& map_text,
+                     const std::vector<Text>& modules, std::string* rom, std::string* file) {
+    const std::string& map = map_text.text;
+    std::string reason;
+    *file = hex_image.path;
     std::map<uint32_t, uint8_t> program;
-    if (!read_hex(hex_text, &program, reason)) return false;
+    if (!read_hex(hex_image.text, &program, &reason)) return reason;
     // Bank bytes show in the HEX image in the window, on top of each other; above it there is
     // nothing a ROM can hold.
     for (auto& [at, b] : program)
-        if (at >= window + bank_size) {
-            *reason = "a byte at " + hex(at) + ", above the bank window: not in ROM";
-            return false;
-        }
-    if (area_in_window(map, reason)) return false;
+        if (at >= window + bank_size)
+            return "a byte at " + hex(at) + ", above the bank window: not in ROM";
+    *file = map_text.path;
+    if (area_in_window(map, &reason)) return reason;
     std::vector<bool> filled;
     rom->assign(2 * bank_size, char(0xFF)); // erased flash
     filled.assign(rom->size(), false);
@@ -190,42 +191,37 @@ bool make_rom(const std::string& hex_text, const std::string& map,
             filled[at] = true;
         }
 
-    for (const Module& module : modules) {
+    for (const Text& module : modules) {
         *file = module.path;
         Parsed m;
-        if (!read_module(module.text, &m, reason)) return false;
+        if (!read_module(module.text, &m, &reason)) return reason;
         uint32_t value = 0;
-        if (!map_value(map, m.symbol, &value)) {
-            *reason = m.symbol + " is not in the linker's map: the module was not linked";
-            return false;
-        }
+        if (!map_value(map, m.symbol, &value))
+            return m.symbol + " is not in the linker's map: the module was not linked";
         uint32_t base = value - m.symbol_offset, bank = base >> 16, at = base & 0xFFFF;
-        if (bank < 2 || at < window || at + m.size > window + bank_size) {
-            *reason = "the map puts " + m.symbol + " at " + hex(value) +
-                      ", not in the window of a bank from 2 on";
-            return false;
-        }
+        // In 64 bits: an area's size from the module may be anything up to 0xFFFFFFFF, and the
+        // bank must be one the image can hold (the mapper takes 8 bits).
+        if (bank < 2 || bank > 255 || at < window ||
+            uint64_t(at) + m.size > uint64_t(window) + bank_size)
+            return "the map puts " + m.symbol + " at " + hex(value) +
+                   ", not in the window of a bank from 2 to 255";
         size_t start = bank * bank_size + (at - window);
         if (rom->size() < (bank + 1) * bank_size) {
             rom->resize((bank + 1) * bank_size, char(0xFF));
             filled.resize(rom->size(), false);
         }
         for (auto& [offset, b] : m.bytes) {
-            if (offset >= m.size) {
-                *reason = "a data record lies beyond its area's size";
-                return false;
-            }
-            if (filled[start + offset]) {
-                *reason = "its byte at " + hex(value - m.symbol_offset + offset) +
-                          " lands where another already stands";
-                return false;
-            }
+            if (offset >= m.size)
+                return "a data record lies beyond its area's size";
+            if (filled[start + offset])
+                return "its byte at " + hex(value - m.symbol_offset + offset) +
+                       " lands where another already stands";
             (*rom)[start + offset] = char(b);
             filled[start + offset] = true;
         }
     }
     file->clear();
-    return true;
+    return "";
 }
 
 } // namespace bankrom

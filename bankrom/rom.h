@@ -8,13 +8,15 @@
 
 namespace bankrom {
 
-struct Module {
+// An input as read: its path, for messages, and its text.
+struct Text {
     std::string path;
     std::string text;
 };
 
-// The image, or false with the file concerned and the reason.
-bool make_rom(const std::string& hex, const std::string& map, const std::vector<Module>& modules,
-              std::string* rom, std::string* file, std::string* reason);
+// The image from the HEX image, the linker's map and the bank modules. "" when made, else the
+// reason, with the path of the input it concerns in *file.
+std::string make_rom(const Text& hex, const Text& map, const std::vector<Text>& modules,
+                     std::string* rom, std::string* file);
 
 } // namespace bankrom

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <getopt.h>
+#include <memory>
 
 namespace cli {
 
@@ -292,13 +293,33 @@ std::string read_file(const std::string& path, size_t limit, std::string* bytes)
 
 int write_output(const char* program, const std::string& path, const std::string& bytes,
                  const std::vector<std::string>& inputs) {
-    Output out(path);
-    FILE* f = out.open(inputs);
-    if (f) fwrite(bytes.data(), 1, bytes.size(), f);
-    if (!f || !out.commit()) {
-        complain(program, path, out.why());
-        return 1;
+    return write_outputs(program, {{path, bytes}}, inputs);
+}
+
+int write_outputs(const char* program,
+                  const std::vector<std::pair<std::string, std::string>>& outputs,
+                  const std::vector<std::string>& inputs) {
+    // Every output open and written first: one refused removes the temporary files of the others
+    // as their Output ends, uncommitted.
+    std::vector<std::unique_ptr<Output>> files;
+    for (const auto& [path, bytes] : outputs) {
+        files.push_back(std::make_unique<Output>(path));
+        FILE* f = files.back()->open(inputs);
+        if (!f) {
+            complain(program, path, files.back()->why());
+            return 1;
+        }
+        // Flushed here, so that a full disk shows before any output is put in place.
+        if (fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fflush(f) != 0) {
+            complain(program, path, strerror(errno ? errno : EIO));
+            return 1;
+        }
     }
+    for (size_t i = 0; i < files.size(); ++i)
+        if (!files[i]->commit()) {
+            complain(program, outputs[i].first, files[i]->why());
+            return 1;
+        }
     return 0;
 }
 

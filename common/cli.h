@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -98,5 +99,13 @@ std::string size_text(size_t bytes);
 // or 1 after complaining "program: OUTPUT: reason".
 int write_output(const char* program, const std::string& path, const std::string& bytes,
                  const std::vector<std::string>& inputs);
+
+// Writes several outputs (path, bytes) as write_output() writes one, all or nothing: every one is
+// opened and written before any is put in place, so a refusal or a failed write (an output that
+// is an input, a missing folder, a full disk) leaves every path as it was. Returns 0, or 1 after
+// complaining about the first output that failed.
+int write_outputs(const char* program,
+                  const std::vector<std::pair<std::string, std::string>>& outputs,
+                  const std::vector<std::string>& inputs);
 
 } // namespace cli

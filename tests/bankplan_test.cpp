@@ -407,15 +407,32 @@ INSTANTIATE_TEST_SUITE_P(
                 "bankplan: the inputs need 3 banks from bank 254, beyond the last, 255\n"},
         Refusal{"OutputFolderMissing", {{"a.bin", 10}}, {"-o", "nowhere", "a.bin"}, 1,
                 "bankplan: nowhere/a.rel: No such file or directory\n"},
-        Refusal{"NoInputs", {}, {"-v"}, 2, "bankplan: no input files\n"},
+        Refusal{"OutputIsAnInput", {{"a.bin", 10}, {"banks.h", 10}}, {"a.bin", "banks.h"}, 1,
+                "bankplan: banks.h: is the same file as the input banks.h\n"},
+        Refusal{"ModuleIsAnInputInAFolder", {{"a.bin", 10}, {"out/b.rel", 10}},
+                {"-o", "out", "a.bin", "out/b.rel"}, 1,
+                "bankplan: out/b.rel: is the same file as the input out/b.rel\n"},
+        Refusal{"InputIsAFolder", {{"a.bin", 10}, {"sub/b.bin", 10}}, {"a.bin", "sub"}, 1,
+                "bankplan: sub: Is a directory\n"},
+        Refusal{"NoInputs", {}, {"-v"}, 2, "bankplan: missing operand\n"},
         Refusal{"SizeZero", {{"a.bin", 10}}, {"-s", "0", "a.bin"}, 2,
-                "bankplan: --size: 0 is not a size from 1 to 16384 bytes\n"},
-        Refusal{"SizeAboveTheWindow", {{"a.bin", 10}}, {"-s", "16385", "a.bin"}, 2,
-                "bankplan: --size: 16385 is not a size from 1 to 16384 bytes\n"},
-        Refusal{"FirstBankOfTheProgram", {{"a.bin", 10}}, {"-f", "1", "a.bin"}, 2,
-                "bankplan: --first: 1 is not a bank from 2 to 255 (0 and 1 hold the program)\n"},
+                "bankplan: -s 0: expected a whole number from 1 to 16384\n"},
+        Refusal{"SizeAboveTheWindow", {{"a.bin", 10}}, {"--size", "16385", "a.bin"}, 2,
+                "bankplan: --size 16385: expected a whole number from 1 to 16384\n"},
+        Refusal{"SizeInHexadecimal", {{"a.bin", 10}}, {"--size=0x100", "a.bin"}, 2,
+                "bankplan: --size 0x100: expected a whole number from 1 to 16384\n"},
+        Refusal{"SizeWithoutValue", {{"a.bin", 10}}, {"a.bin", "--size"}, 2,
+                "bankplan: option needs a value: --size\n"},
+        Refusal{"FirstBankOfTheProgram", {{"a.bin", 10}}, {"--first", "1", "a.bin"}, 2,
+                "bankplan: --first 1: expected a whole number from 2 to 255 (banks 0 and 1 hold "
+                "the program)\n"},
+        Refusal{"FirstBeyondTheLast", {{"a.bin", 10}}, {"-f", "256", "a.bin"}, 2,
+                "bankplan: -f 256: expected a whole number from 2 to 255 (banks 0 and 1 hold "
+                "the program)\n"},
         Refusal{"UnknownOption", {{"a.bin", 10}}, {"--spilt", "a.bin"}, 2,
-                "bankplan: --spilt: unknown option, or its value is missing\n"}),
+                "bankplan: unknown option: --spilt\n"},
+        Refusal{"FlagWithAValue", {{"a.bin", 10}}, {"--split=yes", "a.bin"}, 2,
+                "bankplan: option takes no value: --split\n"}),
     ByName());
 
 // An earlier module of the same name is replaced only when the whole run succeeds: a refused run
@@ -428,6 +445,17 @@ TEST(BankplanRefusesAfterSuccess, KeepsThePreviousOutputs) {
     auto before = snapshot(t.path());
     EXPECT_EQ(run("bankplan", {"a.bin", "b.bin"}, t.path()).status, 1);
     EXPECT_EQ(snapshot(t.path()), before);
+
+    // The last output refused (no write bit, which even root is refused on): the modules and
+    // banks.h before it are not replaced either, and no temporary file is left.
+    write_file(t / "b.bin", data(20, 3));
+    std::filesystem::permissions(t / "banks.lst", std::filesystem::perms::owner_read |
+                                                      std::filesystem::perms::group_read);
+    before = snapshot(t.path());
+    auto r = run("bankplan", {"a.bin", "b.bin"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "bankplan: banks.lst: Permission denied\n");
+    EXPECT_EQ(snapshot(t.path()), before);
 }
 
 TEST(BankplanTells, HelpAndVersion) {
@@ -438,6 +466,96 @@ TEST(BankplanTells, HelpAndVersion) {
     auto version = run("bankrom", {"--version"}, t.path());
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("bankrom (assetkit) ") + ASSETKIT_VERSION + "\n");
+}
+
+// bankrom's command line and its inputs, without a link: an image of no bytes and an empty map
+// make the first 32 KB, erased.
+struct RomRefusal {
+    std::string name;
+    std::vector<std::string> args;
+    int status;
+    std::string message; // standard error, its first line
+};
+
+void PrintTo(const RomRefusal& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BankromRefuses : public testing::TestWithParam<RomRefusal> {};
+
+TEST_P(BankromRefuses, WritingNothing) {
+    const RomRefusal& c = GetParam();
+    TempDir t;
+    write_file(t / "prog.ihx", ":00000001FF\n");
+    write_file(t / "prog.map", "");
+    write_file(t / "bad.ihx", ":0100000000FE\n");
+    write_file(t / "bad.rel", "XL2\nH 1 areas 1 global symbols\n");
+    // A module of one area and symbol, as binobj writes it, and one whose area claims 4 GB.
+    const std::string module = "XL2\nH 1 areas 1 global symbols\nA _CODE_2 size %s flags 0 addr 0\n"
+                               "S _a Def0000\nT 00 00 AA BB CC\nR 00 00 00 00\n";
+    write_file(t / "a.rel", module.substr(0, module.find("%s")) + "3" +
+                                module.substr(module.find("%s") + 2));
+    write_file(t / "huge.rel", module.substr(0, module.find("%s")) + "FFFFFFFF" +
+                                   module.substr(module.find("%s") + 2));
+    write_file(t / "a.map", "     00028000  _a\n");
+    write_file(t / "far.map", "     FFFF8000  _a\n");
+    std::filesystem::create_directory(t / "sub");
+    auto before = snapshot(t.path());
+    auto r = run("bankrom", c.args, t.path());
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), c.message);
+    EXPECT_EQ(snapshot(t.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BankromRefuses,
+    testing::Values(
+        RomRefusal{"NoMap", {"prog.ihx"}, 2, "bankrom: missing operand\n"},
+        RomRefusal{"UnknownOption", {"-x", "prog.ihx", "prog.map"}, 2,
+                   "bankrom: unknown option: -x\n"},
+        RomRefusal{"OutputWithoutValue", {"prog.ihx", "prog.map", "--output"}, 2,
+                   "bankrom: option needs a value: --output\n"},
+        RomRefusal{"StandardInputWithoutOutput", {"-", "prog.map"}, 2,
+                   "bankrom: -o is needed when HEX is standard input\n"},
+        RomRefusal{"MissingInput", {"prog.ihx", "none.map"}, 1,
+                   "bankrom: none.map: No such file or directory\n"},
+        RomRefusal{"FolderInput", {"prog.ihx", "prog.map", "sub"}, 1,
+                   "bankrom: sub: Is a directory\n"},
+        RomRefusal{"NoHexRecord", {"bad.ihx", "prog.map"}, 1,
+                   "bankrom: bad.ihx: line 1 is no Intel HEX record\n"},
+        RomRefusal{"NoModule", {"prog.ihx", "prog.map", "bad.rel"}, 1,
+                   "bankrom: bad.rel: not an object module of one area with a global symbol\n"},
+        RomRefusal{"AreaLargerThanABank", {"prog.ihx", "a.map", "huge.rel"}, 1,
+                   "bankrom: huge.rel: the map puts _a at 0x28000, not in the window of a bank "
+                   "from 2 to 255\n"},
+        RomRefusal{"BankBeyondTheMapper", {"prog.ihx", "far.map", "a.rel"}, 1,
+                   "bankrom: a.rel: the map puts _a at 0xFFFF8000, not in the window of a bank "
+                   "from 2 to 255\n"},
+        RomRefusal{"OutputIsTheMap", {"-o", "prog.map", "prog.ihx", "prog.map"}, 1,
+                   "bankrom: prog.map: is the same file as the input prog.map\n"},
+        RomRefusal{"OutputIsTheImage", {"-o", "./prog.ihx", "prog.ihx", "prog.map"}, 1,
+                   "bankrom: ./prog.ihx: is the same file as the input prog.ihx\n"},
+        RomRefusal{"OutputIsAFolder", {"-o", "sub", "prog.ihx", "prog.map"}, 1,
+                   "bankrom: sub: Is a directory\n"}),
+    ByName());
+
+// "-" writes the image to standard output; by default it goes beside the HEX image, as .rom.
+TEST(BankromWrites, StandardOutputAndTheDefaultName) {
+    TempDir t;
+    write_file(t / "prog.ihx", ":02010000AA55FE\n:00000001FF\n");
+    write_file(t / "prog.map", "");
+    std::string expected(32768, char(0xFF));
+    expected[0x100] = char(0xAA);
+    expected[0x101] = char(0x55);
+    auto r = run("bankrom", {"-o", "-", "prog.ihx", "prog.map"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, expected);
+    EXPECT_FALSE(exists(t / "prog.rom"));
+    r = run("bankrom", {"prog.ihx", "prog.map"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(t / "prog.rom"), expected);
 }
 
 // ---- The link, the ROM image and the machine.
@@ -610,7 +728,7 @@ TEST_F(BankplanOnTheMachine, BankromRefusesAModuleNotLinked) {
                                    map.substr(map.find('\n', code + 1)));
     r = run("bankrom", {"-o", "over.rom", "prog.ihx", "over.map", "a.rel"}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "bankrom: prog.ihx: the map puts the area _CODE at 0x7FF0 (32 bytes), into "
+    EXPECT_EQ(r.err, "bankrom: over.map: the map puts the area _CODE at 0x7FF0 (32 bytes), into "
                      "the bank window\n");
     EXPECT_FALSE(exists(t / "over.rom"));
 
