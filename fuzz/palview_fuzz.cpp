@@ -4,8 +4,8 @@
 // palette_formats() in its order (jasc, gpl, hex, paintnet, riff, aco, png, act). Byte 1 picks
 // --depth: 0 none, else a depth of colour_layouts() in its order. Byte 2: bits 0-2 the cell from a
 // list, bit 3 --source, whose palette is the colours read, inverted, bits 4-7 times 16 plus one of
-// them (so that it may be shorter than the palette). The program refuses --format beside a depth
-// palpack does not write; such picks are skipped. A file read gives 1 to 256 colours, at a depth
+// them (so that it may be shorter than the palette). Picks the program refuses as a usage error
+// are skipped. A file read gives 1 to 256 colours, at a depth
 // that moves colours only ones the machine shows; its picture is columns() swatches a row of
 // cell x cell pixels, each in its colour, split with the source's where that holds one.
 #include "fuzz/memory.h"
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         data[0] >= 1 && data[0] <= formats.size() ? &formats[data[0] - 1] : nullptr;
     int depth = data[1] % (layouts.size() + 1) ? layouts[data[1] % (layouts.size() + 1) - 1].depth
                                                 : 0;
-    if (format && depth && !colour_layout(depth)->palpack) return 0; // a usage error
+    if (!options_conflict(format, depth).empty()) return 0; // the program's usage error
     const int cell = cells[data[2] & 7];
     const bool with_source = data[2] & 8;
     const size_t source_count = size_t(data[2] >> 4) * 16 + 1;
