@@ -3,11 +3,11 @@
 // the input file. Byte 0 picks --format: 0 or 9 and above by content, 1 to 8 a format of
 // palette_formats() in its order (jasc, gpl, hex, paintnet, riff, aco, png, act). Byte 1 picks
 // --depth: 0 none, else a depth of colour_layouts() in its order. Byte 2: bits 0-2 the cell from a
-// list, bit 3 --source, whose palette is the colours read, inverted, bits 4-7 times 16 plus one of
-// them (so that it may be shorter than the palette). Picks the program refuses as a usage error
-// are skipped. A file read gives 1 to 256 colours, at a depth
-// that moves colours only ones the machine shows; its picture is columns() swatches a row of
-// cell x cell pixels, each in its colour, split with the source's where that holds one.
+// list (halved while the picture is large), bit 3 --source, whose palette is the colours read,
+// inverted, bits 4-7 times 16 plus one of them (so that it may be shorter than the palette).
+// Picks the program refuses as a usage error are skipped. A file read gives 1 to 256 colours, at
+// a depth that moves colours only ones the machine shows; its picture is columns() swatches a
+// row of cell x cell pixels, each in its colour, split with the source's where that holds one.
 #include "fuzz/memory.h"
 #include "palettes/depth.h"
 #include "palview/picture.h"
@@ -17,6 +17,10 @@
 namespace {
 
 const int cells[] = {2, 3, 16, 5, 2, 7, 33, 256};
+// The most pixels a picture here has: the cell shrinks to keep within it. 256 colours at 256
+// pixels make a picture of 16 M pixels, seconds of work under the sanitizers for the same loops
+// that a row of 16 swatches at 256 pixels runs.
+constexpr size_t max_pixels = size_t(1) << 20;
 
 // The picture's pixels as RGBA, 8 bits a channel, and its size; false when it cannot be decoded.
 bool decode(const std::string& png, std::vector<uint8_t>* pixels, uint32_t* width,
@@ -55,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int depth = data[1] % (layouts.size() + 1) ? layouts[data[1] % (layouts.size() + 1) - 1].depth
                                                 : 0;
     if (!options_conflict(format, depth).empty()) return 0; // the program's usage error
-    const int cell = cells[data[2] & 7];
+    int cell = cells[data[2] & 7];
     const bool with_source = data[2] & 8;
     const size_t source_count = size_t(data[2] >> 4) * 16 + 1;
     std::string bytes(reinterpret_cast<const char*>(data) + 3, size - 3);
@@ -72,6 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (uint8_t v : {c.r, c.g, c.b}) REQUIRE(expand(unsigned(v) >> (8 - bits), bits) == v);
     }
 
+    const size_t across = columns(colours.size());
+    const size_t rows = (colours.size() + across - 1) / across;
+    while (cell > 2 && across * rows * size_t(cell) * size_t(cell) > max_pixels) cell /= 2;
+
     std::vector<Colour> source;
     for (size_t i = 0; with_source && i < std::min(source_count, colours.size()); ++i)
         source.push_back({uint8_t(~colours[i].r), uint8_t(~colours[i].g), uint8_t(~colours[i].b)});
@@ -81,8 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> pixels;
     uint32_t width = 0, height = 0;
     REQUIRE(decode(png, &pixels, &width, &height));
-    const size_t across = columns(colours.size());
-    const size_t rows = (colours.size() + across - 1) / across;
     REQUIRE(width == across * cell && height == rows * cell);
     for (size_t i = 0; i < rows * across; ++i) {
         size_t left = i % across * cell, top = i / across * cell;
