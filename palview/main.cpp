@@ -120,9 +120,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> files;
     int status = cli::read_flags(program, argc, argv, &files);
     if (status != cli::go_on) return status;
-    if (format && depth && !colour_layout(depth)->palpack)
-        return cli::usage_error(program, "--depth " + std::to_string(depth) +
-                                             " reads a binary palette: no --format");
+    if (std::string why = options_conflict(format, depth); !why.empty())
+        return cli::usage_error(program, why);
     if (!source.empty() && cell < 2)
         return cli::usage_error(program, "--source needs --cell 2 or more");
     try {

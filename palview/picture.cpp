@@ -31,6 +31,12 @@ int binary_depth(size_t size) {
     return size == 768 ? 24 : size == 1024 ? 32 : 0;
 }
 
+std::string options_conflict(const PaletteFormat* format, int depth) {
+    if (format && depth && !colour_layout(depth)->palpack)
+        return "--depth " + std::to_string(depth) + " reads a binary palette: no --format";
+    return "";
+}
+
 std::string read_colours(const std::string& bytes, const PaletteFormat* format, int depth,
                          Viewed* viewed) {
     if (depth && !colour_layout(depth)->palpack) {

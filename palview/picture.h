@@ -23,6 +23,10 @@ struct Viewed {
     std::string ignored; // what of it was left unread, and why; or empty
 };
 
+// "" when --format and --depth may go together, else why not: a depth palpack does not write
+// (6, 9) reads a binary palette, which no format names.
+std::string options_conflict(const PaletteFormat* format, int depth);
+
 // The colours of a file: a palette in format (null: the one its content shows), at the depth
 // palpack would pack it (0: as it is); or, when the content shows no format, a binary palette at
 // depth (0: from its size). At a depth palpack does not write (6, 9) the file is a binary palette

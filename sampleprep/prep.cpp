@@ -168,6 +168,14 @@ std::string stream(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, const
     return "";
 }
 
+// Too short for one sample at the output rate: as empty as an input of no frames.
+std::string no_audio_at(double rate, sf_count_t frames, int in_rate) {
+    char text[200];
+    snprintf(text, sizeof text, "holds no audio at %.10g Hz: %lld frame%s at %d Hz", rate,
+             (long long)frames, frames == 1 ? "" : "s", in_rate);
+    return text;
+}
+
 std::string decibels(double db) {
     char text[40];
     snprintf(text, sizeof text, "%+.1f dB", db);
@@ -216,12 +224,17 @@ std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std:
         // pass finds it, a second keeps what lies between the first and last loud samples.
         if (!info.seekable) return "cannot be read twice, which trimming needs";
         double peak = 0;
+        uint64_t count = 0;
         auto measure = [&](const float* x, size_t n) {
+            count += n;
             for (size_t i = 0; i < n; ++i) peak = std::max(peak, double(std::fabs(x[i])));
         };
         auto to_the_end = [] { return false; };
         std::string why = stream(in, info, o, measure, to_the_end, &report->frames, &not_finite);
         if (!why.empty()) return why;
+        // Nothing at the output rate is no audio, not silence.
+        if (report->frames == 0) return "holds no audio";
+        if (count == 0) return no_audio_at(o.rate, report->frames, info.samplerate);
         if (sf_seek(in, 0, SEEK_SET) != 0) return sf_strerror(in);
         if (peak < silent) return "is silent: trimming leaves nothing";
         threshold = peak * std::pow(10.0, -std::fabs(o.trim_db) / 20);
@@ -235,13 +248,7 @@ std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std:
     if (!why.empty()) return why;
     if (report->frames == 0) return "holds no audio";
     report->resampled = keeper.count();
-    // Too short for one sample at the output rate: as empty as an input of no frames.
-    if (keeper.count() == 0) {
-        char text[200];
-        snprintf(text, sizeof text, "holds no audio at %.10g Hz: %lld frame%s at %d Hz", o.rate,
-                 (long long)report->frames, report->frames == 1 ? "" : "s", info.samplerate);
-        return text;
-    }
+    if (keeper.count() == 0) return no_audio_at(o.rate, report->frames, info.samplerate);
     if (keeper.length() > max_samples)
         return enough() ? too_long(max_samples, o.rate, true)
                         : too_long(keeper.length(), o.rate, false);

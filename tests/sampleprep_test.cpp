@@ -515,6 +515,15 @@ INSTANTIATE_TEST_SUITE_P(
             {"in.wav", "out.wav"},
             1,
             "sampleprep: in.wav: holds no audio at 8000 Hz: 1 frame at 44100 Hz\n"},
+        // Trimming's first pass, which finds the peak, sees no sample either: no audio, not
+        // a silent input.
+        Bad{"TrimmedResamplesToNothing",
+            [](const TempDir& t) {
+                write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, 1, sine);
+            },
+            {"--trim", "40", "in.wav", "out.wav"},
+            1,
+            "sampleprep: in.wav: holds no audio at 8000 Hz: 1 frame at 44100 Hz\n"},
         Bad{"NoChannel",
             stereo,
             {"--channel", "3", "in.wav", "out.wav"},
