@@ -41,7 +41,10 @@ bool number(const std::string& word, double* value) {
     char* stop = nullptr;
     errno = 0;
     *value = strtod(word.c_str(), &stop);
-    return stop == word.c_str() + word.size() && errno != ERANGE && std::isfinite(*value);
+    // A number too small to hold in full underflows towards 0 and is still one; only an
+    // overflow is none.
+    bool overflow = errno == ERANGE && std::fabs(*value) > 1;
+    return stop == word.c_str() + word.size() && !overflow && std::isfinite(*value);
 }
 
 } // namespace
