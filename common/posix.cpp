@@ -1,6 +1,7 @@
 // Console and file-system code for Linux and macOS.
 #include "console.h"
 #include "files.h"
+#include "output.h"
 
 #include <cerrno>
 #include <csignal>
@@ -185,4 +186,8 @@ bool key_waiting() {
     if (!changed) set_canonical(false);
     int pending = 0;
     return ioctl(tty, FIONREAD, &pending) == 0 && pending > 0;
+}
+
+std::string manual_pointer(const char* program) {
+    return std::string("See the manual page ") + program + "(1).\n";
 }

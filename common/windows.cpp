@@ -2,6 +2,7 @@
 #include "console.h"
 #include "files.h"
 #include "key_events.h"
+#include "output.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -120,4 +121,9 @@ bool key_pressed(const INPUT_RECORD* events, size_t count) {
             return true;
     }
     return false;
+}
+
+std::string manual_pointer(const char* program) {
+    return std::string("See the manual manual\\") + program + ".html in the folder of " + program +
+           ".exe.\n";
 }

@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
             verbose = true;
             break;
         case 'h':
-            printf("%s\n%s", usage, help);
+            printf("%s\n%s%s", usage, help, manual_pointer(name).c_str());
             return 0;
         case version:
             return print_version(name);

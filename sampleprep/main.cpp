@@ -42,6 +42,7 @@ static void help() {
            "  -v, --verbose        print a report\n"
            "      --help, --version\n",
            usage);
+    fputs(manual_pointer("sampleprep").c_str(), stdout);
 }
 
 // The levels named, or read from the file of that name.

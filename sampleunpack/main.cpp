@@ -25,6 +25,7 @@ static void help() {
            "      --dc             keep the raw levels, without the output's coupling\n"
            "      --help, --version\n",
            usage);
+    fputs(manual_pointer("sampleunpack").c_str(), stdout);
 }
 
 int main(int argc, char** argv) {

@@ -51,7 +51,7 @@ TEST_P(PalprepFormats, PackLikeThePlainPalette) {
     EXPECT_EQ(r.err.find("transparency dropped") != std::string::npos, f.transparency) << r.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PalprepFormats, testing::ValuesIn(palette_files()),
+INSTANTIATE_TEST_SUITE_P(PalprepFiles, PalprepFormats, testing::ValuesIn(palette_files()),
                          [](const auto& info) { return info.param.name; });
 
 class Palprep : public testing::Test {
@@ -203,7 +203,7 @@ TEST_P(PalprepBadInput, IsRefusedWithNoOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, PalprepBadInput,
+    PalprepCases, PalprepBadInput,
     testing::Values(
         BadInput{"UnknownFormat",
                  "colours: red, green\n",
@@ -231,10 +231,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Palprep, HelpVersionAndUsage) {
     Result r = palprep({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string("palprep (assetkit) ") + TOOLKIT_VERSION + "\n");
+    EXPECT_EQ(r.out, version_text("palprep"));
     r = palprep({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: palprep INPUT OUTPUT", 0), 0u) << r.out;
+    // The help ends where the manual is.
+    EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1), manual_line("palprep"))
+        << r.out;
     write_file(t / "in.hex", "123456\n");
     struct Case {
         std::vector<std::string> args;

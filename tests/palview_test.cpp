@@ -140,7 +140,7 @@ TEST_P(PalviewBadInput, IsRefusedWithNoOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, PalviewBadInput,
+    PalviewCases, PalviewBadInput,
     testing::Values(
         BadInput{"FitsNoDepth",
                  500,
@@ -160,10 +160,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Palview, HelpVersionAndUsage) {
     Result r = palview({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string("palview (assetkit) ") + TOOLKIT_VERSION + "\n");
+    EXPECT_EQ(r.out, version_text("palview"));
     r = palview({"-h"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: palview INPUT OUTPUT.png", 0), 0u) << r.out;
+    // The help ends where the manual is.
+    EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1), manual_line("palview"))
+        << r.out;
     write_file(t / "in.hex", "123456\n");
     for (auto [args, first] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"in.hex", "out.png", "extra"}, "palview: expected INPUT and OUTPUT.png"},
@@ -199,18 +202,18 @@ TEST_F(Palview, RefusesItsInputAsOutputAndReportsAFullDisk) {
 // The palette road as the README shows it: the example palette, palprep at 15 bits, palpack,
 // binobj and the linker, whose image holds the packed palette; palview's picture of it is the
 // one in the README.
-class PalviewPosix : public testing::Test {
+class PosixPalview : public testing::Test {
   protected:
     TempDir t;
 };
 
-TEST_F(PalviewPosix, ExamplePaletteIsWhatItsScriptMakes) {
+TEST_F(PosixPalview, ExamplePaletteIsWhatItsScriptMakes) {
     Tool made = tool({source_path("scripts/make-example-pal16"), t / "pastel16.pal"}, t.path());
     ASSERT_EQ(made.status, 0) << made.output;
     EXPECT_EQ(read_file(t / "pastel16.pal"), read_file(source_path("examples/pastel16.pal")));
 }
 
-TEST_F(PalviewPosix, PaletteRoadOfTheReadme) {
+TEST_F(PosixPalview, PaletteRoadOfTheReadme) {
     NEED_TOOL("sdldz80");
     write_file(t / "pastel16.pal", read_file(source_path("examples/pastel16.pal")));
     Result r = run("palprep", {"pastel16.pal", "pastel16-15.pal", "--depth", "15"}, t.path());

@@ -174,7 +174,7 @@ std::string example_word(const TempDir& t) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Recordings, SampleprepReads,
+    SampleprepRecordings, SampleprepReads,
     testing::Values(
         by_sox("Unsigned8", "in.wav", {"-b", "8", "-e", "unsigned-integer"}),
         by_sox("Signed16", "in.wav", {"-b", "16"}), by_sox("Signed24", "in.wav", {"-b", "24"}),
@@ -286,7 +286,7 @@ TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dacs, SampleprepExact,
+INSTANTIATE_TEST_SUITE_P(SampleprepDacs, SampleprepExact,
                          testing::Values(Dac{"linear", ""}, Dac{"psg", ""}, Dac{"ay", ""},
                                          Dac{"File", "# a resistor ladder, measured\n"
                                                      "0 3 5 6 9 10 11 20\n"
@@ -447,7 +447,7 @@ auto file(const std::string& name, const std::string& bytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Inputs, SampleprepRefuses,
+    SampleprepInputs, SampleprepRefuses,
     testing::Values(
         Bad{"NotAudio",
             file("in.wav", "These are words, not sound.\n"),
@@ -548,7 +548,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A recording streamed through a pipe, its lengths left at their largest as a recorder that
 // streams leaves them: the header's length cannot be believed, the samples are counted.
-TEST(SampleprepPosix, CountsTheSamplesOfAPipe) {
+TEST(PosixSampleprep, CountsTheSamplesOfAPipe) {
     signal(SIGPIPE, SIG_IGN); // sampleprep stops reading a stream that is too long
     for (uint32_t n : {100000u, 2097121u}) {
         TempDir t;
@@ -582,7 +582,7 @@ TEST(SampleprepPosix, CountsTheSamplesOfAPipe) {
     }
 }
 
-TEST(SampleprepPosix, ReportsAFullDisk) {
+TEST(PosixSampleprep, ReportsAFullDisk) {
     TempDir t;
     stereo(t);
     auto r = run("sampleprep", {"in.wav", "/dev/full"}, t.path());
@@ -594,10 +594,13 @@ TEST(SampleprepConventions, HelpAndVersion) {
     TempDir t;
     auto v = run("sampleprep", {"--version"}, t.path());
     EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out, std::string("sampleprep (assetkit) ") + TOOLKIT_VERSION + "\n");
+    EXPECT_EQ(v.out, version_text("sampleprep"));
     auto h = run("sampleprep", {"--help"}, t.path());
     EXPECT_EQ(h.status, 0);
     EXPECT_EQ(h.out.rfind("usage: sampleprep ", 0), 0u) << h.out;
+    // The help ends where the manual is.
+    EXPECT_EQ(h.out.substr(h.out.rfind('\n', h.out.size() - 2) + 1), manual_line("sampleprep"))
+        << h.out;
     EXPECT_EQ(h.err, "");
 }
 

@@ -119,7 +119,7 @@ TEST_P(SampleunpackRefuses, SaysWhyAndLeavesTheFolderAlone) {
 const std::string one_block = bytes("02 01") + std::string(16, '\x88');
 
 INSTANTIATE_TEST_SUITE_P(
-    Inputs, SampleunpackRefuses,
+    SampleunpackInputs, SampleunpackRefuses,
     testing::Values(
         Bad{"Empty",
             file("in.bin", ""),
@@ -198,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
             "usage: sampleunpack [-r hz] [-d dac] [--dc] input output\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SampleunpackPosix, ReportsAFullDisk) {
+TEST(PosixSampleunpack, ReportsAFullDisk) {
     TempDir t;
     write_file(t / "in.bin", one_block);
     auto r = run("sampleunpack", {"in.bin", "/dev/full"}, t.path());
@@ -210,16 +210,19 @@ TEST(SampleunpackConventions, HelpAndVersion) {
     TempDir t;
     auto v = run("sampleunpack", {"--version"}, t.path());
     EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out, std::string("sampleunpack (assetkit) ") + TOOLKIT_VERSION + "\n");
+    EXPECT_EQ(v.out, version_text("sampleunpack"));
     auto h = run("sampleunpack", {"--help"}, t.path());
     EXPECT_EQ(h.status, 0);
     EXPECT_EQ(h.out.rfind("usage: sampleunpack ", 0), 0u) << h.out;
+    // The help ends where the manual is.
+    EXPECT_EQ(h.out.substr(h.out.rfind('\n', h.out.size() - 2) + 1), manual_line("sampleunpack"))
+        << h.out;
 }
 
 } // namespace
 
 // A device that never ends is read no further than the largest packed sample file.
-TEST(SampleunpackPosix, RefusesADeviceThatNeverEnds) {
+TEST(PosixSampleunpack, RefusesADeviceThatNeverEnds) {
     TempDir t;
     Result r = run("sampleunpack", {"/dev/zero", "out.wav"}, t.path());
     EXPECT_EQ(r.status, 1);
