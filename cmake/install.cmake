@@ -26,7 +26,7 @@ function(toolkit_strip_comment program)
 endfunction()
 
 # Every program of the toolkit, one a line. Each is installed with its manual page PROG/PROG.1.
-foreach(program
+set(toolkit_programs
         samplepack
         binobj
         palpack
@@ -35,6 +35,7 @@ foreach(program
         palprep
         palview
         )
+foreach(program IN LISTS toolkit_programs)
     if(TARGET assetkit_${program})
         install(TARGETS assetkit_${program} RUNTIME DESTINATION ${toolkit_bindir})
         toolkit_strip_comment(${program})
@@ -51,8 +52,7 @@ foreach(program samplepack binobj palpack)
 endforeach()
 
 if(WIN32)
-    install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
-    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+    include(${CMAKE_CURRENT_LIST_DIR}/windows-zip.cmake)
 else()
     include(${CMAKE_CURRENT_LIST_DIR}/debian-docs.cmake)
 endif()
