@@ -9,7 +9,7 @@ set(toolkit_descriptions
     "samplepack|packs the samples of an 8-bit WAV file into 4-bit samples (NAME.bin)"
     "binobj|wraps any binary file into an object module for the linker (NAME.o)"
     "palpack|turns a JASC-PAL palette of 256 colours into a binary palette"
-    "sampleprep|turns a recording (WAV, FLAC, Ogg, Opus, MP3...) into the WAV samplepack packs"
+    "sampleprep|turns a recording (WAV, FLAC, Ogg Vorbis, Opus...) into the WAV samplepack packs"
     "sampleunpack|plays a packed sample file back into a WAV file to listen to"
     "palprep|turns an editor's palette (GIMP, Adobe, PNG...) into the JASC-PAL palpack reads"
     "palview|draws a palette as the machine shows it, as a PNG picture")
