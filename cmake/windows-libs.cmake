@@ -20,6 +20,17 @@ elseif(NOT EXISTS "${TOOLKIT_WINDOWS_LIBS}/complete")
     set(TOOLKIT_WINDOWS_LIBS "${prefix}" CACHE PATH "${toolkit_libs_doc}" FORCE)
 endif()
 
+# pkg-config's answers are cached, the libraries' paths with them: a new prefix asks again.
+if(NOT "${TOOLKIT_WINDOWS_LIBS}" STREQUAL "${toolkit_libs_found_in}")
+    get_cmake_property(cached CACHE_VARIABLES)
+    foreach(variable IN LISTS cached)
+        if(variable MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)")
+            unset(${variable} CACHE)
+        endif()
+    endforeach()
+    set(toolkit_libs_found_in "${TOOLKIT_WINDOWS_LIBS}" CACHE INTERNAL "")
+endif()
+
 if(TOOLKIT_WINDOWS_LIBS AND EXISTS ${TOOLKIT_WINDOWS_LIBS}/lib/pkgconfig)
     set(ENV{PKG_CONFIG_LIBDIR} ${TOOLKIT_WINDOWS_LIBS}/lib/pkgconfig)
     set(ENV{PKG_CONFIG_PATH} "")
