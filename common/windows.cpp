@@ -13,7 +13,14 @@
 #include <windows.h>
 
 FILE* open_input(const char* path) {
-    return fopen(path, "rb");
+    FILE* f = fopen(path, "rb");
+    // Windows refuses to open a folder as a file with EACCES: say what it is, as POSIX does.
+    if (!f && errno == EACCES) {
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            errno = EISDIR;
+    }
+    return f;
 }
 
 bool is_special(const char* path) {
