@@ -173,6 +173,11 @@ std::string example_word(const TempDir& t) {
     return "hello.wav";
 }
 
+// MP3 apart, and natively only: the Windows build's libsndfile reads no MP3 (Debian's mpg123
+// sources cannot be fetched for it; see scripts/build-windows-libs).
+INSTANTIATE_TEST_SUITE_P(Mp3Recordings, SampleprepReads,
+                         testing::Values(by_sox("Mp3", "in.mp3", {"-c", "2"})), ByName());
+
 INSTANTIATE_TEST_SUITE_P(
     SampleprepRecordings, SampleprepReads,
     testing::Values(
@@ -184,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
         by_sox("Stereo", "in.wav", {"-b", "16", "-c", "2"}),
         by_sox("SixChannels", "in.wav", {"-b", "16", "-c", "6"}),
         by_sox("Aiff", "in.aiff", {"-b", "16", "-c", "2"}), by_sox("Flac", "in.flac", {"-b", "24"}),
-        by_sox("Ogg", "in.ogg", {"-c", "2"}), by_sox("Mp3", "in.mp3", {"-c", "2"}),
+        by_sox("Ogg", "in.ogg", {"-c", "2"}),
         by_libsndfile("Extensible", "in.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 2),
         by_libsndfile("ListChunk", "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, set_strings),
         by_libsndfile("BextChunk", "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, set_bext),
