@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-// Opens a file for binary reading; a directory is refused like a missing file.
+// Opens a file for binary reading. A folder is refused with EISDIR, on Windows too.
 FILE* open_input(const char* path);
 
 // Opens a file for binary reading as open_input does, for a program that measures its input

@@ -2,6 +2,7 @@
 #include "common/console.h"
 #include "common/files.h"
 #include "common/key_events.h"
+#include "common/output.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,7 +13,14 @@
 #include <windows.h>
 
 FILE* open_input(const char* path) {
-    return fopen(path, "rb");
+    FILE* f = fopen(path, "rb");
+    // Windows refuses to open a folder as a file with EACCES: say what it is, as POSIX does.
+    if (!f && errno == EACCES) {
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            errno = EISDIR;
+    }
+    return f;
 }
 
 int plan_output(const std::string& path, OutputWay* way, std::string* target) {
@@ -191,4 +199,9 @@ bool key_pressed(const INPUT_RECORD* events, size_t count, long* typed_ahead) {
         if (is_key_press(events[i])) ++presses;
     if (*typed_ahead < 0 || presses < *typed_ahead) *typed_ahead = presses;
     return presses > *typed_ahead;
+}
+
+std::string manual_pointer(const char* program) {
+    return std::string("See the manual manual\\") + program + ".html in the folder of " + program +
+           ".exe.\n";
 }
