@@ -291,9 +291,7 @@ bool write_outputs(const Layout& layout, const Options& options, Failure* failur
         settings.identifier = "_" + piece.name;
         settings.bank = std::to_string(piece.bank);
         // binobj's writer reads a stream to its end: the piece's bytes alone, from memory.
-        FILE* in = piece.size > 0
-                       ? fmemopen(const_cast<char*>(bytes.data() + piece.offset), size_t(piece.size), "rb")
-                       : tmpfile();
+        FILE* in = open_bytes(bytes.data() + piece.offset, size_t(piece.size));
         const char* error = in ? write_module(in, f, settings, piece.size) : "cannot read from memory";
         if (in) fclose(in);
         if (error) {

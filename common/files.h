@@ -46,6 +46,11 @@ FILE* open_standard_output();
 // that ends the program, or exit(). Null, with errno set, on failure.
 FILE* create_temporary(const std::string& target, std::string* temp);
 
+// size bytes at data as a stream to read, for code that reads a FILE: in memory where the system
+// can (POSIX's fmemopen), else in a temporary file that goes when the stream is closed. The bytes
+// must outlive the stream. Null, with errno set, on failure.
+FILE* open_bytes(const char* data, size_t size);
+
 // Renames a temporary file that create_temporary made over to. False, with errno set, on failure.
 bool replace_file(const char* from, const char* to);
 

@@ -393,6 +393,12 @@ bool key_waiting() {
     return pending > typed_ahead;
 }
 
+FILE* open_bytes(const char* data, size_t size) {
+    // fmemopen refuses an empty buffer on older C libraries.
+    if (size == 0) return tmpfile();
+    return fmemopen(const_cast<char*>(data), size, "rb");
+}
+
 std::string manual_pointer(const char* program) {
     return std::string("See the manual page ") + program + "(1).\n";
 }

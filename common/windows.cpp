@@ -201,6 +201,27 @@ bool key_pressed(const INPUT_RECORD* events, size_t count, long* typed_ahead) {
     return presses > *typed_ahead;
 }
 
+FILE* open_bytes(const char* data, size_t size) {
+    // Windows has no stream over memory: a file in the user's temporary folder ("D": removed when
+    // the stream is closed), not tmpfile()'s, which lands in the drive's root, often unwritable.
+    char folder[MAX_PATH + 1], name[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "ak", 0, name) == 0) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    FILE* f = fopen(name, "w+bD");
+    if (!f) {
+        DeleteFileA(name);
+        return nullptr;
+    }
+    if (fwrite(data, 1, size, f) != size || fflush(f) != 0 || fseek(f, 0, SEEK_SET) != 0) {
+        fclose(f);
+        return nullptr;
+    }
+    return f;
+}
+
 std::string manual_pointer(const char* program) {
     return std::string("See the manual manual\\") + program + ".html in the folder of " + program +
            ".exe.\n";
