@@ -20,6 +20,7 @@ static void help() {
            "  -v, --verbose      report the banks on standard output\n"
            "      --help, --version\n",
            usage);
+    fputs(manual_pointer("bankplan").c_str(), stdout);
 }
 
 // A whole number from low to high, or false.

@@ -18,6 +18,7 @@ static void help() {
            "  -o, --output FILE  the image (default: program.ihx with the extension .rom)\n"
            "      --help, --version\n",
            usage);
+    fputs(manual_pointer("bankrom").c_str(), stdout);
 }
 
 // The largest text read: a map or HEX image of a full 16 MB address space is far smaller.

@@ -439,9 +439,16 @@ TEST(BankplanTells, HelpAndVersion) {
     EXPECT_EQ(help.out.substr(help.out.rfind('\n', help.out.size() - 2) + 1),
               manual_line("bankplan"))
         << help.out;
+    help = run("bankrom", {"--help"}, t.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.substr(help.out.rfind('\n', help.out.size() - 2) + 1),
+              manual_line("bankrom"))
+        << help.out;
     auto version = run("bankrom", {"--version"}, t.path());
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, version_text("bankrom"));
+    version = run("bankplan", {"--version"}, t.path());
+    EXPECT_EQ(version.out, version_text("bankplan"));
 }
 
 // ---- The link, the ROM image and the machine.
