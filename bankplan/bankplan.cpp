@@ -1,6 +1,7 @@
 #include "bankplan/bankplan.h"
 
 #include "binobj/module.h"
+#include "common/files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -242,24 +243,28 @@ std::string module_list(const Layout& layout, const Options& options) {
     return text;
 }
 
-// binobj's module for a piece, written by binobj's own writer from memory into memory.
+// binobj's module for a piece, written by binobj's own writer from memory, through a temporary
+// file that goes when it is closed (a stream into memory is POSIX's alone).
 static std::string make_module(const Layout& layout, const Piece& piece, std::string* module) {
     const std::string& bytes = layout.inputs[piece.input].bytes;
     Settings settings;
     settings.identifier = "_" + piece.name;
     settings.bank = std::to_string(piece.bank);
     // The writer reads a stream to its end: the piece's bytes alone.
-    FILE* in = piece.size > 0 ? fmemopen(const_cast<char*>(bytes.data() + piece.offset),
-                                         size_t(piece.size), "rb")
+    FILE* in = piece.size > 0 ? open_bytes(bytes.data() + piece.offset, size_t(piece.size))
                               : tmpfile();
-    char* text = nullptr;
-    size_t length = 0;
-    FILE* out = open_memstream(&text, &length);
+    FILE* out = tmpfile();
     const char* error = in && out ? write_module(in, out, settings, piece.size)
-                                  : "cannot write a module in memory";
+                                  : "cannot write a module";
     if (in) fclose(in);
-    if (out && fclose(out) == 0 && !error) module->assign(text, length);
-    free(text);
+    if (!error && (fflush(out) != 0 || fseek(out, 0, SEEK_SET) != 0))
+        error = "cannot write a module";
+    if (!error) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, out)) > 0;) module->append(buffer, n);
+        if (ferror(out)) error = "cannot write a module";
+    }
+    if (out) fclose(out);
     if (!error) return "";
     std::string reason = error;
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '!')) reason.pop_back();

@@ -46,3 +46,18 @@ install(FILES ${assetkit_debian}/changelog.Debian.gz DESTINATION ${assetkit_docd
 
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME})
+
+# The README, and the starter project beside it in examples/: its Makefile, C program, recordings
+# and palettes, named one by one so that what a build of the examples leaves in the source tree
+# stays out. Copied anywhere, the Makefile takes the installed programs from PATH.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${assetkit_docdir})
+install(FILES
+    ${PROJECT_SOURCE_DIR}/examples/Makefile
+    ${PROJECT_SOURCE_DIR}/examples/main.c
+    ${PROJECT_SOURCE_DIR}/examples/limits.awk
+    ${PROJECT_SOURCE_DIR}/examples/hello.wav
+    ${PROJECT_SOURCE_DIR}/examples/bell.wav
+    ${PROJECT_SOURCE_DIR}/examples/pastel16.pal
+    ${PROJECT_SOURCE_DIR}/examples/pastel16.png
+    ${PROJECT_SOURCE_DIR}/examples/rgb332.pal
+    DESTINATION ${assetkit_docdir}/examples)

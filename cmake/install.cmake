@@ -57,10 +57,9 @@ install(FILES
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/player/player-timing DESTINATION ${assetkit_playerdir})
 assetkit_manual_page(assetkit-player SECTION 7 SOURCE ${PROJECT_SOURCE_DIR}/player/assetkit-player.7)
 
-if(WIN32)
-    install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
-    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-else()
+# On Windows the zip's README, licences and texts come from cmake/windows-zip.cmake, which the top
+# CMakeLists.txt includes once every program is declared, for its list of them.
+if(NOT WIN32)
     include(${CMAKE_CURRENT_LIST_DIR}/debian-docs.cmake)
 endif()
 

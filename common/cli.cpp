@@ -96,7 +96,7 @@ void print_help(const Program& p) {
             text += *c == '\n' ? "\n" + pad : std::string(1, *c);
         text += '\n';
     }
-    fputs(text.c_str(), stdout);
+    fputs((text + manual_pointer(p.name)).c_str(), stdout);
 }
 
 int usage(const Program& p, const std::string& reason) {

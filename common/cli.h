@@ -40,10 +40,10 @@ struct Program {
 // Parses the command line with getopt_long: options may stand anywhere among the operands, "--"
 // ends them, and a long option may be shortened to any beginning no other shares. -h, --help and
 // --version print on standard output and give 0: the help is the usage line (each option by its
-// letter where it has one, then the operands, wrapped to 80 columns), the summary and a line for
-// each option; the version line is "program (assetkit) VERSION". Every mistake prints
-// "program: reason" and the usage line on standard error and gives 2, in the same words for every
-// program:
+// letter where it has one, then the operands, wrapped to 80 columns), the summary, a line for
+// each option and where the manual is (manual_pointer); the version is print_version's. Every
+// mistake prints "program: reason" and the usage line on standard error and gives 2, in the same
+// words for every program:
 //   unknown option: --frobnicate          (or -x)
 //   ambiguous option: --d (--dac or --dc)
 //   option needs a value: --rate          (or -r, as it was given)

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-// Opens a file for binary reading; a directory is refused like a missing file.
+// Opens a file for binary reading. A folder is refused with EISDIR, on Windows too.
 FILE* open_input(const char* path);
 
 // Opens a file for binary reading as open_input does, for a program that measures its input
@@ -45,6 +45,11 @@ FILE* open_standard_output();
 // it is renamed or removed, any ending of the program that can be caught removes it: a signal
 // that ends the program, or exit(). Null, with errno set, on failure.
 FILE* create_temporary(const std::string& target, std::string* temp);
+
+// size bytes at data as a stream to read, for code that reads a FILE: in memory where the system
+// can (POSIX's fmemopen), else in a temporary file that goes when the stream is closed. The bytes
+// must outlive the stream. Null, with errno set, on failure.
+FILE* open_bytes(const char* data, size_t size);
 
 // Renames a temporary file that create_temporary made over to. False, with errno set, on failure.
 bool replace_file(const char* from, const char* to);

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-// Prints the help (the usage line, a format whose one %s is the invocation name, then the lines
-// of help) or the version line "program (assetkit) VERSION" on standard output and returns true;
+// Prints the help (the usage line, a format whose one %s is the invocation name, the lines of
+// help, then where the manual is) or the version (print_version) on standard output and returns true;
 // false for any other command line, which is left to the program.
 inline bool help_or_version(int argc, char** argv, const char* program, const char* usage,
                             const char* help) {
@@ -16,6 +16,7 @@ inline bool help_or_version(int argc, char** argv, const char* program, const ch
     if (strcmp(argv[1], "--help") == 0) {
         printf(usage, argv[0] ? argv[0] : "");
         fputs(help, stdout);
+        fputs(manual_pointer(program).c_str(), stdout);
         return true;
     }
     if (strcmp(argv[1], "--version") == 0) {

@@ -91,6 +91,10 @@ int usage_error(const char* program, const std::string& reason, const char* usag
 }
 
 int print_version(const char* program) {
-    printf("%s (assetkit) %s\n", program, ASSETKIT_VERSION);
+    printf("%s (assetkit) %s\n%s\n"
+           "License MIT: <https://opensource.org/license/mit>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n",
+           program, ASSETKIT_VERSION, ASSETKIT_COPYRIGHT);
     return 0;
 }

@@ -44,5 +44,10 @@ void complain(const char* program, const std::string& file, const std::string& r
 // standard error. Returns the status for it, 2.
 int usage_error(const char* program, const std::string& reason, const char* usage);
 
-// "program (assetkit) VERSION" on standard output. Returns the status for it, 0.
+// "program (assetkit) VERSION" on standard output, then the copyright line and the licence, as
+// GNU programs give them. Returns the status for it, 0.
 int print_version(const char* program);
+
+// The line of --help that points to the full manual of the program: its manual page, or on
+// Windows, where there is no man, the HTML page that the zip holds beside the programs.
+std::string manual_pointer(const char* program);

@@ -1,6 +1,7 @@
 // Console and file-system code for Linux and macOS.
 #include "common/console.h"
 #include "common/files.h"
+#include "common/output.h"
 
 #include <cerrno>
 #include <climits>
@@ -390,4 +391,14 @@ bool key_waiting() {
     // the baseline lowers it, so that a key typed later still counts.
     if (typed_ahead < 0 || pending < typed_ahead) typed_ahead = pending;
     return pending > typed_ahead;
+}
+
+FILE* open_bytes(const char* data, size_t size) {
+    // fmemopen refuses an empty buffer on older C libraries.
+    if (size == 0) return tmpfile();
+    return fmemopen(const_cast<char*>(data), size, "rb");
+}
+
+std::string manual_pointer(const char* program) {
+    return std::string("See the manual page ") + program + "(1).\n";
 }

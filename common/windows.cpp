@@ -2,6 +2,7 @@
 #include "common/console.h"
 #include "common/files.h"
 #include "common/key_events.h"
+#include "common/output.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,7 +13,14 @@
 #include <windows.h>
 
 FILE* open_input(const char* path) {
-    return fopen(path, "rb");
+    FILE* f = fopen(path, "rb");
+    // Windows refuses to open a folder as a file with EACCES: say what it is, as POSIX does.
+    if (!f && errno == EACCES) {
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            errno = EISDIR;
+    }
+    return f;
 }
 
 int plan_output(const std::string& path, OutputWay* way, std::string* target) {
@@ -191,4 +199,30 @@ bool key_pressed(const INPUT_RECORD* events, size_t count, long* typed_ahead) {
         if (is_key_press(events[i])) ++presses;
     if (*typed_ahead < 0 || presses < *typed_ahead) *typed_ahead = presses;
     return presses > *typed_ahead;
+}
+
+FILE* open_bytes(const char* data, size_t size) {
+    // Windows has no stream over memory: a file in the user's temporary folder ("D": removed when
+    // the stream is closed), not tmpfile()'s, which lands in the drive's root, often unwritable.
+    char folder[MAX_PATH + 1], name[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "ak", 0, name) == 0) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    FILE* f = fopen(name, "w+bD");
+    if (!f) {
+        DeleteFileA(name);
+        return nullptr;
+    }
+    if (fwrite(data, 1, size, f) != size || fflush(f) != 0 || fseek(f, 0, SEEK_SET) != 0) {
+        fclose(f);
+        return nullptr;
+    }
+    return f;
+}
+
+std::string manual_pointer(const char* program) {
+    return std::string("See the manual manual\\") + program + ".html in the folder of " + program +
+           ".exe.\n";
 }

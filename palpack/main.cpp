@@ -9,8 +9,7 @@ using namespace palpack;
 
 static const char help[] = "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
                            "  output.bin     the binary palette to write\n"
-                           "  12|15|<24>|32  the bits a colour (default 24)\n"
-                           "See the manual page palpack(1).\n";
+                           "  12|15|<24>|32  the bits a colour (default 24)\n";
 
 int main(int argc, char** argv) {
     if (help_or_version(argc, argv, "palpack", usage, help)) return 0;

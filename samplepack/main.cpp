@@ -13,7 +13,7 @@ using namespace samplepack;
 static const char help[] =
     "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it, with the\n"
     "             extension .bin\n"
-    "A key press ends the packing early. See the manual page samplepack(1).\n";
+    "A key press ends the packing early. ";
 
 int main(int argc, char** argv) {
     if (help_or_version(argc, argv, "samplepack", usage, help)) return 0;

@@ -36,7 +36,9 @@ std::string unpack(const std::string& file, const UnpackOptions& o, std::string*
     if (!o.dc) {
         // The output's coupling capacitor: a first-order high-pass at 20 Hz. It swings up to the
         // levels' whole span either way, so the result is halved to keep it from clipping.
-        double a = 1 / (1 + 2 * M_PI * 20 / o.rate);
+        // M_PI is POSIX's, not standard C++'s: MinGW-w64 lacks it in strict mode.
+        const double pi = 3.14159265358979323846;
+        double a = 1 / (1 + 2 * pi * 20 / o.rate);
         double x0 = sound.empty() ? 0 : sound[0], y = 0;
         for (float& x : sound) {
             y = a * (y + x - x0);

@@ -463,9 +463,20 @@ TEST(BankplanTells, HelpAndVersion) {
     auto help = run("bankplan", {"--help"}, t.path());
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: bankplan ", 0), 0u) << help.out;
+    // The help ends where the manual is.
+    EXPECT_EQ(help.out.substr(help.out.rfind('\n', help.out.size() - 2) + 1),
+              manual_line("bankplan"))
+        << help.out;
+    help = run("bankrom", {"--help"}, t.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.substr(help.out.rfind('\n', help.out.size() - 2) + 1),
+              manual_line("bankrom"))
+        << help.out;
     auto version = run("bankrom", {"--version"}, t.path());
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, std::string("bankrom (assetkit) ") + ASSETKIT_VERSION + "\n");
+    EXPECT_EQ(version.out, version_text("bankrom"));
+    version = run("bankplan", {"--version"}, t.path());
+    EXPECT_EQ(version.out, version_text("bankplan"));
 }
 
 // bankrom's command line and its inputs, without a link: an image of no bytes and an empty map

@@ -88,6 +88,24 @@ bool windows_build() {
     return env("ASSETKIT_EXE_SUFFIX", "") == ".exe";
 }
 
+std::string version_text(const std::string& program) {
+    std::ifstream in(source_path("LICENSE"));
+    std::string line;
+    while (std::getline(in, line) && line.rfind("Copyright ", 0) != 0) {
+    }
+    EXPECT_EQ(line.rfind("Copyright ", 0), 0u) << "LICENSE has no copyright line";
+    return program + " (assetkit) " ASSETKIT_VERSION "\n" + line +
+           "\nLicense MIT: <https://opensource.org/license/mit>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
+}
+
+std::string manual_line(const std::string& program) {
+    if (windows_build())
+        return "See the manual manual\\" + program + ".html in the folder of " + program + ".exe.\n";
+    return "See the manual page " + program + "(1).\n";
+}
+
 std::string line_end() {
     return windows_build() ? "\r\n" : "\n";
 }

@@ -4,9 +4,10 @@
 // Which tests also run against the Windows build of the programs under Wine (the test preset
 // "wine") is told by one thing, the first part of a test's full name: the suite
 // of a TEST or TEST_F, the instantiation of a TEST_P.
-// - When it begins with a program's name, "Samplepack", "Binobj" or "Palpack", the test runs
-//   the built programs and holds on Windows too: it runs under Wine as well
-//   (TEST(BinobjFails, ...), INSTANTIATE_TEST_SUITE_P(Palpack, ...)).
+// - When it begins with a program's name ("Samplepack", "Binobj", "Palpack", "Sampleprep",
+//   "Sampleunpack", "Palprep", "Palview": the name filter of the preset "wine" in
+//   CMakePresets.json), the test runs the built programs and holds on Windows too: it runs under
+//   Wine as well (TEST(BinobjFails, ...), INSTANTIATE_TEST_SUITE_P(Palpack, ...)).
 // - Any other test runs natively only: tests of code in-process (PackCore, Scan, OutputName...),
 //   and end-to-end tests that need what only POSIX has, whose names begin with "Posix"
 //   (pseudo-terminals, signals, FIFOs, devices, file size limits, bytes of 128 and more in names
@@ -85,6 +86,14 @@ std::string source_path(const std::string& relative);
 
 // True when the tests run against the Windows build of the programs.
 bool windows_build();
+
+// What every program's --version prints: "program (assetkit) VERSION", the copyright line of the
+// project's LICENSE, and the licence.
+std::string version_text(const std::string& program);
+
+// The last line of every program's --help, which says where its manual is: the manual page, or
+// for the Windows build, which has no man, the HTML page in the zip.
+std::string manual_line(const std::string& program);
 
 // The text a program writes for a line feed in a text-mode file: CR LF for Windows builds.
 std::string line_end();

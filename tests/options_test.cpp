@@ -40,29 +40,30 @@ std::string palette() {
 }
 
 std::string version(const std::string& program) {
-    return program + " (assetkit) " ASSETKIT_VERSION "\n";
+    return version_text(program);
 }
 
-const char* const samplepack_help =
+const std::string samplepack_help =
     "%s [input.wav]\n"
     "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it, with the\n"
     "             extension .bin\n"
-    "A key press ends the packing early. See the manual page samplepack(1).\n";
+    "A key press ends the packing early. " +
+    manual_line("samplepack");
 
-const char* const binobj_help =
+const std::string binobj_help =
     "%s <input.bin> [banknr] [0x<address>] [identifier]\n"
     "  input.bin    any file; it is wrapped into an object module beside it, with the\n"
     "               extension .o\n"
     "  banknr       a code bank: the data goes into the area _CODE_banknr\n"
     "  0x<address>  a fixed address, in hexadecimal: the data goes into the area _ABS\n"
-    "  identifier   the data's name: the symbol _identifier (default: the file name)\n"
-    "See the manual page binobj(1).\n";
+    "  identifier   the data's name: the symbol _identifier (default: the file name)\n" +
+    manual_line("binobj");
 
-const char* const palpack_help = "Syntax: %s <input.pal> <output.bin> [12|15|<24>|32]\n"
+const std::string palpack_help = "Syntax: %s <input.pal> <output.bin> [12|15|<24>|32]\n"
                                  "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
                                  "  output.bin     the binary palette to write\n"
-                                 "  12|15|<24>|32  the bits a colour (default 24)\n"
-                                 "See the manual page palpack(1).\n";
+                                 "  12|15|<24>|32  the bits a colour (default 24)\n" +
+                                 manual_line("palpack");
 
 std::vector<OptionCase> samplepack_cases() {
     std::string sound = wav("\x10\x20");

@@ -51,7 +51,7 @@ TEST_P(PalprepFormats, PackLikeThePlainPalette) {
     EXPECT_EQ(r.err.find("transparency dropped") != std::string::npos, f.transparency) << r.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PalprepFormats, testing::ValuesIn(palette_files()),
+INSTANTIATE_TEST_SUITE_P(PalprepFiles, PalprepFormats, testing::ValuesIn(palette_files()),
                          [](const auto& info) { return info.param.name; });
 
 class Palprep : public testing::Test {
@@ -266,7 +266,7 @@ TEST_P(PalprepBadInput, IsRefusedWithNoOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, PalprepBadInput,
+    PalprepCases, PalprepBadInput,
     testing::Values(
         BadInput{
             "UnknownFormat",
@@ -301,10 +301,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Palprep, HelpVersionAndUsage) {
     Result r = palprep({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string("palprep (assetkit) ") + ASSETKIT_VERSION + "\n");
+    EXPECT_EQ(r.out, version_text("palprep"));
     r = palprep({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: palprep [--format F]", 0), 0u) << r.out;
+    // The help ends where the manual is.
+    EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1), manual_line("palprep"))
+        << r.out;
     write_file(t / "in.hex", "123456\n");
     struct Case {
         std::vector<std::string> args;
@@ -344,12 +347,18 @@ TEST_F(Palprep, OutputThatIsTheInputIsRefused) {
     EXPECT_EQ(read_file(t / "in.pal"), jasc(sixteen()));
 }
 
-TEST_F(Palprep, MissingInputAndFullDisk) {
+TEST_F(Palprep, MissingInput) {
     Result r = palprep({"none.pal", "out.pal"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "palprep: none.pal: No such file or directory\n");
+}
+
+// A full disk, as /dev/full stands for one: Windows has no such device.
+class PosixPalprep : public Palprep {};
+
+TEST_F(PosixPalprep, ReportsAFullDisk) {
     write_file(t / "in.pal", jasc(sixteen()));
-    r = palprep({"in.pal", "/dev/full"});
+    Result r = palprep({"in.pal", "/dev/full"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "palprep: /dev/full: No space left on device\n");
 }

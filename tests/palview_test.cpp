@@ -247,7 +247,7 @@ TEST_P(PalviewBadInput, IsRefusedWithNoOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, PalviewBadInput,
+    PalviewCases, PalviewBadInput,
     testing::Values(
         BadInput{"FitsNoDepth",
                  500,
@@ -270,10 +270,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Palview, HelpVersionAndUsage) {
     Result r = palview({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string("palview (assetkit) ") + ASSETKIT_VERSION + "\n");
+    EXPECT_EQ(r.out, version_text("palview"));
     r = palview({"-h"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: palview [--depth 6|9|12|15|24|32]", 0), 0u) << r.out;
+    // The help ends where the manual is.
+    EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1), manual_line("palview"))
+        << r.out;
     write_file(t / "in.hex", "123456\n");
     for (auto [args, first] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"in.hex", "out.png", "extra"}, "palview: extra operand: extra"},
@@ -299,35 +302,42 @@ TEST_F(Palview, HelpVersionAndUsage) {
     }
 }
 
-TEST_F(Palview, RefusesItsInputAsOutputAndReportsAFullDisk) {
+TEST_F(Palview, RefusesItsInputAsOutput) {
     write_file(t / "in.png", indexed_png(1, 1, 8, {{1, 2, 3, 255}}, {}, {0}));
     std::string before = read_file(t / "in.png");
     Result r = palview({"in.png", "./in.png"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "palview: ./in.png: is the same file as the input in.png\n");
     EXPECT_EQ(read_file(t / "in.png"), before);
-    r = palview({"in.png", "/dev/full", "-v"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "palview: /dev/full: No space left on device\n");
     r = palview({"in.png", "out.png", "-v"});
     EXPECT_EQ(r.err, "palview: in.png: 1 colour, PNG image\npalview: out.png: 16 x 16 pixels\n");
+}
+
+// A full disk, as /dev/full stands for one: Windows has no such device.
+class PosixPalviewOutput : public Palview {};
+
+TEST_F(PosixPalviewOutput, ReportsAFullDisk) {
+    write_file(t / "in.png", indexed_png(1, 1, 8, {{1, 2, 3, 255}}, {}, {0}));
+    Result r = palview({"in.png", "/dev/full", "-v"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "palview: /dev/full: No space left on device\n");
 }
 
 // The palette road as the README shows it: the example palette, palprep at 15 bits, palpack,
 // binobj and the linker, whose image holds the packed palette; palview's picture of it is the
 // one in the README.
-class PalviewPosix : public testing::Test {
+class PosixPalview : public testing::Test {
   protected:
     TempDir t;
 };
 
-TEST_F(PalviewPosix, ExamplePaletteIsWhatItsScriptMakes) {
+TEST_F(PosixPalview, ExamplePaletteIsWhatItsScriptMakes) {
     Tool made = tool({source_path("scripts/make-example-pal16"), t / "pastel16.pal"}, t.path());
     ASSERT_EQ(made.status, 0) << made.output;
     EXPECT_EQ(read_file(t / "pastel16.pal"), read_file(source_path("examples/pastel16.pal")));
 }
 
-TEST_F(PalviewPosix, PaletteRoadOfTheReadme) {
+TEST_F(PosixPalview, PaletteRoadOfTheReadme) {
     NEED_TOOL("sdldz80");
     write_file(t / "pastel16.pal", read_file(source_path("examples/pastel16.pal")));
     Result r = run("palprep", {"pastel16.pal", "pastel16-15.pal", "--depth", "15"}, t.path());
@@ -354,7 +364,7 @@ TEST_F(PalviewPosix, PaletteRoadOfTheReadme) {
 // The palette road of the README at the colour memory's own size: the 16 pastels packed at 6 and
 // 12 bits to 16 and 32 bytes, the merges palprep reports, and palview's split pictures, which are
 // the ones in the README.
-TEST_F(PalviewPosix, PaletteRoadAtTheMachinesOwnSize) {
+TEST_F(PosixPalview, PaletteRoadAtTheMachinesOwnSize) {
     write_file(t / "pastel16.pal", read_file(source_path("examples/pastel16.pal")));
     struct Step {
         const char* depth;

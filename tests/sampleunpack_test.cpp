@@ -125,7 +125,7 @@ std::string wav_file(uint32_t samples) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Inputs, SampleunpackRefuses,
+    SampleunpackInputs, SampleunpackRefuses,
     testing::Values(
         Bad{"Empty",
             file("in.bin", ""),
@@ -232,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
             "sampleunpack: missing operand: OUTPUT\n" + usage}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SampleunpackPosix, ReportsAFullDisk) {
+TEST(PosixSampleunpack, ReportsAFullDisk) {
     TempDir t;
     write_file(t / "in.bin", one_block);
     auto r = run("sampleunpack", {"in.bin", "/dev/full"}, t.path());
@@ -244,16 +244,19 @@ TEST(SampleunpackConventions, HelpAndVersion) {
     TempDir t;
     auto v = run("sampleunpack", {"--version"}, t.path());
     EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out, std::string("sampleunpack (assetkit) ") + ASSETKIT_VERSION + "\n");
+    EXPECT_EQ(v.out, version_text("sampleunpack"));
     auto h = run("sampleunpack", {"--help"}, t.path());
     EXPECT_EQ(h.status, 0);
     EXPECT_EQ(h.out.rfind("usage: sampleunpack ", 0), 0u) << h.out;
+    // The help ends where the manual is.
+    EXPECT_EQ(h.out.substr(h.out.rfind('\n', h.out.size() - 2) + 1), manual_line("sampleunpack"))
+        << h.out;
 }
 
 } // namespace
 
 // A device that never ends is read no further than the largest packed sample file.
-TEST(SampleunpackPosix, RefusesADeviceThatNeverEnds) {
+TEST(PosixSampleunpack, RefusesADeviceThatNeverEnds) {
     TempDir t;
     Result r = run("sampleunpack", {"/dev/zero", "out.wav"}, t.path());
     EXPECT_EQ(r.status, 1);

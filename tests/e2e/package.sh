@@ -6,7 +6,10 @@
 #   the C library dynamically; each has its compressed manual page, naming the package's version;
 #   the copyright file and the changelog are there, and the dependencies were computed;
 # - the sound road runs with the unpacked programs: the example WAV -> samplepack -> binobj at
-#   0xC000 -> sdldz80, whose Intel HEX image must hold the packed sound at 0xC000.
+#   0xC000 -> sdldz80, whose Intel HEX image must hold the packed sound at 0xC000;
+# - the package carries the README and the starter project in /usr/share/doc/assetkit/examples/,
+#   whose Makefile, run in a copy of that folder, builds the image with the package's programs,
+#   named (make BIN=...) and by default (from PATH), the same image both ways.
 set -euo pipefail
 cd "$ASSETKIT_SOURCE_DIR"
 build=build/package
@@ -16,7 +19,7 @@ fail() {
     echo "package: $*" >&2
     exit 1
 }
-"$ASSETKIT_TESTTOOL" need lintian dpkg-deb readelf sdldz80 || exit
+"$ASSETKIT_TESTTOOL" need lintian dpkg-deb readelf sdldz80 sdcc make || exit
 version=$(sed -nE 's/^project\([^)]*VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 
@@ -112,4 +115,30 @@ od -An -v -tx1 bell.bin | tr -s ' ' '\n' | grep -v '^$' |
     LC_ALL=C awk '{ printf "%04X %s\n", 49152 + NR - 1, toupper($1) }' >expected.txt
 [ -s expected.txt ] || fail "bell.bin is empty"
 cmp -s expected.txt image.txt || fail "bell.ihx does not hold bell.bin at 0xC000"
-echo "$(basename "$deb") passes; the sound road links $(wc -l <expected.txt) bytes at 0xC000"
+
+# ---- The starter project, from the package's copy, with the package's programs and players.
+doc=$root/usr/share/doc/assetkit
+player=$root/usr/share/assetkit/player
+[ -s "$doc/README.md" ] || fail "the package lacks /usr/share/doc/assetkit/README.md"
+for file in Makefile main.c limits.awk hello.wav pastel16.pal; do
+    [ -s "$doc/examples/$file" ] || fail "the package lacks /usr/share/doc/assetkit/examples/$file"
+done
+starter() {
+    rm -rf "$scratch/starter"
+    cp -R "$doc/examples" "$scratch/starter"
+    (cd "$scratch/starter" && setsid -w "$@" </dev/null >make.log 2>&1) || {
+        cat "$scratch/starter/make.log"
+        fail "the package's starter project failed: $*"
+    }
+    [ -s "$scratch/starter/build/starter.rom" ] || fail "$* wrote no build/starter.rom"
+}
+starter make BIN="$bin" PLAYER="$player"
+grep -q "^$bin/sampleprep " "$scratch/starter/make.log" || fail "make BIN=$bin ran other programs"
+cp "$scratch/starter/build/starter.rom" "$scratch/named.rom"
+starter env PATH="$bin:$PATH" make PLAYER="$player"
+grep -q '^sampleprep ' "$scratch/starter/make.log" || fail "make did not take the programs from PATH"
+cmp -s "$scratch/named.rom" "$scratch/starter/build/starter.rom" ||
+    fail "the starter's image differs between BIN=$bin and the programs from PATH"
+
+echo "$(basename "$deb") passes; the sound road links $(wc -l <expected.txt) bytes at 0xC000;" \
+    "the starter project builds from the package's copy"

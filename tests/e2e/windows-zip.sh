@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows download: the zip holds the stripped programs, README, LICENSE, the manual pages and
-# the Z80 players,
-# and its programs, unpacked, write what the native programs write on the examples (the object
-# modules with CR LF line ends, compared without their CR).
+# The Windows download: the zip holds every program of the build (programs.txt), stripped and
+# needing no DLL beyond Windows' own, each with its manual page and its line in README.txt;
+# README.txt and LICENSE.txt with CR LF line ends; the licences of the libraries linked into the
+# companion programs; the Z80 players. Its programs, unpacked, write what the native programs
+# write on the examples (the object modules with CR LF line ends, compared without their CR).
 set -uo pipefail
 fail() {
     echo "windows zip: $*" >&2
@@ -18,7 +19,11 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 unzip -q "$zip" -d "$scratch/zip" || fail "cannot unpack $zip"
 top=$scratch/zip/$(basename "$zip" .zip)
-for f in README.md LICENSE.txt player/linear.s player/psg.s player/ay.s player/assetkit-delay.inc \
+for f in README.txt LICENSE.txt; do
+    [ -s "$top/$f" ] || fail "$(basename "$zip") lacks $f"
+    grep -qv $'\r$' "$top/$f" && fail "$f in the zip has a line without CR LF"
+done
+for f in player/linear.s player/psg.s player/ay.s player/assetkit-delay.inc \
     player/settings.s player/player.h player/player-timing manual/assetkit-player.html; do
     [ -s "$top/$f" ] || fail "$(basename "$zip") lacks $f"
 done
@@ -28,7 +33,26 @@ for p in $programs; do
     done
     x86_64-w64-mingw32-objdump -h "$top/$p.exe" | grep -q '\.debug_' &&
         fail "$p.exe in the zip is not stripped"
+    # No DLL beyond Windows' own: the libraries are linked in.
+    dlls=$(x86_64-w64-mingw32-objdump -p "$top/$p.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+        grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|shlwapi|ole32|ws2_32|api-ms-win-.*)\.dll$')
+    [ -z "$dlls" ] || fail "$p.exe needs DLLs the zip lacks: $dlls"
+    grep -q "^  $p\.exe " "$top/README.txt" || fail "README.txt does not list $p.exe"
 done
+# Each library linked in has its licence in the zip, as scripts/build-windows-libs collected them
+# into the prefix the Windows build took its libraries from.
+libs=$(sed -n 's/^ASSETKIT_WINDOWS_LIBS:PATH=//p' "$windows/CMakeCache.txt")
+if [ -n "$libs" ] && [ -d "$libs/licenses" ]; then
+    for library in "$libs"/licenses/*; do
+        name=$(basename "$library")
+        for text in "$library"/*; do
+            t=$(basename "$text")
+            [ -s "$top/licenses/$name/${t%.txt}.txt" ] || fail "the zip lacks the licence $name/$t"
+        done
+    done
+elif grep -qx sampleprep <<<"$programs"; then
+    fail "the Windows build names no libraries' prefix with licences (ASSETKIT_WINDOWS_LIBS)"
+fi
 
 # road FOLDER RUNNER...: the two roads of the examples, in FOLDER, with programs started as
 # RUNNER PROGRAM.
@@ -67,5 +91,6 @@ done
     cat "$scratch/windows/out.txt"
     fail "the zip's programs printed something on the examples"
 }
-echo "$(basename "$zip"): $(echo $programs), stripped, README, LICENSE and the manual pages;" \
+echo "$(basename "$zip"): $(echo $programs), stripped, README.txt, LICENSE.txt, the licences and" \
+    "the manual pages;" \
     "under Wine they write the native programs' bytes for both roads"
