@@ -243,8 +243,8 @@ std::string module_list(const Layout& layout, const Options& options) {
     return text;
 }
 
-// binobj's module for a piece, written by binobj's own writer from memory, through a temporary
-// file that goes when it is closed (a stream into memory is POSIX's alone).
+// binobj's module for a piece, written by binobj's own writer from memory, through a scratch file
+// (a stream into memory is POSIX's alone), with the line ends binobj's module file would have.
 static std::string make_module(const Layout& layout, const Piece& piece, std::string* module) {
     const std::string& bytes = layout.inputs[piece.input].bytes;
     Settings settings;
@@ -252,8 +252,8 @@ static std::string make_module(const Layout& layout, const Piece& piece, std::st
     settings.bank = std::to_string(piece.bank);
     // The writer reads a stream to its end: the piece's bytes alone.
     FILE* in = piece.size > 0 ? open_bytes(bytes.data() + piece.offset, size_t(piece.size))
-                              : tmpfile();
-    FILE* out = tmpfile();
+                              : open_scratch();
+    FILE* out = open_scratch();
     const char* error = in && out ? write_module(in, out, settings, piece.size)
                                   : "cannot write a module";
     if (in) fclose(in);
@@ -265,7 +265,10 @@ static std::string make_module(const Layout& layout, const Piece& piece, std::st
         if (ferror(out)) error = "cannot write a module";
     }
     if (out) fclose(out);
-    if (!error) return "";
+    if (!error) {
+        *module = platform_lines(*module);
+        return "";
+    }
     std::string reason = error;
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '!')) reason.pop_back();
     return reason;

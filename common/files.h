@@ -51,6 +51,14 @@ FILE* create_temporary(const std::string& target, std::string* temp);
 // must outlive the stream. Null, with errno set, on failure.
 FILE* open_bytes(const char* data, size_t size);
 
+// A stream to write and read back in binary, gone when it is closed: tmpfile() on POSIX, a file in
+// the user's temporary folder on Windows. Null, with errno set, on failure.
+FILE* open_scratch();
+
+// Text with the line ends of the platform's text files, as a stream written in text mode would
+// hold it: LF as it is on POSIX, CR LF on Windows.
+std::string platform_lines(const std::string& text);
+
 // Renames a temporary file that create_temporary made over to. False, with errno set, on failure.
 bool replace_file(const char* from, const char* to);
 

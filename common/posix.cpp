@@ -393,6 +393,14 @@ bool key_waiting() {
     return pending > typed_ahead;
 }
 
+FILE* open_scratch() {
+    return tmpfile();
+}
+
+std::string platform_lines(const std::string& text) {
+    return text;
+}
+
 FILE* open_bytes(const char* data, size_t size) {
     // fmemopen refuses an empty buffer on older C libraries.
     if (size == 0) return tmpfile();

@@ -201,9 +201,9 @@ bool key_pressed(const INPUT_RECORD* events, size_t count, long* typed_ahead) {
     return presses > *typed_ahead;
 }
 
-FILE* open_bytes(const char* data, size_t size) {
-    // Windows has no stream over memory: a file in the user's temporary folder ("D": removed when
-    // the stream is closed), not tmpfile()'s, which lands in the drive's root, often unwritable.
+FILE* open_scratch() {
+    // A file in the user's temporary folder ("D": removed when the stream is closed), not
+    // tmpfile()'s, which lands in the drive's root, often unwritable.
     char folder[MAX_PATH + 1], name[MAX_PATH + 1];
     DWORD length = GetTempPathA(sizeof folder, folder);
     if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "ak", 0, name) == 0) {
@@ -211,10 +211,24 @@ FILE* open_bytes(const char* data, size_t size) {
         return nullptr;
     }
     FILE* f = fopen(name, "w+bD");
-    if (!f) {
-        DeleteFileA(name);
-        return nullptr;
+    if (!f) DeleteFileA(name);
+    return f;
+}
+
+std::string platform_lines(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
     }
+    return out;
+}
+
+FILE* open_bytes(const char* data, size_t size) {
+    // Windows has no stream over memory: a scratch file holds the bytes.
+    FILE* f = open_scratch();
+    if (!f) return nullptr;
     if (fwrite(data, 1, size, f) != size || fflush(f) != 0 || fseek(f, 0, SEEK_SET) != 0) {
         fclose(f);
         return nullptr;
