@@ -5,7 +5,7 @@
 # - its programs are hardened (PIE, RELRO, bind-now, fortified functions, stack protector) and link
 #   the C library dynamically; each has its compressed manual page, naming the package's version;
 #   the copyright file and the changelog are there, and the dependencies were computed;
-# - the sound road runs with the unpacked programs: the example WAV -> samplepack -> binobj at
+# - the sound road runs with the installed programs: the example WAV -> samplepack -> binobj at
 #   0xC000 -> sdldz80, whose Intel HEX image must hold the packed sound at 0xC000;
 # - the package carries the README and the starter project in /usr/share/doc/assetkit/examples/,
 #   whose Makefile, run in a copy of that folder, builds the image with the package's programs,
@@ -57,8 +57,18 @@ if grep -qE '^[EW]: ' <<<"$lintian_out" ||
 fi
 
 # ---- What the package holds.
+# Installed by dpkg itself, into a root of its own with an empty package database (so the
+# libraries it depends on, which this system has, are not known there): every file lands where an
+# installation puts it, and dpkg must take the package.
 root=$scratch/root
-dpkg-deb -x "$deb" "$root"
+mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info"
+: >"$root/var/lib/dpkg/status"
+dpkg --root="$root" --force-depends -i "$deb" >"$scratch/dpkg.log" 2>&1 || {
+    cat "$scratch/dpkg.log"
+    fail "dpkg does not install $(basename "$deb")"
+}
+dpkg --root="$root" -s assetkit | grep -q '^Status: install ok installed' ||
+    fail "dpkg does not list assetkit as installed"
 bin=$root/usr/bin
 package_version=$(dpkg-deb -f "$deb" Version)
 [[ "$package_version" == "$version"-* ]] || fail "version $package_version: no revision of $version"
@@ -97,7 +107,7 @@ done
 echo "${#programs[@]} programs, each hardened, linking the C library" \
     "dynamically, with its compressed manual page"
 
-# ---- The sound road with the unpacked programs.
+# ---- The sound road with the installed programs.
 mkdir "$scratch/road"
 cp examples/bell.wav "$scratch/road/"
 cd "$scratch/road"
