@@ -104,6 +104,11 @@ for program_path in "${programs[@]}"; do
         fail "$program calls no fortified function"
     grep -q '__stack_chk_fail' <<<"$elf" || fail "$program has no stack protector"
 done
+# The converters carry the C++ runtime within them and start without loading it.
+for program in $(cat "$build/converters.txt"); do
+    readelf -dW "$bin/$program" | grep -q 'Shared library: \[libstdc++' &&
+        fail "$program loads the C++ runtime instead of carrying it"
+done
 echo "${#programs[@]} programs, each hardened, linking the C library" \
     "dynamically, with its compressed manual page"
 
