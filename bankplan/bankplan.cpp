@@ -15,12 +15,14 @@ namespace {
 // C's keywords, which no array can be called.
 bool reserved(const std::string& name) {
     static const char* const words[] = {
-        "auto", "break", "case", "char", "const", "continue", "default", "do", "double", "else",
-        "enum", "extern", "float", "for", "goto", "if", "inline", "int", "long", "register",
-        "restrict", "return", "short", "signed", "sizeof", "static", "struct", "switch",
-        "typedef", "union", "unsigned", "void", "volatile", "while", "_Alignas", "_Alignof",
-        "_Atomic", "_Bool", "_Complex", "_Generic", "_Imaginary", "_Noreturn", "_Static_assert",
-        "_Thread_local"};
+        "auto",           "break",        "case",     "char",     "const",      "continue",
+        "default",        "do",           "double",   "else",     "enum",       "extern",
+        "float",          "for",          "goto",     "if",       "inline",     "int",
+        "long",           "register",     "restrict", "return",   "short",      "signed",
+        "sizeof",         "static",       "struct",   "switch",   "typedef",    "union",
+        "unsigned",       "void",         "volatile", "while",    "_Alignas",   "_Alignof",
+        "_Atomic",        "_Bool",        "_Complex", "_Generic", "_Imaginary", "_Noreturn",
+        "_Static_assert", "_Thread_local"};
     for (const char* word : words)
         if (name == word) return true;
     return name.compare(0, 2, "__") == 0; // the compiler's and its library's names
@@ -29,7 +31,8 @@ bool reserved(const std::string& name) {
 bool c_name(const std::string& name) {
     if (name.empty() || (name[0] >= '0' && name[0] <= '9') || reserved(name)) return false;
     for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '_'))
             return false;
     return true;
 }
@@ -254,8 +257,8 @@ static std::string make_module(const Layout& layout, const Piece& piece, std::st
     FILE* in = piece.size > 0 ? open_bytes(bytes.data() + piece.offset, size_t(piece.size))
                               : open_scratch();
     FILE* out = open_scratch();
-    const char* error = in && out ? write_module(in, out, settings, piece.size)
-                                  : "cannot write a module";
+    const char* error =
+        in && out ? write_module(in, out, settings, piece.size) : "cannot write a module";
     if (in) fclose(in);
     if (!error && (fflush(out) != 0 || fseek(out, 0, SEEK_SET) != 0))
         error = "cannot write a module";

@@ -11,8 +11,8 @@
 
 namespace bankplan {
 
-constexpr long window = 0x4000;      // the mapper's window, 0x8000 to 0xBFFF
-constexpr int last_bank = 255;       // the bank number lives in bits 16 to 23 of the address
+constexpr long window = 0x4000; // the mapper's window, 0x8000 to 0xBFFF
+constexpr int last_bank = 255;  // the bank number lives in bits 16 to 23 of the address
 constexpr const char* header_name = "banks.h";
 constexpr const char* options_name = "banks.opt";
 constexpr const char* list_name = "banks.lst";
@@ -37,9 +37,9 @@ struct Piece {
 
 struct Input {
     std::string path;
-    std::string name;  // the C name, from the file name as binobj derives it
+    std::string name; // the C name, from the file name as binobj derives it
     std::string bytes;
-    int parts = 0;     // 0 when whole; the number of pieces when split
+    int parts = 0; // 0 when whole; the number of pieces when split
 };
 
 struct Layout {

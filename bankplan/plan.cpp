@@ -142,11 +142,11 @@ class Search {
     int k_ = 0;
     long nodes_ = 0;
     bool aborted_ = false;
-    long left_ = 0;                          // free items not yet in a bin
-    std::vector<long> group_size_;           // the distinct sizes of the free items, decreasing
-    std::vector<int> count_;                 // how many of each are left
+    long left_ = 0;                            // free items not yet in a bin
+    std::vector<long> group_size_;             // the distinct sizes of the free items, decreasing
+    std::vector<int> count_;                   // how many of each are left
     std::vector<std::vector<size_t>> members_; // the items of each size
-    std::vector<std::vector<int>> take_;     // per bin: how many of each size it holds
+    std::vector<std::vector<int>> take_;       // per bin: how many of each size it holds
     std::unordered_set<std::string> failed_;
 };
 
@@ -223,7 +223,8 @@ class Improve {
         for (size_t f : *free) {
             size_t best = bins_.size();
             for (size_t b = 0; b < bins_.size(); ++b)
-                if (load_[b] + sizes_[f] <= capacity_ && (best == bins_.size() || load_[b] > load_[best]))
+                if (load_[b] + sizes_[f] <= capacity_ &&
+                    (best == bins_.size() || load_[b] > load_[best]))
                     best = b;
             if (best == bins_.size()) {
                 still.push_back(f);

@@ -20,7 +20,7 @@ bool hex_number(const std::string& text, uint32_t* value) {
     if (text.empty() || text.size() > 8) return false;
     uint32_t v = 0;
     for (char c : text) {
-        int d = c >= '0' && c <= '9' ? c - '0'
+        int d = c >= '0' && c <= '9'   ? c - '0'
                 : c >= 'a' && c <= 'f' ? c - 'a' + 10
                 : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                        : -1;
@@ -165,11 +165,10 @@ bool read_module(const std::string& text, Parsed* m, std::string* reason) {
     return true;
 }
 
-
 } // namespace
 
-std::string make_rom(const Text& hex_image, const Text& map_text,
-                     const std::vector<Text>& modules, std::string* rom, std::string* file) {
+std::string make_rom(const Text& hex_image, const Text& map_text, const std::vector<Text>& modules,
+                     std::string* rom, std::string* file) {
     const std::string& map = map_text.text;
     std::string reason;
     *file = hex_image.path;
@@ -211,8 +210,7 @@ std::string make_rom(const Text& hex_image, const Text& map_text,
             filled.resize(rom->size(), false);
         }
         for (auto& [offset, b] : m.bytes) {
-            if (offset >= m.size)
-                return "a data record lies beyond its area's size";
+            if (offset >= m.size) return "a data record lies beyond its area's size";
             if (filled[start + offset])
                 return "its byte at " + hex(value - m.symbol_offset + offset) +
                        " lands where another already stands";

@@ -55,7 +55,8 @@ struct Row {
 void measure(Row* row, const std::vector<long>& sizes, int optimum) {
     auto start = std::chrono::steady_clock::now();
     Plan plan = plan_bins(sizes, bank);
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     ++row->instances;
     row->banks += plan.bins;
     row->ffd += plan.ffd;

@@ -1,9 +1,9 @@
 // binobj: wraps any binary file into file.o, a text object module for the linker, with one area
 // holding the bytes and one global symbol that names them.
-#include "common/files.h"
-#include "common/help.h"
 #include "binobj/messages.h"
 #include "binobj/module.h"
+#include "common/files.h"
+#include "common/help.h"
 #include "common/paths.h"
 
 #include <string>

@@ -8,8 +8,8 @@
 #include <cstring>
 
 // Prints the help (the usage line, a format whose one %s is the invocation name, the lines of
-// help, then where the manual is) or the version (print_version) on standard output and returns true;
-// false for any other command line, which is left to the program.
+// help, then where the manual is) or the version (print_version) on standard output and returns
+// true; false for any other command line, which is left to the program.
 inline bool help_or_version(int argc, char** argv, const char* program, const char* usage,
                             const char* help) {
     if (argc != 2) return false;

@@ -4,11 +4,11 @@
 // read back and must hold exactly the file's bytes, at the addresses and in the area asked for.
 // The first byte's upper five bits, when not all 0, stand for a disk that is full after 16 times
 // their value bytes of the module: the run must then report "Error writing output file!".
-#include "common/files.h"
-#include "fuzz/memory.h"
 #include "binobj/messages.h"
 #include "binobj/module.h"
+#include "common/files.h"
 #include "common/paths.h"
+#include "fuzz/memory.h"
 
 #include <algorithm>
 #include <cstring>
