@@ -402,14 +402,6 @@ std::string as_user(const std::function<std::string()>& f) {
     return got;
 }
 
-std::vector<std::string> listing(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(WriteOutput, CreatesAndReplacesFiles) {
     TempDir t;
     mode_t mask = umask(022);

@@ -87,15 +87,6 @@ TEST(CloseOutput, ReportsAFullDisk) {
     EXPECT_EQ(read_file(t / "out"), "data");
 }
 
-// The names in a folder, to see that nothing but the finished output is ever left there.
-static std::vector<std::string> listing(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(Output, AppearsOnlyWhenCommitted) {
     TempDir t;
     write_file(t / "out.pal", "old");

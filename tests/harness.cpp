@@ -1,5 +1,6 @@
 #include "tests/harness.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -42,6 +43,14 @@ std::string read_file(const std::string& path) {
         return {};
     }
     return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+std::vector<std::string> listing(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::map<std::string, std::string> snapshot(const std::string& root) {
@@ -102,7 +111,8 @@ std::string version_text(const std::string& program) {
 
 std::string manual_line(const std::string& program) {
     if (windows_build())
-        return "See the manual manual\\" + program + ".html in the folder of " + program + ".exe.\n";
+        return "See the manual manual\\" + program + ".html in the folder of " + program +
+               ".exe.\n";
     return "See the manual page " + program + "(1).\n";
 }
 

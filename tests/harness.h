@@ -6,8 +6,8 @@
 // of a TEST or TEST_F, the instantiation of a TEST_P.
 // - When it begins with a program's name ("Samplepack", "Binobj", "Palpack", "Sampleprep",
 //   "Sampleunpack", "Palprep", "Palview", "Bankplan", "Bankrom": the name filter of the preset
-//   "wine" in CMakePresets.json), the test runs the built programs and holds on Windows too: it runs under
-//   Wine as well (TEST(BinobjFails, ...), INSTANTIATE_TEST_SUITE_P(Palpack, ...)).
+//   "wine" in CMakePresets.json), the test runs the built programs and holds on Windows too: it
+//   runs under Wine as well (TEST(BinobjFails, ...), INSTANTIATE_TEST_SUITE_P(Palpack, ...)).
 // - Any other test runs natively only: tests of code in-process (PackCore, Scan, OutputName...),
 //   and end-to-end tests that need what only POSIX has, whose names begin with "Posix"
 //   (pseudo-terminals, signals, FIFOs, devices, file size limits, bytes of 128 and more in names
@@ -41,6 +41,8 @@ class TempDir {
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path); // fails the test when the file cannot be read
+// The names in a folder, sorted.
+std::vector<std::string> listing(const std::string& dir);
 bool exists(const std::string& path);
 
 // Everything below a folder, by path: its kind and, for a file, its size and contents (a large

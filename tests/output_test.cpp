@@ -68,14 +68,6 @@ Result run_with(const std::string& name, const std::vector<std::string>& args,
     return r;
 }
 
-std::vector<std::string> listing(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string mode_of(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return "missing";

@@ -68,13 +68,6 @@ void expect_swatches(const Image& image, const std::vector<Colour>& colours, int
     EXPECT_EQ(wrong, 0);
 }
 
-std::set<std::string> listing(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
 class Palview : public testing::Test {
   protected:
     TempDir t;
@@ -236,7 +229,7 @@ class PalviewBadInput : public testing::TestWithParam<BadInput> {};
 TEST_P(PalviewBadInput, IsRefusedWithNoOutput) {
     TempDir t;
     write_file(t / "in.bin", std::string(GetParam().size, '\x81'));
-    std::set<std::string> before = listing(t.path());
+    std::vector<std::string> before = listing(t.path());
     std::vector<std::string> args = {"in.bin", "out.png"};
     args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
     Result r = run("palview", args, t.path());
