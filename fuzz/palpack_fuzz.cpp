@@ -5,8 +5,8 @@
 // the same bytes and message (unless a number is too long for the library to wrap it).
 #include "common/files.h"
 #include "fuzz/memory.h"
-#include "palpack/messages.h"
 #include "palpack/convert.h"
+#include "palpack/messages.h"
 
 #include <cerrno>
 #include <cstring>

@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<ColourLayout>& layouts = colour_layouts();
     const PaletteFormat* format =
         data[0] >= 1 && data[0] <= formats.size() ? &formats[data[0] - 1] : nullptr;
-    int depth = data[1] % (layouts.size() + 1) ? layouts[data[1] % (layouts.size() + 1) - 1].depth
-                                                : 0;
+    int depth =
+        data[1] % (layouts.size() + 1) ? layouts[data[1] % (layouts.size() + 1) - 1].depth : 0;
     if (!options_conflict(format, depth).empty()) return 0; // the program's usage error
     int cell = cells[data[2] & 7];
     const bool with_source = data[2] & 8;

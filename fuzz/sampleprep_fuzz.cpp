@@ -77,8 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     REQUIRE(o.trim_db != 0 ? report.samples <= report.resampled
                            : report.samples == report.resampled);
     REQUIRE(wav.size() == wav8::header_size + n);
-    REQUIRE(wav.compare(0, wav8::header_size, wav8::header(uint32_t(std::lround(o.rate)), n)) ==
-            0);
+    REQUIRE(wav.compare(0, wav8::header_size, wav8::header(uint32_t(std::lround(o.rate)), n)) == 0);
     for (size_t i = wav8::header_size; i < wav.size(); ++i) REQUIRE((wav[i] & 15) == 8);
     const char silence = char(silence_code(o.levels) * 16 + 8);
     for (size_t i = wav8::header_size + report.samples; i < wav.size(); ++i)

@@ -2,8 +2,8 @@
 // colour.
 #include "common/files.h"
 #include "common/help.h"
-#include "palpack/messages.h"
 #include "palpack/convert.h"
+#include "palpack/messages.h"
 
 using namespace palpack;
 

@@ -6,6 +6,6 @@
 #ifndef ASSETKIT_PLAYER_H
 #define ASSETKIT_PLAYER_H
 
-void play_sample(const unsigned char *packed) __z88dk_fastcall;
+void play_sample(const unsigned char* packed) __z88dk_fastcall;
 
 #endif

@@ -2,9 +2,9 @@
 #include "common/console.h"
 #include "common/files.h"
 #include "common/help.h"
+#include "common/paths.h"
 #include "samplepack/messages.h"
 #include "samplepack/pack.h"
-#include "common/paths.h"
 
 #include <string>
 

@@ -50,9 +50,7 @@ void PrintTo(const Placement& c, std::ostream* os) {
 
 class Links : public testing::TestWithParam<Placement> {
   protected:
-    void SetUp() override {
-        NEED_TOOL("sdldz80");
-    }
+    void SetUp() override { NEED_TOOL("sdldz80"); }
 
     // Wraps data as logo.bin and returns its module's path, logo.o.
     void wrap(const std::string& data) {

@@ -1,8 +1,8 @@
 // binobj end to end: the built program on real files in a temporary folder.
-#include "tests/binobj_module.h"
-#include "tests/harness.h"
 #include "binobj/messages.h"
 #include "binobj/module.h"
+#include "tests/binobj_module.h"
+#include "tests/harness.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -398,67 +398,55 @@ TEST_P(Refuses, WithItsMessageAndNoNewOutput) {
         EXPECT_FALSE(exists(t / c.output));
 }
 
-INSTANTIATE_TEST_SUITE_P(BinobjInputs, Refuses,
-                         // A module describes at most 65535 bytes.
-                         testing::Values(Refusal{"TooLarge",
-                                                 [](const TempDir& t) {
-                                                     write_file(t / "big.bin",
-                                                                std::string(65536, 'a'));
-                                                 },
-                                                 {"big.bin", "2"},
-                                                 binobj::too_large,
-                                                 "big.o",
-                                                 nullptr},
-                                         Refusal{"TooLargeKeepsTheOldOutput",
-                                                 [](const TempDir& t) {
-                                                     write_file(t / "big.bin",
-                                                                std::string(100000, 'a'));
-                                                     write_file(t / "big.o", "keep");
-                                                 },
-                                                 {"big.bin", "0x100"},
-                                                 binobj::too_large,
-                                                 "big.o",
-                                                 "keep"},
-                                         // Data at an address must end by 0xFFFF: past it, it
-                                         // would wrap over address 0.
-                                         Refusal{"PastTheTopOfMemory",
-                                                 [](const TempDir& t) {
-                                                     write_file(t / "d.bin",
-                                                                std::string(20, '\xAB'));
-                                                 },
-                                                 {"d.bin", "0xFFFA"},
-                                                 binobj::too_large,
-                                                 "d.o",
-                                                 nullptr},
-                                         Refusal{"OneBytePastTheTopOfMemory",
-                                                 [](const TempDir& t) {
-                                                     write_file(t / "d.bin",
-                                                                std::string(21, '\xAB'));
-                                                 },
-                                                 {"d.bin", "0xFFEC"},
-                                                 binobj::too_large,
-                                                 "d.o",
-                                                 nullptr},
-                                         Refusal{"LargeFileHighAddress",
-                                                 [](const TempDir& t) {
-                                                     write_file(t / "r20k.bin",
-                                                                std::string(20000, 'r'));
-                                                     write_file(t / "r20k.o", "keep");
-                                                 },
-                                                 {"r20k.bin", "0xF000", "3"},
-                                                 binobj::too_large,
-                                                 "r20k.o",
-                                                 "keep"},
-                                         Refusal{"LargestInputOneBytePastTheTop",
-                                                 [](const TempDir& t) {
-                                                     write_file(t / "big.bin",
-                                                                std::string(65535, 'a'));
-                                                 },
-                                                 {"big.bin", "0x2"},
-                                                 binobj::too_large,
-                                                 "big.o",
-                                                 nullptr}),
-                         ByName());
+INSTANTIATE_TEST_SUITE_P(
+    BinobjInputs, Refuses,
+    // A module describes at most 65535 bytes.
+    testing::Values(
+        Refusal{"TooLarge",
+                [](const TempDir& t) { write_file(t / "big.bin", std::string(65536, 'a')); },
+                {"big.bin", "2"},
+                binobj::too_large,
+                "big.o",
+                nullptr},
+        Refusal{"TooLargeKeepsTheOldOutput",
+                [](const TempDir& t) {
+                    write_file(t / "big.bin", std::string(100000, 'a'));
+                    write_file(t / "big.o", "keep");
+                },
+                {"big.bin", "0x100"},
+                binobj::too_large,
+                "big.o",
+                "keep"},
+        // Data at an address must end by 0xFFFF: past it, it
+        // would wrap over address 0.
+        Refusal{"PastTheTopOfMemory",
+                [](const TempDir& t) { write_file(t / "d.bin", std::string(20, '\xAB')); },
+                {"d.bin", "0xFFFA"},
+                binobj::too_large,
+                "d.o",
+                nullptr},
+        Refusal{"OneBytePastTheTopOfMemory",
+                [](const TempDir& t) { write_file(t / "d.bin", std::string(21, '\xAB')); },
+                {"d.bin", "0xFFEC"},
+                binobj::too_large,
+                "d.o",
+                nullptr},
+        Refusal{"LargeFileHighAddress",
+                [](const TempDir& t) {
+                    write_file(t / "r20k.bin", std::string(20000, 'r'));
+                    write_file(t / "r20k.o", "keep");
+                },
+                {"r20k.bin", "0xF000", "3"},
+                binobj::too_large,
+                "r20k.o",
+                "keep"},
+        Refusal{"LargestInputOneBytePastTheTop",
+                [](const TempDir& t) { write_file(t / "big.bin", std::string(65535, 'a')); },
+                {"big.bin", "0x2"},
+                binobj::too_large,
+                "big.o",
+                nullptr}),
+    ByName());
 
 // The output would be the input itself: it must be neither truncated nor written.
 INSTANTIATE_TEST_SUITE_P(

@@ -7,9 +7,9 @@
 // from things only POSIX has: FIFOs, devices, files under /proc, and names and arguments that are
 // arbitrary bytes.
 #include "binobj/messages.h"
-#include "tests/harness.h"
 #include "palpack/messages.h"
 #include "samplepack/messages.h"
+#include "tests/harness.h"
 #include "tests/wav.h"
 
 #include <csignal>

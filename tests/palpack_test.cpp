@@ -1,6 +1,6 @@
 // palpack run on real palette files: bytes written, messages, exit status and what is left on disk.
-#include "tests/harness.h"
 #include "palpack/messages.h"
+#include "tests/harness.h"
 
 #include <string>
 #include <sys/stat.h>

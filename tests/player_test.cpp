@@ -2,8 +2,8 @@
 // and clocks, its image run to its end, and every port write checked against the WAV file
 // sampleprep made and the preview sampleunpack makes of the packed file.
 #include "sound/codes.h"
-#include "tests/harness.h"
 #include "sound/levels.h"
+#include "tests/harness.h"
 #include "tests/sound_files.h"
 #include "tests/tools.h"
 #ifdef ASSETKIT_HAVE_Z80EX

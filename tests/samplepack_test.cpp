@@ -1,7 +1,7 @@
 // samplepack end to end: the built program on real files in a temporary folder.
-#include "tests/harness.h"
 #include "samplepack/messages.h"
 #include "samplepack/pack.h"
+#include "tests/harness.h"
 #include "tests/tools.h"
 #include "tests/wav.h"
 

@@ -20,8 +20,10 @@ int main(int argc, char** argv) {
             if (need == Need::found) continue;
             fprintf(stderr, "%s is missing%s\n", argv[i],
                     need == Need::fail ? ", and CI=true needs every tool" : ": skipped");
-            if (need == Need::fail) status = 1;
-            else if (status == 0) status = 77;
+            if (need == Need::fail)
+                status = 1;
+            else if (status == 0)
+                status = 77;
         }
         return status;
     }

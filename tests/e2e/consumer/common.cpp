@@ -1,1 +1,3 @@
-int answer() { return 42; }
+int answer() {
+    return 42;
+}

@@ -1,2 +1,4 @@
 int answer();
-int main() { return answer() == 42 ? 0 : 1; }
+int main() {
+    return answer() == 42 ? 0 : 1;
+}
