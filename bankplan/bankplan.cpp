@@ -184,6 +184,9 @@ std::string header_text(const Layout& layout) {
         text += "#define " + input.name + "_size " + std::to_string(input.bytes.size()) + "u\n";
         text += "#define " + input.name + "_bank " + std::to_string(parts[0]->bank) + "\n";
         text += "#define " + input.name + "_parts " + std::to_string(input.parts) + "\n";
+        // The input's name reaches its start, as a whole input's does:
+        // play_sample_banked(NAME_bank, NAME) plays a sound either way.
+        text += "#define " + input.name + " " + parts[0]->name + "\n";
         for (const Piece* piece : parts) declare(piece->name, piece->size, piece->bank);
     }
     text += "\n#endif\n";

@@ -51,6 +51,7 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/player/psg.s
     ${PROJECT_SOURCE_DIR}/player/ay.s
     ${PROJECT_SOURCE_DIR}/player/assetkit-delay.inc
+    ${PROJECT_SOURCE_DIR}/player/assetkit-play.inc
     ${PROJECT_SOURCE_DIR}/player/settings.s
     ${PROJECT_SOURCE_DIR}/player/player.h
     DESTINATION ${assetkit_playerdir})

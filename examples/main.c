@@ -1,9 +1,10 @@
 /* The starter project's program. It reads the first colour of the first palette (a real program
  * would hand it to its video chip) and plays each packed sound once through the player, each
- * through its bank, then stops the CPU for good: interrupts off and HALT, where an emulator can
- * tell it has finished. banks.h, written by bankplan, names every asset (by its file name), its
- * size and its bank. main never returns: the mapper's register at 0xFFFF is also the top of RAM,
- * where main's return address lies. */
+ * through its bank (through its banks, with SPLIT, for a sound larger than one), then stops the
+ * CPU for good: interrupts off and HALT, where an emulator can tell it has finished. banks.h,
+ * written by bankplan, names every asset (by its file name), its size and its bank. main never
+ * returns: the mapper's register at 0xFFFF is also the top of RAM, where main's return address
+ * lies. */
 #include "banks.h"
 #include "player.h"
 
@@ -34,8 +35,13 @@ void main(void) {
     mapper = palettes[0].bank;
     background = palettes[0].data[0] | palettes[0].data[1] << 8;
     for (i = 0; i != sizeof sounds / sizeof sounds[0]; ++i) {
+#ifdef SPLIT
+        /* Selects the bank itself, and the banks after it for a sound bankplan cut. */
+        play_sample_banked(sounds[i].bank, sounds[i].data);
+#else
         mapper = sounds[i].bank;
         play_sample(sounds[i].data);
+#endif
     }
     __asm
         di

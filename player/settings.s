@@ -26,3 +26,13 @@ AY_SELECT = 0xA0
 AY_DATA = 0xA1
 AY_REGISTER = 8
 AY_MIXER = 0xBF
+
+; play_sample_banked, for sounds in the banks of a mapper: assembled when PLAYER_BANKED is 1. Its
+; smallest T is larger than play_sample's (PLAYER_T_MIN_BANKED in each player; player-timing -b).
+; The mapper's register, written with a bank's number (0xFFFF: the common 16 KB mapper of the
+; Sega Master System; 0x7000 for the window at 0x8000 on an MSX ASCII16 cartridge), the window
+; the bank shows in and its size, both multiples of 256: bankplan's -s for a sound it cut.
+PLAYER_BANKED = 0
+MAPPER_REGISTER = 0xFFFF
+MAPPER_WINDOW = 0x8000
+MAPPER_SIZE = 0x4000
