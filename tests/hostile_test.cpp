@@ -25,7 +25,9 @@ namespace {
 struct Entry {
     enum Kind { File, Folder, Link, Fifo, LonelyFifo } kind;
     std::string name;
-    std::string data; // the file's bytes, the link's target, or what is written into the FIFO
+    // The file's bytes, the link's target, or what is written into the FIFO; shared, as some are
+    // megabytes and every test's process copies every case.
+    std::shared_ptr<const std::string> data;
 };
 
 enum class Check { Unchanged, Created, Removed, Exact };
@@ -50,24 +52,24 @@ struct Case {
         return *this;
     }
     Case& file(const std::string& path, const std::string& bytes) {
-        entries.push_back({Entry::File, path, bytes});
+        entries.push_back({Entry::File, path, std::make_shared<const std::string>(bytes)});
         return *this;
     }
     Case& folder(const std::string& path) {
-        entries.push_back({Entry::Folder, path, ""});
+        entries.push_back({Entry::Folder, path, std::make_shared<const std::string>()});
         return *this;
     }
     Case& link(const std::string& path, const std::string& target) {
-        entries.push_back({Entry::Link, path, target});
+        entries.push_back({Entry::Link, path, std::make_shared<const std::string>(target)});
         return *this;
     }
     Case& fifo(const std::string& path, const std::string& bytes) {
-        entries.push_back({Entry::Fifo, path, bytes});
+        entries.push_back({Entry::Fifo, path, std::make_shared<const std::string>(bytes)});
         return *this;
     }
     // A FIFO that no program ever writes to.
     Case& lonely_fifo(const std::string& path) {
-        entries.push_back({Entry::LonelyFifo, path, ""});
+        entries.push_back({Entry::LonelyFifo, path, std::make_shared<const std::string>()});
         return *this;
     }
     // A refusal: the message and the program's failure status.
@@ -324,9 +326,10 @@ std::vector<Case> cases() {
 // The cases of one program that hold on every platform, or with posix set the POSIX-only cases
 // of all three.
 std::vector<Case> cases(const std::string& program, bool posix) {
+    static const std::vector<Case> all = cases();
     std::vector<Case> out;
-    for (Case& c : cases())
-        if (c.posix_only == posix && (posix || c.program == program)) out.push_back(std::move(c));
+    for (const Case& c : all)
+        if (c.posix_only == posix && (posix || c.program == program)) out.push_back(c);
     return out;
 }
 
@@ -381,13 +384,13 @@ TEST_P(HostileInput, IsRefusedOrConvertedAndTouchesNothingElse) {
         std::string path = t / e.name;
         switch (e.kind) {
         case Entry::File:
-            write_file(path, e.data);
+            write_file(path, *e.data);
             break;
         case Entry::Folder:
             ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
             break;
         case Entry::Link:
-            ASSERT_EQ(symlink(e.data.c_str(), path.c_str()), 0);
+            ASSERT_EQ(symlink(e.data->c_str(), path.c_str()), 0);
             break;
         case Entry::Fifo:
         case Entry::LonelyFifo:
@@ -399,7 +402,7 @@ TEST_P(HostileInput, IsRefusedOrConvertedAndTouchesNothingElse) {
     for (const Entry& e : c.entries)
         if (e.kind == Entry::Fifo || e.kind == Entry::LonelyFifo)
             writers.push_back(
-                std::make_unique<FifoWriter>(t / e.name, e.data, e.kind == Entry::LonelyFifo));
+                std::make_unique<FifoWriter>(t / e.name, *e.data, e.kind == Entry::LonelyFifo));
 
     Result r = run(c.program, c.args, t.path());
     for (auto& w : writers) EXPECT_FALSE(w->stop()) << "the program waited for a FIFO's writer";

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The starter project, examples/Makefile, in a scratch copy of examples/: make builds the ROM
 # image; a second make runs nothing; the image holds the packed sound and palette in the banks and
-# at the places the linker's map gives their symbols; clean and make -j4, with the programs taken
-# from PATH, give the same image; a link whose code or variables overflow fails; a recording and a
-# palette in other formats (FLAC, PNG) are found by their extensions; a palette that palprep
-# refuses fails the build and leaves no prepared palette behind.
+# at the places the linker's map gives their symbols; make clean all, and clean and make -j4 with
+# the programs taken from PATH, give the same image; a link whose code or variables overflow
+# fails; a recording and a palette in other formats (FLAC, PNG) are found by their extensions; a
+# palette that palprep refuses fails the build and leaves no prepared palette behind.
 set -euo pipefail
 bin=$ASSETKIT_NATIVE_BIN
 testtool=$ASSETKIT_TESTTOOL
@@ -34,6 +34,12 @@ build clean
 build BIN="$bin" || show "make failed"
 [ -s build/starter.rom ] || show "make wrote no build/starter.rom"
 cp build/starter.rom "$scratch/first.rom"
+
+# clean before other goals keeps what they need.
+build clean all BIN="$bin" || show "make clean all failed"
+cmp -s build/starter.rom "$scratch/first.rom" || fail "make clean all made another image"
+[ "$(find build -newer "$scratch/first.rom" -name '*.rel' | wc -l)" -gt 0 ] ||
+    fail "make clean all did not build again"
 
 find build -printf '%p %T@\n' | sort >"$scratch/before.txt"
 build -q BIN="$bin" || fail "make -q says there is work left after make"
