@@ -268,7 +268,8 @@ TEST(BankplanWrites, SplitPartsInConsecutiveBanks) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::string header = read_file(t / "banks.h");
     for (const char* line :
-         {"#define big_size 250u\n", "#define big_bank 2\n", "#define big_parts 3\n#define big big_0\n",
+         {"#define big_size 250u\n", "#define big_bank 2\n",
+          "#define big_parts 3\n#define big big_0\n",
           "extern const unsigned char big_0[];\n#define big_0_size 100u\n#define big_0_bank 2\n",
           "extern const unsigned char big_1[];\n#define big_1_size 100u\n#define big_1_bank 3\n",
           "extern const unsigned char big_2[];\n#define big_2_size 50u\n#define big_2_bank 4\n",

@@ -417,8 +417,7 @@ INSTANTIATE_TEST_SUITE_P(
                 binobj::too_large,
                 "big.o",
                 "keep"},
-        // Data at an address must end by 0xFFFF: past it, it
-        // would wrap over address 0.
+        // Data at an address must end by 0xFFFF: past it, it would wrap over address 0.
         Refusal{"PastTheTopOfMemory",
                 [](const TempDir& t) { write_file(t / "d.bin", std::string(20, '\xAB')); },
                 {"d.bin", "0xFFFA"},
