@@ -196,7 +196,8 @@ std::string header_text(const Layout& layout) {
 std::string linker_options(const Layout& layout) {
     std::string text;
     for (int bank = layout.first; bank < layout.first + layout.banks; ++bank)
-        text += "-Wl-b_CODE_" + std::to_string(bank) + "=" + hex(long(bank) << 16 | 0x8000) + "\n";
+        text += "-Wl-b_CODE_" + std::to_string(bank) + "=" +
+                hex(long(bank) << 16 | machines::mapper_window) + "\n";
     return text;
 }
 

@@ -5,21 +5,22 @@
 // writes what it makes, so that tests and fuzzers call it on bytes alone.
 
 #include "bankplan/plan.h"
+#include "machines/mapper.h"
 
 #include <string>
 #include <vector>
 
 namespace bankplan {
 
-constexpr long window = 0x4000; // the mapper's window, 0x8000 to 0xBFFF
-constexpr int last_bank = 255;  // the bank number lives in bits 16 to 23 of the address
+constexpr long window = machines::mapper_size; // the mapper's window, from 0x8000
+constexpr int last_bank = machines::last_bank; // the bank number: bits 16 to 23 of the address
 constexpr const char* header_name = "banks.h";
 constexpr const char* options_name = "banks.opt";
 constexpr const char* list_name = "banks.lst";
 
 struct Options {
-    long size = window; // bytes a bank
-    int first = 2;      // the number of the first bank
+    long size = window;               // bytes a bank
+    int first = machines::first_bank; // the number of the first bank
     std::string dir = ".";
     bool split = false;
     bool verbose = false;

@@ -25,7 +25,7 @@ const cli::Program program = {
         {"first", 'f', "N", "the first bank's number, 2 to 255 (default 2)",
          [](const char* v) {
              long long n = 0;
-             std::string why = cli::read_integer(v, 2, bankplan::last_bank, &n);
+             std::string why = cli::read_integer(v, machines::first_bank, bankplan::last_bank, &n);
              o.first = int(n);
              return why.empty() ? why : why + " (banks 0 and 1 hold the program)";
          }},

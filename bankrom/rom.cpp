@@ -1,5 +1,7 @@
 #include "bankrom/rom.h"
 
+#include "machines/mapper.h"
+
 #include <cstdint>
 #include <map>
 #include <sstream>
@@ -8,7 +10,7 @@ namespace bankrom {
 
 namespace {
 
-constexpr uint32_t window = 0x8000, bank_size = 0x4000;
+constexpr uint32_t window = machines::mapper_window, bank_size = machines::mapper_size;
 
 std::string hex(uint32_t v) {
     char text[16];
@@ -200,10 +202,11 @@ std::string make_rom(const Text& hex_image, const Text& map_text, const std::vec
         uint32_t base = value - m.symbol_offset, bank = base >> 16, at = base & 0xFFFF;
         // In 64 bits: an area's size from the module may be anything up to 0xFFFFFFFF, and the
         // bank must be one the image can hold (the mapper takes 8 bits).
-        if (bank < 2 || bank > 255 || at < window ||
-            uint64_t(at) + m.size > uint64_t(window) + bank_size)
+        if (bank < uint32_t(machines::first_bank) || bank > uint32_t(machines::last_bank) ||
+            at < window || uint64_t(at) + m.size > uint64_t(window) + bank_size)
             return "the map puts " + m.symbol + " at " + hex(value) +
-                   ", not in the window of a bank from 2 to 255";
+                   ", not in the window of a bank from " + std::to_string(machines::first_bank) +
+                   " to " + std::to_string(machines::last_bank);
         size_t start = bank * bank_size + (at - window);
         if (rom->size() < (bank + 1) * bank_size) {
             rom->resize((bank + 1) * bank_size, char(0xFF));

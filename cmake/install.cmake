@@ -54,7 +54,6 @@ else()
 endif()
 set(assetkit_player_files linear.s psg.s ay.s assetkit-delay.inc assetkit-play.inc settings.s
     player.h player-timing)
-file(GLOB assetkit_machine_rows CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/machines/*.machine)
 foreach(file IN LISTS assetkit_player_files)
     configure_file(${PROJECT_SOURCE_DIR}/player/${file}
         ${CMAKE_BINARY_DIR}/share/assetkit/player/${file} COPYONLY)
