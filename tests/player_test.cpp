@@ -308,8 +308,9 @@ INSTANTIATE_TEST_SUITE_P(
 struct MachineCase {
     const char* name;
     const char* machine;
-    long code_offset; // CODE_LOC from the cartridge's start; 0: the row's
-    int sounds;       // 1: hello; else that many short sounds
+    long code_offset;           // CODE_LOC from the cartridge's start; 0: the row's
+    int sounds;                 // 1: hello; else that many short sounds
+    uint8_t cartridge_slot = 1; // ay-9bit: the board's slot for the cartridge, as ENASLT takes it
 };
 
 void PrintTo(const MachineCase& c, std::ostream* os) {
@@ -376,8 +377,10 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
         total += expected.back().size() + 1;
     }
 
+    z80::Board board = board_of(row);
+    board.cartridge_slot = c.cartridge_slot;
     z80::Machine machine;
-    machine.use_board(board_of(row), image);
+    machine.use_board(board, image);
     const uint64_t limit = 10000000 + uint64_t(T) * 2 * total;
     ASSERT_EQ(machine.run(limit), z80::Stop::halted)
         << "still running after " << limit << " T-states, at 0x" << std::hex << machine.pc();
@@ -421,20 +424,24 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Machines,
-                         testing::Values(MachineCase{"Psg6Bit", "psg-6bit", 0, 1},
-                                         MachineCase{"Psg6BitCodeAt0x0400", "psg-6bit", 0x400, 1},
-                                         MachineCase{"Psg6BitTwelveSounds", "psg-6bit", 0, 12},
-                                         MachineCase{"Psg12Bit", "psg-12bit", 0, 1},
-                                         MachineCase{"Psg12BitCodeAt0x0400", "psg-12bit", 0x400, 1},
-                                         MachineCase{"Psg12BitTwelveSounds", "psg-12bit", 0, 12},
-                                         MachineCase{"Ay9Bit", "ay-9bit", 0, 1},
-                                         MachineCase{"Ay9BitCode1KBIn", "ay-9bit", 0x400, 1},
-                                         MachineCase{"Ay9BitTwelveSounds", "ay-9bit", 0, 12},
-                                         MachineCase{"Linear", "linear", 0, 1},
-                                         MachineCase{"LinearCodeAt0x0400", "linear", 0x400, 1},
-                                         MachineCase{"LinearTwelveSounds", "linear", 0, 12}),
-                         ByName());
+INSTANTIATE_TEST_SUITE_P(
+    Table, Machines,
+    testing::Values(MachineCase{"Psg6Bit", "psg-6bit", 0, 1},
+                    MachineCase{"Psg6BitCodeAt0x0400", "psg-6bit", 0x400, 1},
+                    MachineCase{"Psg6BitTwelveSounds", "psg-6bit", 0, 12},
+                    MachineCase{"Psg12Bit", "psg-12bit", 0, 1},
+                    MachineCase{"Psg12BitCodeAt0x0400", "psg-12bit", 0x400, 1},
+                    MachineCase{"Psg12BitTwelveSounds", "psg-12bit", 0, 12},
+                    MachineCase{"Ay9Bit", "ay-9bit", 0, 1},
+                    MachineCase{"Ay9BitCode1KBIn", "ay-9bit", 0x400, 1},
+                    MachineCase{"Ay9BitTwelveSounds", "ay-9bit", 0, 12},
+                    // The cartridge in slot 2, and in slot 2 expanded, at its secondary slot 1.
+                    MachineCase{"Ay9BitInSlot2", "ay-9bit", 0, 1, 0x02},
+                    MachineCase{"Ay9BitInAnExpandedSlot", "ay-9bit", 0, 1, 0x86},
+                    MachineCase{"Linear", "linear", 0, 1},
+                    MachineCase{"LinearCodeAt0x0400", "linear", 0x400, 1},
+                    MachineCase{"LinearTwelveSounds", "linear", 0, 12}),
+    ByName());
 
 // The start-up this starter once had, the stack from 0x0000: on the board with the three-register
 // mapper its first pushes land on the mapper's registers, which the board reports.
@@ -521,6 +528,44 @@ TEST(PlayerMake, RebuildsWhatASettingChanges) {
         EXPECT_EQ(again.output.find("sdasz80") != std::string::npos, change.player) << again.output;
         EXPECT_EQ(again.output.find("palprep"), std::string::npos) << again.output;
         EXPECT_EQ(make(t, change.settings).output, nothing);
+    }
+}
+
+// The palette as the starter packs it for each machine and depth: palprep --pack at the colour
+// memory's depth and size, at 6 and 9 bits even without colour memory (palpack packs neither),
+// and palpack's 256 colours at 15 bits where the machine has none.
+TEST(PlayerMake, PacksThePaletteForTheMachine) {
+    if (!have_tool("make") || !have_tool("sh")) GTEST_SKIP() << "make or sh is missing";
+    struct Row {
+        std::vector<std::string> settings;
+        std::vector<std::string> palprep; // the same bytes from palprep --pack; empty: palpack's
+        size_t bytes;
+    } rows[] = {
+        {{"MACHINE=psg-6bit"}, {"--depth", "6", "--count", "32"}, 32},
+        {{"MACHINE=psg-12bit"}, {"--depth", "12", "--count", "32"}, 64},
+        {{"MACHINE=ay-9bit"}, {"--depth", "9", "--count", "16"}, 32},
+        {{"MACHINE=psg-6bit", "DEPTH=12"}, {"--depth", "12", "--count", "32"}, 64},
+        {{"MACHINE=linear", "DEPTH=6"}, {"--depth", "6"}, 16},
+        {{"MACHINE=linear", "DEPTH=9"}, {"--depth", "9"}, 32},
+        {{"MACHINE=linear"}, {}, 512},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.settings.back());
+        TempDir t;
+        copy_starter(t);
+        std::vector<std::string> settings = row.settings;
+        settings.push_back("build/pastel16.bin");
+        Tool built = make(t, settings);
+        ASSERT_EQ(built.status, 0) << built.output;
+        const std::string packed = read_file(t / "build/pastel16.bin");
+        EXPECT_EQ(packed.size(), row.bytes);
+        if (row.palprep.empty()) continue;
+        std::vector<std::string> argv{program("palprep"), "--pack"};
+        argv.insert(argv.end(), row.palprep.begin(), row.palprep.end());
+        argv.insert(argv.end(), {"pastel16.pal", "direct.bin"});
+        Tool direct = tool(argv, t.path());
+        ASSERT_EQ(direct.status, 0) << direct.output;
+        EXPECT_EQ(packed, read_file(t / "direct.bin"));
     }
 }
 

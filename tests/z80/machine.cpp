@@ -116,9 +116,21 @@ void Machine::use_board(const Board& board, const std::string& image) {
         banks_[0] = banks_[1] = 0;
         // The firmware: slots, then INIT when the cartridge has a header; RSLREG as the real one.
         firmware_.assign(0x4000, '\xFF');
-        std::string boot = {
-            '\xF3', '\x31', char(firmware_stack & 0xFF), char(firmware_stack >> 8), '\x3E', '\xF4',
-            '\xD3', '\xA8'}; // di; ld sp; ld a,#0xF4; out (0xA8),a
+        const unsigned primary = b_.cartridge_slot & 3;
+        const uint8_t slots = uint8_t(0xF0 | primary << 2);
+        if (b_.cartridge_slot & 0x80) {
+            secondary_ = uint8_t(((b_.cartridge_slot >> 2) & 3) << 2);
+            memory_[exptbl + primary] = 0x80;
+            memory_[slttbl + primary] = secondary_;
+        }
+        std::string boot = {'\xF3',
+                            '\x31',
+                            char(firmware_stack & 0xFF),
+                            char(firmware_stack >> 8),
+                            '\x3E',
+                            char(slots),
+                            '\xD3',
+                            '\xA8'}; // di; ld sp; ld a; out (0xA8),a
         if (rom_.compare(0, 2, "AB") == 0) boot += {'\xCD', rom_[2], rom_[3]}; // call INIT
         boot += {'\xF3', '\x76'};                                              // di; halt
         firmware_.replace(0, boot.size(), boot);
@@ -157,18 +169,32 @@ uint8_t Machine::board_read(uint16_t a) const {
             return control_ & 8 ? cart_ram_[a - 0x8000] : rom_byte(banks_[2], a - 0x8000);
         return memory_[0xC000 | (a & 0x1FFF)];
     case Mapper::two_window:
-        switch ((slots_ >> (2 * page)) & 3) {
-        case 0:
-            return page == 0 ? uint8_t(firmware_[a]) : 0xFF;
-        case 1:
-            return page == 1 || page == 2 ? rom_byte(banks_[page - 1], a & 0x3FFF) : 0xFF;
-        case 3:
+        if (a == 0xFFFF && b_.cartridge_slot & 0x80 &&
+            ((slots_ >> 6) & 3) == (b_.cartridge_slot & 3u))
+            return uint8_t(~secondary_);
+        switch (device(page)) {
+        case Device::firmware:
+            return uint8_t(firmware_[a]);
+        case Device::cartridge:
+            return rom_byte(banks_[page - 1], a & 0x3FFF);
+        case Device::ram:
             return memory_[a];
-        default:
+        case Device::none:
             return 0xFF;
         }
     }
     return 0xFF;
+}
+
+Machine::Device Machine::device(unsigned page) const {
+    const unsigned slot = (slots_ >> (2 * page)) & 3, primary = b_.cartridge_slot & 3;
+    if (slot == 0) return page == 0 ? Device::firmware : Device::none;
+    if (slot == 3) return Device::ram;
+    if (slot != primary || page == 0 || page == 3) return Device::none;
+    if (b_.cartridge_slot & 0x80 &&
+        ((secondary_ >> (2 * page)) & 3) != ((b_.cartridge_slot >> 2) & 3u))
+        return Device::none;
+    return Device::cartridge;
 }
 
 void Machine::board_write(uint16_t a, uint8_t v) {
@@ -205,15 +231,20 @@ void Machine::board_write(uint16_t a, uint8_t v) {
         }
         return;
     case Mapper::two_window:
-        switch ((slots_ >> (2 * page)) & 3) {
-        case 1:
+        if (a == 0xFFFF && b_.cartridge_slot & 0x80 &&
+            ((slots_ >> 6) & 3) == (b_.cartridge_slot & 3u)) {
+            secondary_ = v;
+            return;
+        }
+        switch (device(page)) {
+        case Device::cartridge:
             if ((a & 0xF800) == 0x6000 || (a & 0xF800) == 0x7000) {
                 if (!selection()) fault("a write to a mapper's register that selects no bank", a);
                 banks_[(a & 0xF800) == 0x6000 ? 0 : 1] = v;
                 return;
             }
             return fault("a write to ROM", a);
-        case 3:
+        case Device::ram:
             memory_[a] = v;
             return;
         default:
@@ -236,14 +267,23 @@ uint8_t Machine::fetch(uint16_t a) {
         placed = a < 0x400 || (a < 0x8000 && banks_[page] == page);
         break;
     case Mapper::two_window: {
-        unsigned slot = (slots_ >> (2 * page)) & 3;
-        placed = (page == 0 && slot == 0) || (page == 1 && slot == 1 && banks_[0] == 0);
-        if (page == 0 && slot == 0 && a == enaslt) {
-            // ENASLT: A = slot (bit 7: expanded, never so here), H's top bits = the page.
+        const Device shown = device(page);
+        placed = shown == Device::firmware ||
+                 (shown == Device::cartridge && page == 1 && banks_[0] == 0);
+        if (shown == Device::firmware && a == enaslt) {
+            // ENASLT: A = the slot (bit 7: expanded, its secondary in bits 2-3), H's top bits =
+            // the page.
             Z80EX_CONTEXT* cpu = cpu_->context;
             unsigned id = z80ex_get_reg(cpu, regAF) >> 8, to = z80ex_get_reg(cpu, regHL) >> 14;
-            if (id & 0x80) fault("ENASLT of an expanded slot, which the table says none is", a);
-            slots_ = uint8_t((slots_ & ~(3u << (2 * to))) | (id & 3) << (2 * to));
+            const unsigned primary = id & 3;
+            if (id & 0x80) {
+                if (!(memory_[exptbl + primary] & 0x80))
+                    fault("ENASLT of an expanded slot in a primary slot the table says is not", a);
+                secondary_ =
+                    uint8_t((secondary_ & ~(3u << (2 * to))) | ((id >> 2) & 3) << (2 * to));
+                memory_[slttbl + primary] = secondary_;
+            }
+            slots_ = uint8_t((slots_ & ~(3u << (2 * to))) | primary << (2 * to));
             z80ex_set_reg(cpu, regIFF1, 0);
             z80ex_set_reg(cpu, regIFF2, 0);
             for (Z80_REG_T r : {regAF, regBC, regDE, regHL}) z80ex_set_reg(cpu, r, 0xA55A);

@@ -49,15 +49,21 @@ struct Board {
     Video video = Video::none;
     uint8_t colour_control = 0, colour_data = 0; // ports, low byte
     size_t colour_bytes = 0;                     // the colour memory's size
+    // two_window: the cartridge's slot as ENASLT takes it: its primary slot (1 or 2), or
+    // 0x80 | secondary << 2 | primary in a slot expanded into four.
+    uint8_t cartridge_slot = 1;
 };
 
 // The firmware of a two_window board, in 16 KB at 0x0000 of slot 0: at reset it puts slot 0 at
-// 0x0000, the cartridge's slot 1 at 0x4000 and RAM's slot 3 at 0x8000 and 0xC000 (port 0xA8),
-// and calls the cartridge's INIT when its first bytes are "AB" (then halts); RSLREG (0x0138)
-// reads port 0xA8; ENASLT (0x0024) selects slot A's page at H as the real routine does, leaving
-// interrupts disabled and A, BC, DE and HL changed. The expanded-slot table at 0xFCC1 says no
-// slot is expanded.
-constexpr uint16_t rslreg = 0x0138, enaslt = 0x0024, exptbl = 0xFCC1, firmware_stack = 0xF380;
+// 0x0000, the cartridge's slot at 0x4000 and RAM's slot 3 at 0x8000 and 0xC000 (port 0xA8, and
+// the expanded slot's secondary register, which reads back inverted at 0xFFFF while its primary
+// slot shows there), and calls the cartridge's INIT when its first bytes are "AB" (then halts);
+// RSLREG (0x0138) reads port 0xA8; ENASLT (0x0024) selects slot A's page at H as the real routine
+// does, the secondary slot too (bit 7), leaving interrupts disabled and A, BC, DE and HL changed.
+// The expanded-slot table at 0xFCC1 marks the cartridge's primary slot when it is expanded, and
+// the copies of the secondary registers at 0xFCC5 follow every change.
+constexpr uint16_t rslreg = 0x0138, enaslt = 0x0024, exptbl = 0xFCC1, slttbl = 0xFCC5,
+                   firmware_stack = 0xF380;
 
 enum class Stop {
     halted, // HALT reached (with interrupts disabled: nothing can wake the CPU)
@@ -124,8 +130,9 @@ class Machine {
     uint8_t banks_[3] = {0, 1, 2}; // three_register: 0x0000, 0x4000, 0x8000; two_window: 0, 1
     uint8_t control_ = 0;          // three_register: 0xFFFC
     uint8_t cart_ram_[0x4000] = {};
-    uint8_t slots_ = 0;    // two_window: port 0xA8, 2 bits a page
-    uint16_t fetched_ = 0; // the address of the instruction being run
+    uint8_t slots_ = 0;     // two_window: port 0xA8, 2 bits a page
+    uint8_t secondary_ = 0; // two_window: the expanded slot's secondary register
+    uint16_t fetched_ = 0;  // the address of the instruction being run
     std::vector<std::string> faults_;
     std::vector<uint8_t> colours_;
     int latch_ = -1;      // the control port's first byte, while it waits for the second
@@ -141,6 +148,8 @@ class Machine {
     void port_write(uint16_t port, uint8_t value);
     void fault(const std::string& what, uint16_t address);
     uint8_t rom_byte(size_t bank, uint16_t offset) const;
+    enum class Device { none, firmware, cartridge, ram };
+    Device device(unsigned page) const; // two_window: what the slots show there
     friend struct Callbacks;
 };
 

@@ -163,46 +163,66 @@ TEST(Z80Board, ThreeRegisterMapperFaults) {
 
 // The two-window board's firmware: it calls INIT with the cartridge at 0x4000 alone; RSLREG reads
 // the slots; after ENASLT of the cartridge's slot at 0x8000 the window shows bank 0 of the
-// cartridge, and 0x7000 selects another. A cartridge without its header is never called.
+// cartridge, and 0x7000 selects another; in a primary slot or in an expanded one, whose table
+// entries the firmware sets. A cartridge without its header is never called.
 TEST(Z80Board, FirmwareCallsInitAndSelectsSlots) {
-    z80::Board board;
-    board.mapper = z80::Mapper::two_window;
-    board.mapper_register = 0x7000;
-    std::string rom(4 * 0x4000, '\0');
-    for (int bank = 0; bank < 4; ++bank) rom[size_t(bank) * 0x4000 + 0x100] = char(0x10 + bank);
-    const std::string init = {
-        '\xCD', '\x38', '\x01', // call RSLREG
-        '\xD3', '\x10',         // out (0x10),a
-        '\x3A', '\x00', '\x81', // ld a,(0x8100): RAM, 0
-        '\xD3', '\x10',         // out (0x10),a
-        '\x3E', '\x01',         // ld a,#1: slot 1
-        '\x26', '\x80',         // ld h,#0x80
-        '\xCD', '\x24', '\x00', // call ENASLT
-        '\x3A', '\x00', '\x81', // ld a,(0x8100): bank 0
-        '\xD3', '\x10',         // out (0x10),a
-        '\x3E', '\x03',         // ld a,#3
-        '\x32', '\x00', '\x70', // ld (0x7000),a
-        '\x3A', '\x00', '\x81', // ld a,(0x8100): bank 3
-        '\xD3', '\x10',         // out (0x10),a
-        '\x76',                 // halt
-    };
-    rom.replace(0, 4, "AB\x10\x40", 4);
-    rom.replace(0x10, init.size(), init);
-    z80::Machine m;
-    m.use_board(board, rom);
-    ASSERT_EQ(m.run(10000), z80::Stop::halted);
-    EXPECT_TRUE(m.faults().empty()) << m.faults().front();
-    std::vector<int> seen;
-    for (const z80::PortWrite& w : m.writes())
-        if ((w.port & 0xFF) == 0x10) seen.push_back(w.value);
-    EXPECT_EQ(seen, (std::vector<int>{0xF4, 0x00, 0x10, 0x13}));
-    EXPECT_FALSE(m.interrupts_enabled());
+    struct Row {
+        uint8_t slot;     // the cartridge's, as ENASLT takes it
+        uint8_t primary;  // what RSLREG reads at INIT
+        uint8_t expanded; // the expanded-slot table's entry for its primary slot
+    } rows[] = {{0x01, 0xF4, 0x00}, {0x02, 0xF8, 0x00}, {0x86, 0xF8, 0x80}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(int(row.slot));
+        z80::Board board;
+        board.mapper = z80::Mapper::two_window;
+        board.mapper_register = 0x7000;
+        board.cartridge_slot = row.slot;
+        std::string rom(4 * 0x4000, '\0');
+        for (int bank = 0; bank < 4; ++bank) rom[size_t(bank) * 0x4000 + 0x100] = char(0x10 + bank);
+        const uint16_t table = z80::exptbl + (row.slot & 3);
+        const std::string init = {
+            '\xCD',           '\x38',
+            '\x01',                   // call RSLREG
+            '\xD3',           '\x10', // out (0x10),a
+            '\x3A',           char(table & 0xFF),
+            char(table >> 8),         // ld a,(EXPTBL + primary)
+            '\xD3',           '\x10', // out (0x10),a
+            '\x3A',           '\x00',
+            '\x81',                           // ld a,(0x8100): RAM, 0
+            '\xD3',           '\x10',         // out (0x10),a
+            '\x3E',           char(row.slot), // ld a,#slot
+            '\x26',           '\x80',         // ld h,#0x80
+            '\xCD',           '\x24',
+            '\x00', // call ENASLT
+            '\x3A',           '\x00',
+            '\x81',                   // ld a,(0x8100): bank 0
+            '\xD3',           '\x10', // out (0x10),a
+            '\x3E',           '\x03', // ld a,#3
+            '\x32',           '\x00',
+            '\x70', // ld (0x7000),a
+            '\x3A',           '\x00',
+            '\x81',                   // ld a,(0x8100): bank 3
+            '\xD3',           '\x10', // out (0x10),a
+            '\x76',                   // halt
+        };
+        rom.replace(0, 4, "AB\x10\x40", 4);
+        rom.replace(0x10, init.size(), init);
+        z80::Machine m;
+        m.use_board(board, rom);
+        ASSERT_EQ(m.run(10000), z80::Stop::halted);
+        for (const std::string& fault : m.faults()) ADD_FAILURE() << fault;
+        std::vector<int> seen;
+        for (const z80::PortWrite& w : m.writes())
+            if ((w.port & 0xFF) == 0x10) seen.push_back(w.value);
+        EXPECT_EQ(seen, (std::vector<int>{row.primary, row.expanded, 0x00, 0x10, 0x13}));
+        EXPECT_FALSE(m.interrupts_enabled());
 
-    rom.replace(0, 2, "BA");
-    z80::Machine headless;
-    headless.use_board(board, rom);
-    ASSERT_EQ(headless.run(10000), z80::Stop::halted);
-    EXPECT_EQ(headless.writes().size(), 1u) << "the firmware's slot setting alone";
+        rom.replace(0, 2, "BA");
+        z80::Machine headless;
+        headless.use_board(board, rom);
+        ASSERT_EQ(headless.run(10000), z80::Stop::halted);
+        EXPECT_EQ(headless.writes().size(), 1u) << "the firmware's slot setting alone";
+    }
 }
 
 // The colour memory through each video chip's ports.
