@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Every manual page PROG/PROG.1 lints clean with mandoc and renders without a warning from groff
+# Every manual page PROG/PROG.1, and those of section 7, lints clean with mandoc and renders without a warning from groff
 # at 80 columns, and its .Os names the toolkit alone (the build adds the version).
 set -euo pipefail
 cd "$ASSETKIT_SOURCE_DIR"
@@ -14,6 +14,8 @@ pages=()
 for program in $(cat "$ASSETKIT_NATIVE_BIN/../programs.txt"); do
     pages+=("$program/$program.1")
 done
+# And the pages of section 7: the players and the table of machines.
+pages+=(player/assetkit-player.7 machines/assetkit-machines.7)
 for page in "${pages[@]}"; do
     lint=$(mandoc -T lint -W warning "$page" 2>&1) || true
     [ -z "$lint" ] || fail "$page: mandoc -T lint -W warning:"$'\n'"$lint"
