@@ -48,7 +48,7 @@ unsigned int background;
 #endif
 
 void main(void) {
-    unsigned char i;
+    unsigned int i; /* any number of sounds, more than 255 too */
 #if MACHINE_COLOURS
     load_colours(&palettes[0]);
 #else
