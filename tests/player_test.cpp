@@ -464,6 +464,8 @@ TEST(MachinesStartUp, TheStackAtTheTopOfMemoryFails) {
     ASSERT_FALSE(machine.faults().empty());
     EXPECT_NE(machine.faults().front().find("0xFFF"), std::string::npos)
         << machine.faults().front();
+    printf("the stack from 0x0000: %zu faults, the first: %s\n", machine.faults().size(),
+           machine.faults().front().c_str());
 #endif
 }
 
