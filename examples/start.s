@@ -30,13 +30,13 @@ init:
         .ifne   MACHINE_SLOT
         ; The firmware put the cartridge at 0x4000 alone: its slot, from the primary slot
         ; register and the expanded-slot table, selected at 0x8000 too.
-        call    MACHINE_RSLREG
+        call    MACHINE_FIRMWARE_RSLREG
         rrca
         rrca
         and     #3              ; the primary slot at 0x4000
         ld      c,a
         ld      b,#0
-        ld      hl,#MACHINE_EXPTBL
+        ld      hl,#MACHINE_FIRMWARE_EXPTBL
         add     hl,bc
         ld      a,(hl)
         and     #0x80           ; expanded
@@ -50,7 +50,7 @@ init:
         and     #0x0C           ; the secondary slot at 0x4000
         or      c
         ld      h,#0x80
-        call    MACHINE_ENASLT  ; leaves interrupts disabled
+        call    MACHINE_FIRMWARE_ENASLT  ; leaves interrupts disabled
         .endif
         call    gsinit
         call    _main

@@ -478,11 +478,13 @@ TEST(MachinesTable, EveryRowHasEveryKey) {
         SCOPED_TRACE(name);
         machines::Row row = machines::row(name);
         for (const char* key :
-             {"CLOCK",           "M1_WAITS",      "ROM_START",    "FIXED_START", "FIXED_END",
-              "CODE_LOC",        "RAM_START",     "RAM_END",      "RAM_MIRROR",  "STACK",
-              "MAPPER_REGISTER", "MAPPER_WINDOW", "MAPPER_SIZE",  "BANK_FIRST",  "BANK_LAST",
-              "IMAGE_SLOT",      "SOUND_PORT",    "SOUND_SELECT", "COLOURS",     "COLOUR_DEPTH",
-              "COLOUR_CONTROL",  "COLOUR_DATA",   "COLOUR_SETUP"})
+             {"CLOCK",           "M1_WAITS",        "ROM_START",       "FIXED_START",
+              "FIXED_END",       "CODE_LOC",        "RAM_START",       "RAM_END",
+              "RAM_MIRROR",      "STACK",           "MAPPER_REGISTER", "MAPPER_WINDOW",
+              "MAPPER_SIZE",     "BANK_FIRST",      "BANK_LAST",       "IMAGE_SLOT",
+              "FIRMWARE_RSLREG", "FIRMWARE_ENASLT", "FIRMWARE_EXPTBL", "SOUND_PORT",
+              "SOUND_SELECT",    "COLOURS",         "COLOUR_DEPTH",    "COLOUR_CONTROL",
+              "COLOUR_DATA",     "COLOUR_SETUP"})
             row.number(key);
         for (const char* key : {"NEVER_WRITE", "MAPPER_KIND", "MAPPER_POWER_ON", "IMAGE_HEADER",
                                 "IMAGE_FILE", "DAC", "PICTURES"})
