@@ -297,7 +297,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"LinearHighest", "linear", 35795, 3579545, false},
                     Case{"PsgHighest", "psg", 33454, 3579545, false},
                     Case{"AyHighest", "ay", 35795, 3579545, false},
-                    Case{"Psg8000WithinBanks", "psg", 8000, 3579545, false}),
+                    Case{"Psg8000WithinBanks", "psg", 8000, 3579545, false},
+                    // Slow rates, whose delays once overran the players' relative jumps.
+                    Case{"LinearSlow200", "linear", 200, 3579545},
+                    Case{"PsgSlow200WithinBanks", "psg", 200, 3579545, false}),
     ByName());
 
 // The starter built for each machine of the table, run on the board its row describes: the image
