@@ -10,8 +10,9 @@ fail() {
 "$ASSETKIT_TESTTOOL" need mandoc man || exit
 
 # Every program this build declares has its page beside its source.
+programs=$("$ASSETKIT_TESTTOOL" programs "$ASSETKIT_NATIVE_BIN/../programs.txt") || exit 1
 pages=()
-for program in $(cat "$ASSETKIT_NATIVE_BIN/../programs.txt"); do
+for program in $programs; do
     pages+=("$program/$program.1")
 done
 for page in "${pages[@]}"; do

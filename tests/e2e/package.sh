@@ -33,6 +33,9 @@ build_package() {
         cat "$scratch/build.log"
         fail "the package build failed"
     }
+    # The lists of what the build declared, read here so that a build without them fails at once.
+    declared=$("$ASSETKIT_TESTTOOL" programs "$build/programs.txt") || exit 1
+    converters=$("$ASSETKIT_TESTTOOL" programs "$build/converters.txt") || exit 1
     local debs=("$build"/*.deb)
     { [ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ]; } || fail "expected one .deb in $build"
     deb=${debs[0]}
@@ -78,7 +81,7 @@ for file in copyright changelog.Debian.gz; do
 done
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
     "$root/usr/share/doc/assetkit/copyright" || fail "the copyright file is not machine-readable"
-for program in $(cat "$build/programs.txt"); do
+for program in $declared; do
     [ -x "$bin/$program" ] || fail "the package lacks $program"
 done
 programs=("$bin"/*)
@@ -105,7 +108,7 @@ for program_path in "${programs[@]}"; do
     grep -q '__stack_chk_fail' <<<"$elf" || fail "$program has no stack protector"
 done
 # The converters carry the C++ runtime within them and start without loading it.
-for program in $(cat "$build/converters.txt"); do
+for program in $converters; do
     readelf -dW "$bin/$program" | grep -q 'Shared library: \[libstdc++' &&
         fail "$program loads the C++ runtime instead of carrying it"
 done

@@ -11,7 +11,7 @@ fail() {
 }
 "$ASSETKIT_TESTTOOL" need unzip x86_64-w64-mingw32-objdump || exit
 windows=$(dirname "$ASSETKIT_BIN_DIR")
-programs=$(cat "$windows/programs.txt")
+programs=$("$ASSETKIT_TESTTOOL" programs "$windows/programs.txt") || exit 1
 zips=("$windows"/assetkit-*-win64.zip)
 [ -f "${zips[0]}" ] || fail "no zip in $windows (cmake --workflow --preset windows makes it)"
 zip=${zips[0]}
