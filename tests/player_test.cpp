@@ -446,7 +446,7 @@ TEST(PlayerPaths, EveryPlaceInThePagesAndBanks) {
 }
 
 // A T below a player's smallest stops the assembly, rather than making a player that jitters;
-// with play_sample_banked, below its smallest.
+// with play_sample_banked, below its smallest. The assembler's message says so in words.
 TEST(PlayerAssembly, RefusesTBelowTheSmallest) {
     if (!have_tool("sdasz80")) GTEST_SKIP() << "sdasz80 is missing";
     TempDir t;
@@ -469,6 +469,12 @@ TEST(PlayerAssembly, RefusesTBelowTheSmallest) {
                                   t.path());
             EXPECT_EQ(assembled.status == 0, T == smallest)
                 << dac << " at T " << T << ": " << assembled.output;
+            if (T < smallest) {
+                std::string why = std::string("PLAYER_T is below PLAYER_T_MIN") +
+                                  (banked ? "_BANKED, " : ", ") + "the smallest T of";
+                EXPECT_NE(assembled.output.find(why), std::string::npos)
+                    << dac << " at T " << T << ": " << assembled.output;
+            }
         }
     }
     // A window or a bank size the banked loop cannot follow page by page.
