@@ -32,19 +32,22 @@ list() {
     esac
 }
 
-# run CHECK CASE: runs tests/e2e/CHECK with the list of programs in the state CASE; prints its
-# status and what it wrote.
+# run CHECK LIST CASE: runs tests/e2e/CHECK with its list LIST (programs.txt or converters.txt)
+# in the state CASE and every other list good; prints its status and what it wrote.
 run() {
-    local check=$1 case=$2 tree=$scratch/tree
+    local check=$1 name=$2 case=$3 tree=$scratch/tree
     rm -rf "$tree"
     mkdir -p "$tree/source" "$tree/native/bin" "$tree/windows/bin" "$tree/fake" "$tree/wine/tmp"
     echo 'project(assetkit VERSION 1.0.0 LANGUAGES CXX)' >"$tree/source/CMakeLists.txt"
-    list "$case" "$tree/native/programs.txt"
-    list "$case" "$tree/windows/programs.txt"
-    list "$case" "$tree/fake/programs.txt"
-    # The package check reads both of its lists: the converters' is good, so the programs' must
-    # stop it.
-    echo samplepack >"$tree/fake/converters.txt"
+    for folder in native windows fake; do
+        for file in programs.txt converters.txt; do
+            if [ "$file" = "$name" ]; then
+                list "$case" "$tree/$folder/$file"
+            else
+                echo samplepack >"$tree/$folder/$file"
+            fi
+        done
+    done
     (
         cd "$tree/source" || exit 1
         env PATH="$scratch/tools:$PATH" ASSETKIT_SOURCE_DIR="$tree/source" \
@@ -56,13 +59,16 @@ run() {
     )
 }
 
+# Each check and the lists it reads.
 count=0
-for check in manual-pages.sh wine-prefix.sh package.sh windows-zip.sh; do
+for row in manual-pages.sh:programs.txt manual-pages.sh:converters.txt wine-prefix.sh:programs.txt \
+    package.sh:programs.txt package.sh:converters.txt windows-zip.sh:programs.txt; do
+    check=${row%%:*} name=${row#*:}
     for case in missing empty blank; do
-        out=$(run "$check" "$case")
+        out=$(run "$check" "$name" "$case")
         status=${out##*status }
-        if [ "$status" != 1 ] || ! grep -q 'the list of programs .*programs.txt' <<<"$out"; then
-            fail "$check, its list of programs $case, did not stop for it (status $status):"$'\n'"$out"
+        if [ "$status" != 1 ] || ! grep -q "the list of programs .*/$name" <<<"$out"; then
+            fail "$check, its $name $case, did not stop for it (status $status):"$'\n'"$out"
         fi
         count=$((count + 1))
     done
