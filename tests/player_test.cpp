@@ -837,7 +837,8 @@ TEST(PlayerPaths, EveryPlaceInThePagesAndBanks) {
 // A T below a player's smallest stops the assembly, rather than making a player that jitters;
 // with play_sample_banked, below its smallest; with a wait state on every M1 cycle, below the
 // larger smallest. Every T up to the largest assembles (the slowest rates once overran the
-// players' relative jumps), and the one past it stops the assembly, as do wait states beyond 1.
+// players' relative jumps), and the one past it stops the assembly, as do wait states beyond 1. The
+// assembler's message says so in words.
 TEST(PlayerAssembly, RefusesTBelowTheSmallestAndAboveTheLargest) {
     if (!have_tool("sdasz80")) GTEST_SKIP() << "sdasz80 is missing";
     TempDir t;
@@ -869,6 +870,16 @@ TEST(PlayerAssembly, RefusesTBelowTheSmallestAndAboveTheLargest) {
                                   t.path());
             EXPECT_EQ(assembled.status == 0, T >= smallest && T <= 1000000)
                 << dac << " at T " << T << ", " << waits << " wait states: " << assembled.output;
+            if (T < smallest) {
+                std::string why = std::string("PLAYER_T is below PLAYER_T_MIN") +
+                                  (banked ? "_BANKED, " : ", ") + "the smallest T of";
+                EXPECT_NE(assembled.output.find(why), std::string::npos)
+                    << dac << " at T " << T << ": " << assembled.output;
+            } else if (T > 1000000) {
+                EXPECT_NE(assembled.output.find("PLAYER_T is above PLAYER_T_MAX"),
+                          std::string::npos)
+                    << dac << " at T " << T << ": " << assembled.output;
+            }
         }
     }
     write_file(t / "mine.s", "PLAYER_M1_WAITS = 2\n");
