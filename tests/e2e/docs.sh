@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# The documents tell the truth. Every command block of README.md (a fenced sh block whose lines
-# begin with "$ ") and of the EXAMPLES of every manual page (a .Bd -literal display holding such
-# lines) runs in a scratch copy of the source tree, each command under bash, and what it prints
-# (standard output and error together) must be the lines the document shows after it. A command
-# that fails without a word fails too. README's blocks run from the top of the copy, a page's from
-# examples/, where the files its examples name are; a block's cd holds to its end. The programs
-# are on PATH and in build/release/bin, as the README's quick start leaves them.
+# The documents tell the truth. Every command block of README.md and HACKING.md (a fenced sh
+# block whose lines begin with "$ ") and of the EXAMPLES of every manual page (a .Bd -literal
+# display holding such lines) runs in a scratch copy of the source tree, each command under bash,
+# and what it prints (standard output and error together) must be the lines the document shows
+# after it. A command that fails without a word fails too. The Markdown documents' blocks run from
+# the top of the copy, a page's from examples/, where the files its examples name are; a block's
+# cd holds to its end. The programs are on PATH and in build/release/bin, as the README's quick
+# start leaves them.
 #
-# What the test must know stands in the document, on the lines just before the block (README:
+# What the test must know stands in the document, on the lines just before the block (Markdown:
 # <!-- doc-test: ... -->, a page: .\" doc-test: ...):
-#   not run: WHY       the block is not run, and the test lists it with the reason; a README sh
+#   not run: WHY       the block is not run, and the test lists it with the reason; a Markdown sh
 #                      block that shows no "$ " command needs this
 #   skip WORDS: WHY    the commands that begin with WORDS are not run, nor their output compared
 #   first: COMMANDS    run before the block, in its shell, their output shown only if they fail
@@ -53,7 +54,7 @@ blocks() {
             markers = ""
             next
         }
-        # README: its fenced sh blocks.
+        # Markdown: its fenced sh blocks.
         inside && /^```$/ { inside = 0; if (lang == "sh") emit(); markers = ""; next }
         inside { text = text $0 "\n"; next }
         /^```/ { inside = 1; lang = substr($0, 4); start = FNR + 1; text = ""; next }
@@ -93,7 +94,7 @@ run_block() {
     done <"$markers"
     if ! grep -q '^\$ ' "$text"; then
         # A page's display of a file's text (a C file, a palette) shows no command.
-        case $where in README*) fail "$where: a command block neither run nor marked 'not run'" ;; esac
+        case $where in *.md:*) fail "$where: a command block neither run nor marked 'not run'" ;; esac
         return
     fi
     if [ "$(head -c 2 "$text")" != '$ ' ]; then
@@ -146,7 +147,7 @@ run_block() {
     # A terminal shows neither a line's trailing blanks nor a CR before its LF.
     local normal='s/[[:space:]]+$//'
     # A measurement: any number where the document has a number.
-    $shape && normal+='; s/[0-9]+([.][0-9]+)?/#/g'
+    $shape && normal+='; s/[-+]?[0-9]+([.][0-9]+)?/#/g'
     sed -E "$normal" "$text" >"$work/expected"
     sed -E "$normal" "$work/actual" >"$work/actual.normal"
     local expected=$work/expected actual=$work/actual.normal
@@ -173,8 +174,9 @@ fresh_copy() {
     ln -s "$(cd "$bin/.." && pwd)" "$work/copy/build/default"
 }
 
-# One copy for the README, read from top to bottom as a user would; one for each page.
-documents=(README.md)
+# One copy for each document, read from top to bottom as a user would.
+documents=()
+for markdown in "$source_dir"/*.md; do documents+=("${markdown##*/}"); done
 for page in "$source_dir"/*/*.[1-9]; do documents+=("${page#"$source_dir"/}"); done
 for document in "${documents[@]}"; do
     fresh_copy
