@@ -15,10 +15,12 @@
 #   skip WORDS: WHY    the commands that begin with WORDS are not run, nor their output compared
 #   first: COMMANDS    run before the block, in its shell, their output shown only if they fail
 #   shape              a measurement: numbers may differ, everything else must match
+#   shape of: COMMAND  (Markdown, before a table) the table is what COMMAND prints, by shape
 set -uo pipefail
 source_dir=$ASSETKIT_SOURCE_DIR
 bin=$ASSETKIT_NATIVE_BIN
-"$ASSETKIT_TESTTOOL" need sdcc sdldz80 sdasz80 sox mandoc man make ctest "$bin/sampleprep" \
+"$ASSETKIT_TESTTOOL" need sdcc sdldz80 sdasz80 sox mandoc man make ctest hyperfine xxd /usr/bin/time \
+    "$bin/sampleprep" \
     "$bin/palprep" || exit
 
 work=$(mktemp -d)
@@ -54,14 +56,21 @@ blocks() {
             markers = ""
             next
         }
-        # Markdown: its fenced sh blocks.
+        # Markdown: its fenced sh blocks, and the tables a command prints.
         inside && /^```$/ { inside = 0; if (lang == "sh") emit(); markers = ""; next }
         inside { text = text $0 "\n"; next }
         /^```/ { inside = 1; lang = substr($0, 4); start = FNR + 1; text = ""; next }
+        table && /^\|/ { text = text $0 "\n"; next }
+        table { table = 0; emit(); markers = "" }
+        /^<!-- doc-test: shape of: .* -->$/ {
+            command = $0; sub(/^<!-- doc-test: shape of: /, "", command); sub(/ -->$/, "", command)
+            table = 1; start = FNR + 1; text = "$ " command "\n"; markers = markers "shape\n"; next
+        }
         /^<!-- doc-test: .* -->$/ {
             sub(/^<!-- doc-test: /, ""); sub(/ -->$/, ""); markers = markers $0 "\n"; next
         }
         { markers = "" }
+        END { if (table) emit() }
     ' "$1"
 }
 
