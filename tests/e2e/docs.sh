@@ -53,6 +53,8 @@ blocks() {
             }
             if (/^\.\\" doc-test: /) { sub(/^\.\\" doc-test: /, ""); markers = markers $0 "\n"; next }
             if (/^\.Bd -literal/) { inside = 1; start = FNR; text = ""; next }
+            # A command in a one-line display could not be compared with what it prints.
+            if (/^\.Dl \$ /) { start = FNR; text = "(.Dl) " substr($0, 5) "\n"; emit() }
             markers = ""
             next
         }
@@ -101,6 +103,10 @@ run_block() {
             ;;
         esac
     done <"$markers"
+    if grep -q '^(.Dl) ' "$text"; then
+        fail "$where: a command in a one-line display (.Dl), whose output is not shown: use .Bd -literal"
+        return
+    fi
     if ! grep -q '^\$ ' "$text"; then
         # A page's display of a file's text (a C file, a palette) shows no command.
         case $where in *.md:*) fail "$where: a command block neither run nor marked 'not run'" ;; esac
@@ -170,7 +176,8 @@ run_block() {
 }
 
 # fresh_copy: a scratch copy of the source tree, with the programs where the quick start puts
-# them and the build itself where the default preset puts it.
+# them and the build itself where the default preset puts it (HACKING.md's transcript of the
+# player's test runs it there through ctest, whose report junit-default.xml it then rewrites).
 fresh_copy() {
     rm -rf "$work/copy"
     mkdir "$work/copy"
