@@ -78,7 +78,7 @@ blocks() {
 
 # run_block N FOLDER: runs block N from FOLDER of the scratch copy and compares.
 run_block() {
-    local n=$1 folder=$2 where text markers line word reason
+    local n=$1 folder=$2 where text markers line word
     where=$(cat "$work/blocks/$n.where")
     text=$work/blocks/$n.text
     markers=$work/blocks/$n.markers
@@ -181,7 +181,8 @@ run_block() {
 fresh_copy() {
     rm -rf "$work/copy"
     mkdir "$work/copy"
-    (cd "$source_dir" && tar --exclude=./build --exclude=./.git -cf - .) | tar -C "$work/copy" -xf -
+    (cd "$source_dir" && tar --exclude=./build --exclude=./.git -cf - .) | tar -C "$work/copy" -xf - ||
+        { echo "docs: cannot copy $source_dir" >&2; exit 1; }
     mkdir -p "$work/copy/build/release/bin"
     # Copies, so that no command of a document can write over the build's own programs.
     for program in $(cat "$bin/../programs.txt"); do
@@ -193,7 +194,10 @@ fresh_copy() {
 # One copy for each document, read from top to bottom as a user would.
 documents=()
 for markdown in "$source_dir"/*.md; do documents+=("${markdown##*/}"); done
-for page in "$source_dir"/*/*.[1-9]; do documents+=("${page#"$source_dir"/}"); done
+for page in "$source_dir"/*/*.[1-9]; do
+    case $page in "$source_dir"/build/*) continue ;; esac
+    documents+=("${page#"$source_dir"/}")
+done
 for document in "${documents[@]}"; do
     fresh_copy
     blocks "$source_dir/$document"
@@ -204,7 +208,7 @@ for document in "${documents[@]}"; do
     done
 done
 [ "$failures" = 0 ] || {
-    echo "docs: $failures blocks differ from what the programs do"
+    echo "docs: $failures blocks are not as the documents show"
     exit 1
 }
 echo "docs: every command block run is as the documents show"
