@@ -155,8 +155,8 @@ run_block() {
             END { flush() }
         ' "$text" <(printf '%s\n' "${skips[@]+"${skips[@]}"}" | sed '/^$/d')
     } >"$script"
-    # A command whose output the document shows follows it in the script: skipped commands
-    # print the document's own lines, so the comparison passes over them.
+    # Away from any terminal, as samplepack stops packing on a key typed meanwhile. A skipped
+    # command prints the document's own lines, so that the comparison passes over them.
     (PATH="$work/copy/build/release/bin:$PATH" setsid -w bash "$script" "$work/copy/$folder" \
         "$work/output" </dev/null >"$work/actual" 2>&1)
     # A terminal shows neither a line's trailing blanks nor a CR before its LF.
