@@ -191,13 +191,15 @@ fresh_copy() {
     ln -s "$(cd "$bin/.." && pwd)" "$work/copy/build/default"
 }
 
-# One copy for each document, read from top to bottom as a user would.
+# One copy for each document, read from top to bottom as a user would. ASSETKIT_DOCS names
+# others, by their paths in the source tree (docs-fixtures.sh).
 documents=()
 for markdown in "$source_dir"/*.md; do documents+=("${markdown##*/}"); done
 for page in "$source_dir"/*/*.[1-9]; do
     case $page in "$source_dir"/build/*) continue ;; esac
     documents+=("${page#"$source_dir"/}")
 done
+if [ -n "${ASSETKIT_DOCS:-}" ]; then read -ra documents <<<"$ASSETKIT_DOCS"; fi
 for document in "${documents[@]}"; do
     fresh_copy
     blocks "$source_dir/$document"
