@@ -92,7 +92,8 @@ bool area_in_window(const std::string& map, std::string* what) {
                     name.find_first_not_of("0123456789", 6) == std::string::npos;
         if (!bank && start < window + bank_size && start + size > window) {
             *what = "the map puts the area " + name + " at " + hex(start) + " (" +
-                    std::to_string(size) + " bytes), into the bank window";
+                    std::to_string(size) + (size == 1 ? " byte" : " bytes") +
+                    "), into the bank window";
             return true;
         }
     }

@@ -634,6 +634,65 @@ TEST(BankromWrites, StandardOutputAndTheDefaultName) {
 }
 
 // ---- The link, the ROM image and the machine.
+// The window's edges, byte for byte: an area of the program's own may end at 0x8000 and begin at
+// 0xC000, no nearer; a module's area may begin at 0x8000 and end at 0xC000, no further.
+struct Edge {
+    std::string name;
+    std::string map;    // the linker's map: an area line, or a module's symbol
+    std::string module; // "": none; else the module's area size, in hexadecimal
+    int status;
+    std::string message; // standard error
+};
+
+void PrintTo(const Edge& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BankromWindow : public testing::TestWithParam<Edge> {};
+
+TEST_P(BankromWindow, EdgesAreExact) {
+    const Edge& c = GetParam();
+    TempDir t;
+    write_file(t / "prog.ihx", ":00000001FF\n");
+    write_file(t / "prog.map", c.map);
+    std::vector<std::string> args{"-o", "-", "prog.ihx", "prog.map"};
+    if (!c.module.empty()) {
+        write_file(t / "a.rel", "XL2\nH 1 areas 1 global symbols\nA _CODE_2 size " + c.module +
+                                    " flags 0 addr 0\nS _a Def0000\nT 00 00 AA\nR 00 00 00 00\n");
+        args.push_back("a.rel");
+    }
+    auto r = run("bankrom", args, t.path());
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.message);
+    if (c.status == 0) {
+        EXPECT_GE(r.out.size(), 32768u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bankrom, BankromWindow,
+    testing::Values(
+        Edge{"AreaEndsAtTheWindow", "_CODE    00007FF0    00000010 =    16. bytes (REL,CON)\n", "",
+             0, ""},
+        Edge{"AreaOneByteIntoTheWindow", "_CODE    00007FF0    00000011 =    17. bytes (REL,CON)\n",
+             "", 1,
+             "bankrom: prog.map: the map puts the area _CODE at 0x7FF0 (17 bytes), into the bank "
+             "window\n"},
+        Edge{"AreaAtTheWindowsLastByte", "_DATA    0000BFFF    00000001 =    1. bytes (REL,CON)\n",
+             "", 1,
+             "bankrom: prog.map: the map puts the area _DATA at 0xBFFF (1 byte), into the bank "
+             "window\n"},
+        Edge{"AreaAboveTheWindow", "_DATA    0000C000    00000100 =    256. bytes (REL,CON)\n", "",
+             0, ""},
+        Edge{"ModuleAtTheWindowsStart", "     00028000  _a\n", "4000", 0, ""},
+        Edge{"ModuleOneByteBelowTheWindow", "     00027FFF  _a\n", "1", 1,
+             "bankrom: a.rel: the map puts _a at 0x27FFF, not in the window of a bank from 2 to "
+             "255\n"},
+        Edge{"ModuleEndsAtTheWindowsTop", "     0002BFFF  _a\n", "1", 0, ""},
+        Edge{"ModuleOneByteOverTheWindowsTop", "     0002BFFF  _a\n", "2", 1,
+             "bankrom: a.rel: the map puts _a at 0x2BFFF, not in the window of a bank from 2 to "
+             "255\n"}),
+    ByName());
 
 struct Asset {
     std::string file;
