@@ -13,7 +13,7 @@ namespace bankplan {
 namespace {
 
 // C's keywords, which no array can be called.
-bool reserved(const std::string& name) {
+bool keyword(const std::string& name) {
     static const char* const words[] = {
         "auto",           "break",        "case",     "char",     "const",      "continue",
         "default",        "do",           "double",   "else",     "enum",       "extern",
@@ -25,16 +25,24 @@ bool reserved(const std::string& name) {
         "_Static_assert", "_Thread_local"};
     for (const char* word : words)
         if (name == word) return true;
-    return name.compare(0, 2, "__") == 0; // the compiler's and its library's names
+    return false;
 }
 
-bool c_name(const std::string& name) {
-    if (name.empty() || (name[0] >= '0' && name[0] <= '9') || reserved(name)) return false;
+// Why name cannot be an input's C name, or "" when it can.
+std::string name_fault(const std::string& name) {
+    bool ok = !name.empty() && !(name[0] >= '0' && name[0] <= '9');
     for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '_'))
-            return false;
-    return true;
+        ok = ok && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '_');
+    if (!ok)
+        return "\"" + name +
+               "\" is no C name: the file name before its last \".\" must be letters, digits "
+               "and \"_\", not beginning with a digit";
+    if (keyword(name)) return "\"" + name + "\" is a keyword of C";
+    // The compiler's and its library's names, which a program's may not clash with.
+    if (name.compare(0, 2, "__") == 0)
+        return "\"" + name + "\" begins with two \"_\", which C keeps for the compiler";
+    return "";
 }
 
 std::string hex(long value) {
@@ -79,10 +87,7 @@ std::string plan_layout(std::vector<Input> inputs, const Options& options, Layou
                                        std::to_string(last_bank) + " hold"
                                  : "more than a bank's " + std::to_string(options.size) +
                                        " bytes (--split cuts it across banks)";
-        if (!c_name(input.name))
-            return "\"" + input.name +
-                   "\" is no C name: the file name before its last \".\" must be letters, "
-                   "digits and \"_\", not beginning with a digit, and no keyword";
+        if (std::string fault = name_fault(input.name); !fault.empty()) return fault;
         input.parts = size > options.size ? int((size + options.size - 1) / options.size) : 0;
         layout->inputs.push_back(std::move(input));
     }

@@ -323,6 +323,23 @@ TEST(BankplanWrites, AnEmptyFile) {
     EXPECT_EQ(read_file(t / "none.rel"), read_file(t / "none.o"));
 }
 
+// Names beside the refused ones are taken: one "_" first, two within, a keyword within.
+TEST(BankplanWrites, NamesBesideTheRefusedOnes) {
+    TempDir t;
+    std::vector<std::string> args;
+    for (const char* name : {"_one", "a__b", "int8", "Bool"}) {
+        write_file(t / (std::string(name) + ".bin"), data(10, 1));
+        args.push_back(std::string(name) + ".bin");
+    }
+    auto r = run("bankplan", args, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string header = read_file(t / "banks.h");
+    for (const char* name : {"_one", "a__b", "int8", "Bool"})
+        EXPECT_NE(header.find("extern const unsigned char " + std::string(name) + "[];"),
+                  std::string::npos)
+            << name;
+}
+
 struct Refusal {
     std::string name;
     std::vector<std::pair<std::string, size_t>> files; // name and size
@@ -390,20 +407,24 @@ INSTANTIATE_TEST_SUITE_P(
                 {"my-song.bin"},
                 1,
                 "bankplan: my-song.bin: \"my-song\" is no C name: the file name before its last "
-                "\".\" must be letters, digits and \"_\", not beginning with a digit, and no "
-                "keyword\n"},
+                "\".\" must be letters, digits and \"_\", not beginning with a digit\n"},
         Refusal{"Keyword",
                 {{"a.bin", 10}, {"int.pal", 10}},
                 {"a.bin", "int.pal"},
                 1,
-                "bankplan: int.pal: \"int\" is no C name: the file name before its last \".\" "
-                "must be letters, digits and \"_\", not beginning with a digit, and no keyword\n"},
+                "bankplan: int.pal: \"int\" is a keyword of C\n"},
         Refusal{"DigitFirst",
                 {{"8bit.bin", 10}},
                 {"8bit.bin"},
                 1,
                 "bankplan: 8bit.bin: \"8bit\" is no C name: the file name before its last \".\" "
-                "must be letters, digits and \"_\", not beginning with a digit, and no keyword\n"},
+                "must be letters, digits and \"_\", not beginning with a digit\n"},
+        Refusal{"TwoUnderscoresFirst",
+                {{"a.bin", 10}, {"__init.bin", 10}},
+                {"a.bin", "__init.bin"},
+                1,
+                "bankplan: __init.bin: \"__init\" begins with two \"_\", which C keeps for the "
+                "compiler\n"},
         Refusal{"Missing",
                 {{"a.bin", 10}},
                 {"a.bin", "b.bin"},
