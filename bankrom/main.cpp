@@ -4,6 +4,8 @@
 #include "common/cli.h"
 #include "common/paths.h"
 
+#include <algorithm>
+
 namespace {
 
 const char* const name = "bankrom";
@@ -36,6 +38,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     int status = cli::read_flags(program, argc, argv, &paths);
     if (status != cli::go_on) return status;
+    // Standard input can be read once.
+    if (std::count(paths.begin(), paths.end(), "-") > 1)
+        return cli::usage_error(program, "- (standard input) named twice");
     if (output.empty() && paths[0] == "-")
         return cli::usage_error(program, "-o is needed when HEX is standard input");
     if (output.empty()) output = output_name(paths[0], ".rom");

@@ -574,6 +574,15 @@ TEST_P(BankromRefuses, WritingNothing) {
     write_file(t / "huge.rel", module.substr(0, module.find("%s")) + "FFFFFFFF" +
                                    module.substr(module.find("%s") + 2));
     write_file(t / "a.map", "     00028000  _a\n");
+    // The module a.rel's bytes in the HEX image, with a byte no module places (at 0x8003), or
+    // with another byte on one of its own (at 0x8001), as an absolute area's would stand.
+    write_file(t / "over.ihx", ":03800000AABBCC4C\n:01800300DD9F\n:00000001FF\n");
+    write_file(t / "under.ihx", ":03800000AABBCC4C\n:01800100116D\n:00000001FF\n");
+    write_file(t / "abs.ihx", ":01900000AAC5\n:00000001FF\n");
+    write_file(t / "cut.ihx", ":02010000AA55FE\n");
+    write_file(t / "banks.map", "_CODE_2    00028000    00000003 =    3. bytes (REL,CON)\n");
+    write_file(t / "undefined.map", "     00000000  _play\n\n?ASlink-Warning-Undefined Global "
+                                    "'_play' referenced by module 'main'\n");
     write_file(t / "far.map", "     FFFF8000  _a\n");
     std::filesystem::create_directory(t / "sub");
     auto before = snapshot(t.path());
@@ -622,6 +631,41 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "bankrom: a.rel: the map puts _a at 0xFFFF8000, not in the window of a bank "
                    "from 2 to 255\n"},
+        RomRefusal{"ImageCutShort",
+                   {"cut.ihx", "prog.map"},
+                   1,
+                   "bankrom: cut.ihx: no end record: the image is cut short\n"},
+        RomRefusal{"ByteInTheWindowNoModuleGiven",
+                   {"abs.ihx", "prog.map"},
+                   1,
+                   "bankrom: abs.ihx: its byte at 0x9000, in the bank window, is no module's given "
+                   "(an absolute area's, or a module's left out)\n"},
+        RomRefusal{
+            "ByteBesideAModule",
+            {"over.ihx", "a.map", "a.rel"},
+            1,
+            "bankrom: over.ihx: its byte at 0x8003, in the bank window, is no module's given "
+            "(an absolute area's, or a module's left out)\n"},
+        RomRefusal{
+            "ByteOnAModulesOwn",
+            {"under.ihx", "a.map", "a.rel"},
+            1,
+            "bankrom: under.ihx: its byte at 0x8001, in the bank window, is no module's given "
+            "(an absolute area's, or a module's left out)\n"},
+        RomRefusal{"BankWithoutModules",
+                   {"prog.ihx", "banks.map"},
+                   1,
+                   "bankrom: banks.map: the map's area _CODE_2 holds 3 bytes, and no module given "
+                   "lies in it\n"},
+        RomRefusal{"UndefinedGlobal",
+                   {"prog.ihx", "undefined.map"},
+                   1,
+                   "bankrom: undefined.map: the linker left a global undefined: '_play' referenced "
+                   "by module 'main' (the link failed)\n"},
+        RomRefusal{"StandardInputTwice",
+                   {"-o", "y.rom", "-", "-"},
+                   2,
+                   "bankrom: - (standard input) named twice\n"},
         RomRefusal{"OutputIsTheMap",
                    {"-o", "prog.map", "prog.ihx", "prog.map"},
                    1,
@@ -652,6 +696,17 @@ TEST(BankromWrites, StandardOutputAndTheDefaultName) {
     r = run("bankrom", {"prog.ihx", "prog.map"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read_file(t / "prog.rom"), expected);
+
+    // A module's bytes in the HEX image's window, and in the map its bank's area, which it fills.
+    write_file(t / "bank.ihx", ":03800000AABBCC4C\n:00000001FF\n");
+    write_file(t / "bank.map", "_CODE_2    00028000    00000003 =    3. bytes (REL,CON)\n"
+                               "     00028000  _a\n");
+    write_file(t / "a.rel", "XL2\nH 1 areas 1 global symbols\nA _CODE_2 size 3 flags 0 addr 0\n"
+                            "S _a Def0000\nT 00 00 AA BB CC\nR 00 00 00 00\n");
+    r = run("bankrom", {"-o", "-", "bank.ihx", "bank.map", "a.rel"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.out.size(), 3 * 16384u);
+    EXPECT_EQ(r.out.substr(2 * 16384, 4), "\xAA\xBB\xCC\xFF");
 }
 
 // ---- The link, the ROM image and the machine.
@@ -892,6 +947,32 @@ TEST_F(BankplanOnTheMachine, BankromRefusesAModuleNotLinked) {
     EXPECT_EQ(r.err, "bankrom: over.map: the map puts the area _CODE at 0x7FF0 (32 bytes), into "
                      "the bank window\n");
     EXPECT_FALSE(exists(t / "over.rom"));
+
+    // An absolute area in the window, as binobj writes one for an address: its bytes are in the
+    // HEX image, and in no module bankrom is given.
+    write_file(t / "pal.bin", data(64, 3));
+    ASSERT_EQ(run("binobj", {"pal.bin", "0x9000"}, t.path()).status, 0);
+    std::filesystem::rename(t / "pal.o", t / "pal.rel"); // the name sdcc links
+    linked = tool({"sdcc", "-mz80", "--data-loc", "0xC000", "-Wl-b_CODE_2=0x28000", "-o", "abs.ihx",
+                   "main.rel", "a.rel", "pal.rel"},
+                  t.path());
+    ASSERT_EQ(linked.status, 0) << linked.output;
+    ASSERT_TRUE(exists(t / "abs.ihx")) << linked.output; // sdcc ends 0 on a file it cannot take
+    r = run("bankrom", {"abs.ihx", "abs.map", "a.rel"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "bankrom: abs.ihx: its byte at 0x9000, in the bank window, is no module's "
+                     "given (an absolute area's, or a module's left out)\n");
+    EXPECT_FALSE(exists(t / "abs.rom"));
+
+    // A link that failed, a global left undefined, still leaves its image and map behind.
+    linked = tool({"sdcc", "-mz80", "--data-loc", "0xC000", "-o", "undefined.ihx", "main.rel"},
+                  t.path());
+    ASSERT_NE(linked.status, 0) << linked.output;
+    r = run("bankrom", {"undefined.ihx", "undefined.map"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "bankrom: undefined.map: the linker left a global undefined: '_a' referenced "
+                     "by module 'main' (the link failed)\n");
+    EXPECT_FALSE(exists(t / "undefined.rom"));
 
     write_file(t / "high.ihx", ":01C00000AA95\n:00000001FF\n");
     r = run("bankrom", {"high.ihx", "prog.map", "a.rel"}, t.path());
