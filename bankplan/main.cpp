@@ -60,6 +60,11 @@ int main(int argc, char** argv) {
     std::vector<bankplan::Input> inputs(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         inputs[i].path = paths[i];
+        // An asset is named by its file's name, which standard input lacks.
+        if (paths[i] == "-") {
+            cli::complain(name, paths[i], "standard input has no file name to name its asset");
+            return 1;
+        }
         std::string why = cli::read_file(paths[i], bankplan::input_limit(o), &inputs[i].bytes);
         if (!why.empty() && inputs[i].bytes.size() <= bankplan::input_limit(o)) {
             cli::complain(name, paths[i], why);

@@ -425,6 +425,11 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "bankplan: __init.bin: \"__init\" begins with two \"_\", which C keeps for the "
                 "compiler\n"},
+        Refusal{"StandardInput",
+                {{"a.bin", 10}},
+                {"a.bin", "-"},
+                1,
+                "bankplan: -: standard input has no file name to name its asset\n"},
         Refusal{"Missing",
                 {{"a.bin", 10}},
                 {"a.bin", "b.bin"},
