@@ -28,13 +28,18 @@ bool keyword(const std::string& name) {
     return false;
 }
 
-// Why name cannot be an input's C name, or "" when it can.
-std::string name_fault(const std::string& name) {
+// Letters, digits and "_", not beginning with a digit.
+bool identifier(const std::string& name) {
     bool ok = !name.empty() && !(name[0] >= '0' && name[0] <= '9');
     for (char c : name)
         ok = ok && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                     c == '_');
-    if (!ok)
+    return ok;
+}
+
+// Why name cannot be an input's C name, or "" when it can.
+std::string name_fault(const std::string& name) {
+    if (!identifier(name))
         return "\"" + name +
                "\" is no C name: the file name before its last \".\" must be letters, digits "
                "and \"_\", not beginning with a digit";
@@ -64,7 +69,42 @@ std::vector<std::string> declared(const Input& input) {
     return names;
 }
 
+// The names a program that includes banks.h already uses, beside the keywords, and whose they
+// are: an input of one of them makes C that does not compile.
+const std::vector<std::pair<const char*, const char*>>& taken_names() {
+    static const std::vector<std::pair<const char*, const char*>> names = {
+        {"BANKPLAN_BANKS_H", "banks.h's include guard"},
+        {"bool", "a macro of stdbool.h (a keyword of C23)"},
+        {"true", "a macro of stdbool.h (a keyword of C23)"},
+        {"false", "a macro of stdbool.h (a keyword of C23)"},
+        {"NULL", "a macro of stddef.h"},
+        {"alignas", "a keyword of C23"},
+        {"alignof", "a keyword of C23"},
+        {"constexpr", "a keyword of C23"},
+        {"nullptr", "a keyword of C23"},
+        {"static_assert", "a keyword of C23"},
+        {"thread_local", "a keyword of C23"},
+        {"typeof", "a keyword of C23"},
+        {"typeof_unqual", "a keyword of C23"},
+        // The players' header, which a program that plays sounds from the banks includes.
+        {"ASSETKIT_PLAYER_H", "the players' header player.h"},
+        {"play_sample", "the players' header player.h"},
+        {"play_sample_banked", "the players' header player.h"},
+    };
+    return names;
+}
+
 } // namespace
+
+std::string read_reserved(const std::string& list, std::vector<std::string>* reserved) {
+    for (size_t at = 0, end; at <= list.size(); at = end + 1) {
+        end = std::min(list.find(',', at), list.size());
+        std::string name = list.substr(at, end - at);
+        if (!identifier(name)) return "expected C names, split by commas";
+        reserved->push_back(name);
+    }
+    return "";
+}
 
 size_t input_limit(const Options& options) {
     long banks_available = last_bank - options.first + 1;
@@ -93,18 +133,24 @@ std::string plan_layout(std::vector<Input> inputs, const Options& options, Layou
     }
     file->clear();
 
+    // Whose each name in banks.h is: an input's, or the program's around it.
+    std::map<std::string, std::string> taken;
+    for (auto& [name, whose] : taken_names()) taken.emplace(name, whose);
+    for (const std::string& name : options.reserved)
+        taken.emplace(name, "a name the program keeps (--reserve)");
     std::map<std::string, size_t> owner;
     for (size_t i = 0; i < layout->inputs.size(); ++i) {
         for (const std::string& name : declared(layout->inputs[i])) {
+            *file = layout->inputs[i].path;
+            std::string clash = "its name " + name + " in " + header_name + " clashes with ";
+            if (auto t = taken.find(name); t != taken.end()) return clash + t->second;
             auto [at, fresh] = owner.emplace(name, i);
-            if (!fresh) {
-                const Input& other = layout->inputs[at->second];
-                *file = layout->inputs[i].path;
-                return "its name " + name + " in " + header_name + " clashes with " +
-                       (at->second == i ? "one of its own parts" : other.path + "'s");
-            }
+            if (!fresh)
+                return clash + (at->second == i ? "one of its own parts"
+                                                : layout->inputs[at->second].path + "'s");
         }
     }
+    file->clear();
 
     // The items of the plan: first the last part of each split input that does not fill its bank
     // (each in a bank of its own, the one after the input's full banks), then every whole input.

@@ -24,7 +24,12 @@ struct Options {
     bool split = false;
     bool verbose = false;
     long budget = default_budget;
+    std::vector<std::string> reserved; // names the program around banks.h keeps
 };
+
+// Adds the names of a list split by commas ("mapper,main") to *reserved (--reserve): "" when
+// taken, else the reason, for a list that is not all C names.
+std::string read_reserved(const std::string& list, std::vector<std::string>* reserved);
 
 // One piece of an input in one bank: the whole input, or a part of a split one.
 struct Piece {
@@ -57,8 +62,9 @@ size_t input_limit(const Options& options);
 
 // Settles the layout of the inputs (their path and bytes; name and parts are found here). "" when
 // settled, else the reason, with the input it concerns in *file (empty for none): an input too
-// large without options.split, a name C cannot take or one that clashes with another's, more
-// banks than there are.
+// large without options.split, a name C cannot take, one that clashes with another input's, a
+// name the program around banks.h already uses (the players' header's, a macro of C's library,
+// options.reserved), more banks than there are.
 std::string plan_layout(std::vector<Input> inputs, const Options& options, Layout* layout,
                         std::string* file);
 

@@ -2,6 +2,7 @@
 // module for each, a C header that names their banks and the linker options that place the banks.
 #include "bankplan/bankplan.h"
 #include "common/cli.h"
+#include "common/files.h"
 
 namespace {
 
@@ -39,6 +40,9 @@ const cli::Program program = {
              o.split = true;
              return std::string();
          }},
+        {"reserve", 0, "NAMES",
+         "names the program uses, split by commas: no input may\ntake one in banks.h",
+         [](const char* v) { return bankplan::read_reserved(v, &o.reserved); }},
         {"verbose", 'v', nullptr, "report the banks on standard output",
          [](const char*) {
              o.verbose = true;
@@ -56,15 +60,24 @@ int main(int argc, char** argv) {
     int status = cli::read_flags(program, argc, argv, &paths);
     if (status != cli::go_on) return status;
 
-    // Read one byte past the most an input may hold, so that the core names a larger one.
-    std::vector<bankplan::Input> inputs(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
-        inputs[i].path = paths[i];
         // An asset is named by its file's name, which standard input lacks.
         if (paths[i] == "-") {
             cli::complain(name, paths[i], "standard input has no file name to name its asset");
             return 1;
         }
+        for (size_t j = 0; j < i; ++j)
+            if (paths[j] == paths[i] || same_file(paths[j].c_str(), paths[i].c_str())) {
+                cli::complain(name, paths[i],
+                              paths[j] == paths[i] ? "given twice"
+                                                   : "given twice (as " + paths[j] + " too)");
+                return 1;
+            }
+    }
+    // Read one byte past the most an input may hold, so that the core names a larger one.
+    std::vector<bankplan::Input> inputs(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        inputs[i].path = paths[i];
         std::string why = cli::read_file(paths[i], bankplan::input_limit(o), &inputs[i].bytes);
         if (!why.empty() && inputs[i].bytes.size() <= bankplan::input_limit(o)) {
             cli::complain(name, paths[i], why);

@@ -425,6 +425,61 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "bankplan: __init.bin: \"__init\" begins with two \"_\", which C keeps for the "
                 "compiler\n"},
+        Refusal{"IncludeGuard",
+                {{"BANKPLAN_BANKS_H.bin", 10}},
+                {"BANKPLAN_BANKS_H.bin"},
+                1,
+                "bankplan: BANKPLAN_BANKS_H.bin: its name BANKPLAN_BANKS_H in banks.h clashes "
+                "with banks.h's include guard\n"},
+        Refusal{"LibraryMacro",
+                {{"NULL.bin", 10}},
+                {"NULL.bin"},
+                1,
+                "bankplan: NULL.bin: its name NULL in banks.h clashes with a macro of stddef.h\n"},
+        Refusal{"BoolMacro",
+                {{"a.bin", 10}, {"true.bin", 10}},
+                {"a.bin", "true.bin"},
+                1,
+                "bankplan: true.bin: its name true in banks.h clashes with a macro of stdbool.h (a "
+                "keyword of C23)\n"},
+        Refusal{"PlayersHeader",
+                {{"play_sample_banked.bin", 10}},
+                {"play_sample_banked.bin"},
+                1,
+                "bankplan: play_sample_banked.bin: its name play_sample_banked in banks.h clashes "
+                "with the players' header player.h\n"},
+        Refusal{"Reserved",
+                {{"a.bin", 10}, {"mapper.bin", 10}},
+                {"--reserve", "main,sounds", "a.bin", "--reserve", "mapper", "mapper.bin"},
+                1,
+                "bankplan: mapper.bin: its name mapper in banks.h clashes with a name the program "
+                "keeps (--reserve)\n"},
+        Refusal{"ReservedNameOfAPart",
+                {{"song.bin", 300}},
+                {"--split", "-s", "100", "--reserve", "song_2_bank", "song.bin"},
+                1,
+                "bankplan: song.bin: its name song_2_bank in banks.h clashes with a name the "
+                "program keeps (--reserve)\n"},
+        Refusal{"ReserveNoCName",
+                {{"a.bin", 10}},
+                {"--reserve", "my-name", "a.bin"},
+                2,
+                "bankplan: --reserve my-name: expected C names, split by commas\n"},
+        Refusal{"ReserveEmptyName",
+                {{"a.bin", 10}},
+                {"--reserve", "main,", "a.bin"},
+                2,
+                "bankplan: --reserve main,: expected C names, split by commas\n"},
+        Refusal{"GivenTwice",
+                {{"a.bin", 10}, {"b.bin", 10}},
+                {"a.bin", "b.bin", "a.bin"},
+                1,
+                "bankplan: a.bin: given twice\n"},
+        Refusal{"GivenTwiceByAnotherPath",
+                {{"a.bin", 10}},
+                {"a.bin", "./a.bin"},
+                1,
+                "bankplan: ./a.bin: given twice (as a.bin too)\n"},
         Refusal{"StandardInput",
                 {{"a.bin", 10}},
                 {"a.bin", "-"},
@@ -504,6 +559,26 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 "bankplan: option takes no value: --split\n"}),
     ByName());
+
+// Every name the players' header declares or defines is refused as an input's, so that a program
+// that plays the banks' sounds compiles whatever the files are called.
+TEST(BankplanRefusesNames, EveryNameOfThePlayersHeader) {
+    std::string header = read_file(source_path("player/player.h"));
+    header = std::regex_replace(header, std::regex(R"(/\*[^*]*\*+([^/*][^*]*\*+)*/)"), "");
+    std::set<std::string> names;
+    std::regex declared(R"(#\s*(?:define|ifndef)\s+(\w+)|\b([A-Za-z]\w*)\s*\()");
+    for (std::sregex_iterator m(header.begin(), header.end(), declared), end; m != end; ++m)
+        names.insert((*m)[1].matched ? (*m)[1].str() : (*m)[2].str());
+    EXPECT_GE(names.size(), 3u) << header;
+    TempDir t;
+    for (const std::string& name : names) {
+        write_file(t / (name + ".bin"), data(10, 1));
+        auto r = run("bankplan", {name + ".bin"}, t.path());
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.err, "bankplan: " + name + ".bin: its name " + name +
+                             " in banks.h clashes with the players' header player.h\n");
+    }
+}
 
 // An earlier module of the same name is replaced only when the whole run succeeds: a refused run
 // leaves the previous outputs as they were.
