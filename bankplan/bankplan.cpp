@@ -251,25 +251,46 @@ std::string linker_options(const Layout& layout) {
     return text;
 }
 
+namespace {
+
+// The pieces in the order they are linked: by bank, and in each bank the part of a split input
+// first. The linker lays the modules of an area out in the order it is given them, so every part
+// begins its bank at 0x8000 and a split input reads on from the end of one bank's window to the
+// start of the next.
+std::vector<const Piece*> link_order(const Layout& layout) {
+    std::vector<const Piece*> order;
+    for (const Piece& piece : layout.pieces) order.push_back(&piece);
+    std::stable_sort(order.begin(), order.end(), [&](const Piece* a, const Piece* b) {
+        bool a_part = layout.inputs[a->input].parts > 0, b_part = layout.inputs[b->input].parts > 0;
+        return a->bank != b->bank ? a->bank < b->bank : a_part && !b_part;
+    });
+    return order;
+}
+
+} // namespace
+
 std::string report(const Layout& layout) {
     std::string text;
     long total = 0;
+    std::vector<const Piece*> order = link_order(layout);
     for (int bank = layout.first; bank < layout.first + layout.banks; ++bank) {
         std::string names;
         long used = 0;
-        for (const Piece& piece : layout.pieces) {
-            if (piece.bank != bank) continue;
-            used += piece.size;
-            names += " " + piece.name + " (" + std::to_string(piece.size) + ")";
+        for (const Piece* piece : order) {
+            if (piece->bank != bank) continue;
+            used += piece->size;
+            names += " " + piece->name + " (" + std::to_string(piece->size) + ")";
         }
         total += used;
         text += "bank " + std::to_string(bank) + ": " + std::to_string(layout.size - used) +
                 " bytes free:" + names + "\n";
     }
+    // The split inputs' full banks, which need no plan, and the plan's bound on the rest.
     const Plan& plan = layout.plan;
+    long bound = std::max((total + layout.size - 1) / layout.size,
+                          long(layout.banks - plan.bins + plan.strong_bound));
     text += std::to_string(layout.banks) + " bank" + (layout.banks == 1 ? "" : "s") + " for " +
-            std::to_string(total) + " bytes, lower bound " +
-            std::to_string((total + layout.size - 1) / layout.size) + ": ";
+            std::to_string(total) + " bytes, lower bound " + std::to_string(bound) + ": ";
     text += plan.optimal ? "optimal\n"
                          : "not proven optimal (first-fit decreasing: " +
                                std::to_string(plan.ffd + layout.banks - plan.bins) + ")\n";
@@ -286,15 +307,7 @@ std::string module_path(const Options& options, const Piece& piece) {
 }
 
 std::string module_list(const Layout& layout, const Options& options) {
-    // By bank, and in each bank the part of a split input first: the linker lays the modules of
-    // an area out in the order it is given them, so every part begins its bank at 0x8000 and a
-    // split input reads on from the end of one bank's window to the start of the next.
-    std::vector<const Piece*> order;
-    for (const Piece& piece : layout.pieces) order.push_back(&piece);
-    std::stable_sort(order.begin(), order.end(), [&](const Piece* a, const Piece* b) {
-        bool a_part = layout.inputs[a->input].parts > 0, b_part = layout.inputs[b->input].parts > 0;
-        return a->bank != b->bank ? a->bank < b->bank : a_part && !b_part;
-    });
+    std::vector<const Piece*> order = link_order(layout);
     std::string text;
     for (const Piece* piece : order) text += module_path(options, *piece) + "\n";
     return text;

@@ -4,6 +4,10 @@
 #include "common/cli.h"
 #include "common/files.h"
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
 namespace {
 
 const char* const name = "bankplan";
@@ -95,6 +99,14 @@ int main(int argc, char** argv) {
             fprintf(stderr, "%s: %s\n", name, why.c_str());
         else
             cli::complain(name, file, why);
+        return 1;
+    }
+    // A folder that is not there is named as such, not by the first output that cannot be made
+    // in it.
+    struct stat folder;
+    int err = stat(o.dir.c_str(), &folder) != 0 ? errno : S_ISDIR(folder.st_mode) ? 0 : ENOTDIR;
+    if (err != 0) {
+        cli::complain(name, o.dir, strerror(err));
         return 1;
     }
     std::vector<std::pair<std::string, std::string>> outputs;

@@ -182,6 +182,44 @@ TEST(PlanBinsAgainstEveryPartition, SmallInstances) {
     EXPECT_GT(above_bound, 0) << "no instance needed the search to refute a count";
 }
 
+// The bound counts how many items can share a bin: items above a third of it two a bin at most,
+// above a quarter three; the bytes alone would allow fewer bins.
+struct Bound {
+    std::string name;
+    std::vector<long> sizes;
+    long capacity;
+    int bound;
+};
+
+void PrintTo(const Bound& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PlanBinsBound : public testing::TestWithParam<Bound> {};
+
+TEST_P(PlanBinsBound, CountsWhatCanShareABin) {
+    const Bound& c = GetParam();
+    EXPECT_EQ(strong_bound(c.sizes, c.capacity), c.bound);
+    Plan plan = plan_bins(c.sizes, c.capacity, 0, 0); // no search: the bound alone proves it
+    EXPECT_EQ(plan.bins, c.bound);
+    EXPECT_TRUE(plan.optimal);
+}
+
+std::vector<long> sizes_between(size_t n, long low, long high) {
+    std::mt19937 rng(7);
+    std::vector<long> sizes;
+    for (size_t i = 0; i < n; ++i) sizes.push_back(low + long(rng() % uint32_t(high - low + 1)));
+    return sizes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PlanBinsBound,
+                         testing::Values(Bound{"ThreeABin", std::vector<long>(7, 26), 100, 3},
+                                         Bound{"TwoABin", std::vector<long>(5, 34), 100, 3},
+                                         Bound{"OneABin", {51, 51, 51, 1}, 100, 3},
+                                         Bound{"ThreeABankOf97", sizes_between(97, 4097, 6000),
+                                               16384, 33}),
+                         ByName());
+
 // With no budget for the search, the plan still holds every item and says it is not proven.
 TEST(PlanBinsBudget, RunsOutHonestly) {
     std::vector<long> sizes{2, 5, 4, 3, 4, 2, 7, 7, 6};
@@ -286,9 +324,32 @@ TEST(BankplanWrites, SplitPartsInConsecutiveBanks) {
     EXPECT_EQ(read_file(t / "banks.lst"), "big_0.rel\nbig_1.rel\nbig_2.rel\nd.rel\n");
 
     // Listed first, the input's last part begins its bank, whatever the order of the inputs.
-    auto again = run("bankplan", {"--split", "-s", "100", "d.bin", "big.bin"}, t.path());
+    // The report lists each bank's contents in that order too.
+    auto again = run("bankplan", {"-v", "--split", "-s", "100", "d.bin", "big.bin"}, t.path());
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(read_file(t / "banks.lst"), "big_0.rel\nbig_1.rel\nbig_2.rel\nd.rel\n");
+    EXPECT_EQ(again.out, "bank 2: 0 bytes free: big_0 (100)\n"
+                         "bank 3: 0 bytes free: big_1 (100)\n"
+                         "bank 4: 20 bytes free: big_2 (50) d (30)\n"
+                         "3 banks for 280 bytes, lower bound 3: optimal\n");
+}
+
+// 97 files of which no four fit a bank: 33 banks, proven, where the bytes alone allow 31.
+TEST(BankplanReport, ProvenByHowManyShareABank) {
+    TempDir t;
+    std::vector<std::string> args{"-v"};
+    long total = 0;
+    for (long size : sizes_between(97, 4097, 6000)) {
+        std::string file = "f" + std::to_string(args.size()) + ".bin";
+        write_file(t / file, data(size_t(size), unsigned(size)));
+        args.push_back(file);
+        total += size;
+    }
+    ASSERT_LT((total + 16383) / 16384, 33);
+    auto r = run("bankplan", args, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1),
+              "33 banks for " + std::to_string(total) + " bytes, lower bound 33: optimal\n");
 }
 
 // A plan the search could not prove says so, with what first-fit decreasing would have used; the
@@ -499,7 +560,12 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"a.bin", 10}},
                 {"-o", "nowhere", "a.bin"},
                 1,
-                "bankplan: nowhere/a.rel: No such file or directory\n"},
+                "bankplan: nowhere: No such file or directory\n"},
+        Refusal{"OutputFolderAFile",
+                {{"a.bin", 10}},
+                {"-o", "a.bin", "a.bin"},
+                1,
+                "bankplan: a.bin: Not a directory\n"},
         Refusal{"OutputIsAnInput",
                 {{"a.bin", 10}, {"banks.h", 10}},
                 {"a.bin", "banks.h"},
