@@ -111,12 +111,12 @@ size_t input_limit(const Options& options) {
     return size_t(options.split ? banks_available * options.size : options.size);
 }
 
-std::string plan_layout(std::vector<Input> inputs, const Options& options, Layout* layout,
+namespace {
+
+// The inputs' names and parts, into layout->inputs: "" when every input can be planned, else the
+// reason, with the input in *file.
+std::string name_inputs(std::vector<Input> inputs, const Options& options, Layout* layout,
                         std::string* file) {
-    *layout = Layout();
-    layout->first = options.first;
-    layout->size = options.size;
-    file->clear();
     size_t limit = input_limit(options);
     for (Input& input : inputs) {
         *file = input.path;
@@ -131,84 +131,120 @@ std::string plan_layout(std::vector<Input> inputs, const Options& options, Layou
         input.parts = size > options.size ? int((size + options.size - 1) / options.size) : 0;
         layout->inputs.push_back(std::move(input));
     }
-    file->clear();
+    return "";
+}
 
+// Every name banks.h declares, checked against the others and against the names the program
+// around it uses: "" when none clashes, else the reason, with the input in *file.
+std::string check_clashes(const Layout& layout, const Options& options, std::string* file) {
     // Whose each name in banks.h is: an input's, or the program's around it.
     std::map<std::string, std::string> taken;
     for (auto& [name, whose] : taken_names()) taken.emplace(name, whose);
     for (const std::string& name : options.reserved)
         taken.emplace(name, "a name the program keeps (--reserve)");
     std::map<std::string, size_t> owner;
-    for (size_t i = 0; i < layout->inputs.size(); ++i) {
-        for (const std::string& name : declared(layout->inputs[i])) {
-            *file = layout->inputs[i].path;
+    for (size_t i = 0; i < layout.inputs.size(); ++i) {
+        for (const std::string& name : declared(layout.inputs[i])) {
+            *file = layout.inputs[i].path;
             std::string clash = "its name " + name + " in " + header_name + " clashes with ";
             if (auto t = taken.find(name); t != taken.end()) return clash + t->second;
             auto [at, fresh] = owner.emplace(name, i);
             if (!fresh)
                 return clash + (at->second == i ? "one of its own parts"
-                                                : layout->inputs[at->second].path + "'s");
+                                                : layout.inputs[at->second].path + "'s");
         }
     }
-    file->clear();
+    return "";
+}
 
-    // The items of the plan: first the last part of each split input that does not fill its bank
-    // (each in a bank of its own, the one after the input's full banks), then every whole input.
-    std::vector<long> sizes;
-    std::vector<size_t> item_piece;
+// The pieces of every input, into layout->pieces, and the items of the plan, the piece of each
+// in *item_piece: first the last part of each split input that does not fill its bank (each in
+// a bank of its own, the one after the input's full banks), then every whole input. Returns the
+// items' sizes; *separate is the count of the first kind.
+std::vector<long> make_items(Layout* layout, long size, std::vector<size_t>* item_piece,
+                             size_t* separate) {
     std::vector<Piece>& pieces = layout->pieces;
     for (size_t i = 0; i < layout->inputs.size(); ++i) {
         const Input& input = layout->inputs[i];
-        long size = long(input.bytes.size());
+        long bytes = long(input.bytes.size());
         if (input.parts == 0) {
-            pieces.push_back({i, input.name, 0, size, 0});
+            pieces.push_back({i, input.name, 0, bytes, 0});
             continue;
         }
         for (int p = 0; p < input.parts; ++p) {
-            long offset = p * options.size;
+            long offset = p * size;
             pieces.push_back({i, input.name + "_" + std::to_string(p), offset,
-                              std::min(options.size, size - offset), 0});
+                              std::min(size, bytes - offset), 0});
         }
     }
+    std::vector<long> sizes;
     for (size_t p = 0; p < pieces.size(); ++p) {
         const Input& input = layout->inputs[pieces[p].input];
-        bool last = input.parts > 0 && pieces[p].offset + options.size >= long(input.bytes.size());
-        if (last && pieces[p].size < options.size) {
+        bool last = input.parts > 0 && pieces[p].offset + size >= long(input.bytes.size());
+        if (last && pieces[p].size < size) {
             sizes.push_back(pieces[p].size);
-            item_piece.push_back(p);
+            item_piece->push_back(p);
         }
     }
-    size_t separate = sizes.size();
+    *separate = sizes.size();
     for (size_t p = 0; p < pieces.size(); ++p) {
         if (layout->inputs[pieces[p].input].parts == 0) {
             sizes.push_back(pieces[p].size);
-            item_piece.push_back(p);
+            item_piece->push_back(p);
         }
     }
-    layout->plan = plan_bins(sizes, options.size, separate, options.budget);
+    return sizes;
+}
 
-    // Bank numbers: each split input's full banks, then the bank of its last part; then the
-    // planner's other bins in its order.
-    int next = options.first;
-    std::vector<int> bank_of_bin(size_t(layout->plan.bins), -1);
+// Bank numbers, from layout->first: each split input's full banks, then the bank of its last
+// part; then the planner's other bins in its order. Sets layout->banks.
+void number_banks(Layout* layout, const std::vector<size_t>& item_piece) {
+    std::vector<Piece>& pieces = layout->pieces;
+    const Plan& plan = layout->plan;
+    int next = layout->first;
+    std::vector<int> bank_of_bin(size_t(plan.bins), -1);
     size_t separate_seen = 0;
-    for (size_t p = 0; p < pieces.size(); ++p) {
-        const Input& input = layout->inputs[pieces[p].input];
-        if (input.parts == 0) continue;
-        if (pieces[p].size == options.size) {
-            pieces[p].bank = next++;
-        } else {
-            bank_of_bin[size_t(layout->plan.bin_of[separate_seen++])] = next++;
-        }
+    for (Piece& piece : pieces) {
+        if (layout->inputs[piece.input].parts == 0) continue;
+        if (piece.size == layout->size)
+            piece.bank = next++;
+        else
+            bank_of_bin[size_t(plan.bin_of[separate_seen++])] = next++;
     }
     for (int& bank : bank_of_bin)
         if (bank < 0) bank = next++;
-    for (size_t item = 0; item < sizes.size(); ++item)
-        pieces[item_piece[item]].bank = bank_of_bin[size_t(layout->plan.bin_of[item])];
-    layout->banks = next - options.first;
-    if (next - 1 > last_bank)
-        return "the inputs need " + std::to_string(next - options.first) + " banks from bank " +
-               std::to_string(options.first) + ", beyond the last, " + std::to_string(last_bank);
+    for (size_t item = 0; item < item_piece.size(); ++item)
+        pieces[item_piece[item]].bank = bank_of_bin[size_t(plan.bin_of[item])];
+    layout->banks = next - layout->first;
+}
+
+} // namespace
+
+std::string plan_layout(std::vector<Input> inputs, const Options& options, Layout* layout,
+                        std::string* file) {
+    *layout = Layout();
+    layout->first = options.first;
+    layout->size = options.size;
+    std::string why = name_inputs(std::move(inputs), options, layout, file);
+    if (why.empty()) why = check_clashes(*layout, options, file);
+    if (!why.empty()) return why;
+    file->clear();
+
+    std::vector<size_t> item_piece;
+    size_t separate = 0;
+    std::vector<long> sizes = make_items(layout, options.size, &item_piece, &separate);
+    layout->plan = plan_bins(sizes, options.size, separate, options.budget);
+    number_banks(layout, item_piece);
+
+    // Beyond the last bank: named by the first input that lands there.
+    for (const Piece& piece : layout->pieces)
+        if (piece.bank > last_bank) {
+            *file = layout->inputs[piece.input].path;
+            return "lands in bank " + std::to_string(piece.bank) + ", beyond the last, " +
+                   std::to_string(last_bank) + ": the inputs need " +
+                   std::to_string(layout->banks) + " banks from bank " +
+                   std::to_string(options.first);
+        }
     return "";
 }
 

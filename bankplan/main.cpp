@@ -11,57 +11,59 @@
 namespace {
 
 const char* const name = "bankplan";
-bankplan::Options o;
 
-const cli::Program program = {
-    name,
-    "FILE...",
-    "Places files into as few banks as it can and writes, into the output folder, an\n"
-    "object module for each (NAME.rel), banks.h, the linker options banks.opt and the\n"
-    "list of modules banks.lst; all of them, or none when any cannot be written.",
-    {
-        {"size", 's', "BYTES", "bytes a bank, 1 to 16384 (default 16384)",
-         [](const char* v) {
-             long long n = 0;
-             std::string why = cli::read_integer(v, 1, bankplan::window, &n);
-             o.size = long(n);
-             return why;
-         }},
-        {"first", 'f', "N", "the first bank's number, 2 to 255 (default 2)",
-         [](const char* v) {
-             long long n = 0;
-             std::string why = cli::read_integer(v, 2, bankplan::last_bank, &n);
-             o.first = int(n);
-             return why.empty() ? why : why + " (banks 0 and 1 hold the program)";
-         }},
-        {"output", 'o', "DIR", "the folder to write into (default .)",
-         [](const char* v) {
-             o.dir = v;
-             return std::string();
-         }},
-        {"split", 0, nullptr, "cut a file larger than a bank across consecutive banks",
-         [](const char*) {
-             o.split = true;
-             return std::string();
-         }},
-        {"reserve", 0, "NAMES",
-         "names the program uses, split by commas: no input may\ntake one in banks.h",
-         [](const char* v) { return bankplan::read_reserved(v, &o.reserved); }},
-        {"verbose", 'v', nullptr, "report the banks on standard output",
-         [](const char*) {
-             o.verbose = true;
-             return std::string();
-         }},
-    },
-    1,
-    1 << 30,
-};
+cli::Program program(bankplan::Options& o) {
+    return {
+        name,
+        "FILE...",
+        "Places files into as few banks as it can and writes, into the output folder, an\n"
+        "object module for each (NAME.rel), banks.h, the linker options banks.opt and the\n"
+        "list of modules banks.lst; all of them, or none when any cannot be written.",
+        {
+            {"size", 's', "BYTES", "bytes a bank, 1 to 16384 (default 16384)",
+             [&o](const char* v) {
+                 long long n = 0;
+                 std::string why = cli::read_integer(v, 1, bankplan::largest_bank_size, &n);
+                 o.size = long(n);
+                 return why;
+             }},
+            {"first", 'f', "N", "the first bank's number, 2 to 255 (default 2)",
+             [&o](const char* v) {
+                 long long n = 0;
+                 std::string why = cli::read_integer(v, 2, bankplan::last_bank, &n);
+                 o.first = int(n);
+                 return why.empty() ? why : why + " (banks 0 and 1 hold the program)";
+             }},
+            {"output", 'o', "DIR", "the folder to write into (default .)",
+             [&o](const char* v) {
+                 o.dir = v;
+                 return std::string();
+             }},
+            {"split", 0, nullptr, "cut a file larger than a bank across consecutive banks",
+             [&o](const char*) {
+                 o.split = true;
+                 return std::string();
+             }},
+            {"reserve", 0, "NAMES",
+             "names the program uses, split by commas: no input may\ntake one in banks.h",
+             [&o](const char* v) { return bankplan::read_reserved(v, &o.reserved); }},
+            {"verbose", 'v', nullptr, "report the banks on standard output",
+             [&o](const char*) {
+                 o.verbose = true;
+                 return std::string();
+             }},
+        },
+        1,
+        1 << 30,
+    };
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
+    bankplan::Options o;
     std::vector<std::string> paths;
-    int status = cli::read_flags(program, argc, argv, &paths);
+    int status = cli::read_flags(program(o), argc, argv, &paths);
     if (status != cli::go_on) return status;
 
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -94,11 +96,7 @@ int main(int argc, char** argv) {
     std::string why = bankplan::plan_layout(std::move(inputs), o, &layout, &file);
     if (why.empty()) why = bankplan::make_outputs(layout, o, &made, &file);
     if (!why.empty()) {
-        // A reason about no one file (more banks than there are) stands alone.
-        if (file.empty())
-            fprintf(stderr, "%s: %s\n", name, why.c_str());
-        else
-            cli::complain(name, file, why);
+        cli::complain(name, file, why);
         return 1;
     }
     // A folder that is not there is named as such, not by the first output that cannot be made

@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_set>
 
+namespace bankplan {
+
 namespace {
 
 // Item indices by decreasing size, ties by index, so that equal inputs give equal plans.
@@ -413,3 +415,5 @@ Plan plan_bins(const std::vector<long>& sizes, long capacity, size_t separate, l
     if (plan.bins == 0) plan.bins = plan.ffd = 1; // somewhere to be, and no fewer bins can do
     return plan;
 }
+
+} // namespace bankplan

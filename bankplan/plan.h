@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace bankplan {
+
 struct Plan {
     std::vector<int> bin_of; // the bin of each item, numbered from 0
     int bins = 0;
@@ -40,3 +42,5 @@ std::vector<int> first_fit_decreasing(const std::vector<long>& sizes, long capac
 // any bin. Bins are numbered in the order of their first item's placement otherwise.
 Plan plan_bins(const std::vector<long>& sizes, long capacity, size_t separate = 0,
                long budget = default_budget);
+
+} // namespace bankplan

@@ -16,6 +16,9 @@
 
 namespace {
 
+using bankplan::Plan;
+using bankplan::plan_bins;
+
 constexpr long bank = 16384;
 
 // n pieces from banks of 16384 bytes: cut points drawn without repeats in each bank.

@@ -18,6 +18,9 @@
 
 namespace {
 
+using bankplan::Plan;
+using bankplan::plan_bins;
+
 // Every item in a bin, no bin over capacity, bins numbered from 0 without gaps.
 void expect_valid(const Plan& plan, const std::vector<long>& sizes, long capacity) {
     ASSERT_EQ(plan.bin_of.size(), sizes.size());
@@ -199,7 +202,7 @@ class PlanBinsBound : public testing::TestWithParam<Bound> {};
 
 TEST_P(PlanBinsBound, CountsWhatCanShareABin) {
     const Bound& c = GetParam();
-    EXPECT_EQ(strong_bound(c.sizes, c.capacity), c.bound);
+    EXPECT_EQ(bankplan::strong_bound(c.sizes, c.capacity), c.bound);
     Plan plan = plan_bins(c.sizes, c.capacity, 0, 0); // no search: the bound alone proves it
     EXPECT_EQ(plan.bins, c.bound);
     EXPECT_TRUE(plan.optimal);
@@ -555,7 +558,8 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"a.bin", 100}, {"b.bin", 100}, {"c.bin", 100}},
                 {"-s", "100", "-f", "254", "a.bin", "b.bin", "c.bin"},
                 1,
-                "bankplan: the inputs need 3 banks from bank 254, beyond the last, 255\n"},
+                "bankplan: c.bin: lands in bank 256, beyond the last, 255: the inputs need 3 "
+                "banks from bank 254\n"},
         Refusal{"OutputFolderMissing",
                 {{"a.bin", 10}},
                 {"-o", "nowhere", "a.bin"},
