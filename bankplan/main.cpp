@@ -58,6 +58,34 @@ cli::Program program(bankplan::Options& o) {
     };
 }
 
+// Each input once, and by a file's name, which names its asset (standard input has none). False
+// after complaining.
+bool inputs_named(const std::vector<std::string>& paths) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (paths[i] == "-") {
+            cli::complain(name, paths[i], "standard input has no file name to name its asset");
+            return false;
+        }
+        for (size_t j = 0; j < i; ++j)
+            if (paths[j] == paths[i] || same_file(paths[j].c_str(), paths[i].c_str())) {
+                cli::complain(name, paths[i],
+                              paths[j] == paths[i] ? "given twice"
+                                                   : "given twice (as " + paths[j] + " too)");
+                return false;
+            }
+    }
+    return true;
+}
+
+// The output folder, named as such when it is not there, not by the first output that cannot be
+// made in it. False after complaining.
+bool folder_there(const std::string& dir) {
+    struct stat folder;
+    int err = stat(dir.c_str(), &folder) != 0 ? errno : S_ISDIR(folder.st_mode) ? 0 : ENOTDIR;
+    if (err != 0) cli::complain(name, dir, strerror(err));
+    return err == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,20 +94,7 @@ int main(int argc, char** argv) {
     int status = cli::read_flags(program(o), argc, argv, &paths);
     if (status != cli::go_on) return status;
 
-    for (size_t i = 0; i < paths.size(); ++i) {
-        // An asset is named by its file's name, which standard input lacks.
-        if (paths[i] == "-") {
-            cli::complain(name, paths[i], "standard input has no file name to name its asset");
-            return 1;
-        }
-        for (size_t j = 0; j < i; ++j)
-            if (paths[j] == paths[i] || same_file(paths[j].c_str(), paths[i].c_str())) {
-                cli::complain(name, paths[i],
-                              paths[j] == paths[i] ? "given twice"
-                                                   : "given twice (as " + paths[j] + " too)");
-                return 1;
-            }
-    }
+    if (!inputs_named(paths)) return 1;
     // Read one byte past the most an input may hold, so that the core names a larger one.
     std::vector<bankplan::Input> inputs(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -99,14 +114,7 @@ int main(int argc, char** argv) {
         cli::complain(name, file, why);
         return 1;
     }
-    // A folder that is not there is named as such, not by the first output that cannot be made
-    // in it.
-    struct stat folder;
-    int err = stat(o.dir.c_str(), &folder) != 0 ? errno : S_ISDIR(folder.st_mode) ? 0 : ENOTDIR;
-    if (err != 0) {
-        cli::complain(name, o.dir, strerror(err));
-        return 1;
-    }
+    if (!folder_there(o.dir)) return 1;
     std::vector<std::pair<std::string, std::string>> outputs;
     for (bankplan::OutputFile& f : made) outputs.emplace_back(f.path, std::move(f.bytes));
     if (cli::write_outputs(name, outputs, paths)) return 1;
