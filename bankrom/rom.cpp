@@ -218,78 +218,68 @@ bool read_module(const std::string& text, Parsed* m, std::string* reason) {
 
 } // namespace
 
-std::string make_rom(const Text& hex_image, const Text& map_text, const std::vector<Text>& modules,
-                     std::string* rom, std::string* file) {
-    const std::string& map = map_text.text;
-    std::string reason;
-    *file = hex_image.path;
-    HexImage image;
-    if (!read_hex(hex_image.text, &image, &reason)) return reason;
-    // Bank bytes show in the HEX image in the window, on top of each other; above it there is
-    // nothing a ROM can hold.
-    for (auto& [at, b] : image.bytes)
-        if (at >= window + bank_size)
-            return "a byte at " + hex(at) + ", above the bank window: not in ROM";
-    *file = map_text.path;
-    std::vector<Area> areas = map_areas(map);
-    if (undefined_global(map, &reason) || area_in_window(areas, &reason)) return reason;
-    std::vector<bool> filled;
-    rom->assign(2 * bank_size, char(0xFF)); // erased flash
-    filled.assign(rom->size(), false);
-    for (auto& [at, b] : image.bytes)
-        if (at < window) {
-            (*rom)[at] = char(b);
-            filled[at] = true;
-        }
+namespace {
 
+// The image being made: its bytes, which of them are filled, and what the modules put there.
+struct Image {
+    std::string* rom;
+    std::vector<bool> filled;
     std::vector<uint32_t> bases;                     // where the map puts each module's area
     std::map<uint32_t, std::vector<uint8_t>> placed; // the modules' bytes by window address
-    for (const Text& module : modules) {
-        *file = module.path;
-        Parsed m;
-        if (!read_module(module.text, &m, &reason)) return reason;
-        uint32_t value = 0;
-        if (!map_value(map, m.symbol, &value))
-            return m.symbol + " is not in the linker's map: the module was not linked";
-        uint32_t base = value - m.symbol_offset, bank = base >> 16, at = base & 0xFFFF;
-        // In 64 bits: an area's size from the module may be anything up to 0xFFFFFFFF, and the
-        // bank must be one the image can hold (the mapper takes 8 bits).
-        if (bank < 2 || bank > 255 || at < window ||
-            uint64_t(at) + m.size > uint64_t(window) + bank_size)
-            return "the map puts " + m.symbol + " at " + hex(value) +
-                   ", not in the window of a bank from 2 to 255";
-        bases.push_back(base);
-        size_t start = bank * bank_size + (at - window);
-        if (rom->size() < (bank + 1) * bank_size) {
-            rom->resize((bank + 1) * bank_size, char(0xFF));
-            filled.resize(rom->size(), false);
-        }
-        for (auto& [offset, b] : m.bytes) {
-            if (offset >= m.size) return "a data record lies beyond its area's size";
-            if (filled[start + offset])
-                return "its byte at " + hex(base + offset) + " lands where another already stands";
-            (*rom)[start + offset] = char(b);
-            filled[start + offset] = true;
-            placed[at + offset].push_back(b);
-        }
-    }
+};
 
-    // What the link put in the banks and no module given brings would be lost from the image: a
-    // bank's area without a module, a byte in the window (an absolute area's, a module's left
-    // out) that no module given places there.
-    *file = map_text.path;
+// A module's bytes in its bank, where the map puts its symbol: "" when placed, else the reason.
+std::string place_module(const std::string& text, const std::string& map, Image* image) {
+    std::string reason;
+    Parsed m;
+    if (!read_module(text, &m, &reason)) return reason;
+    uint32_t value = 0;
+    if (!map_value(map, m.symbol, &value))
+        return m.symbol + " is not in the linker's map: the module was not linked";
+    uint32_t base = value - m.symbol_offset, bank = base >> 16, at = base & 0xFFFF;
+    // In 64 bits: an area's size from the module may be anything up to 0xFFFFFFFF, and the bank
+    // must be one the image can hold (the mapper takes 8 bits).
+    if (bank < 2 || bank > 255 || at < window ||
+        uint64_t(at) + m.size > uint64_t(window) + bank_size)
+        return "the map puts " + m.symbol + " at " + hex(value) +
+               ", not in the window of a bank from 2 to 255";
+    image->bases.push_back(base);
+    std::string& rom = *image->rom;
+    size_t start = bank * bank_size + (at - window);
+    if (rom.size() < (bank + 1) * bank_size) {
+        rom.resize((bank + 1) * bank_size, char(0xFF));
+        image->filled.resize(rom.size(), false);
+    }
+    for (auto& [offset, b] : m.bytes) {
+        if (offset >= m.size) return "a data record lies beyond its area's size";
+        if (image->filled[start + offset])
+            return "its byte at " + hex(base + offset) + " lands where another already stands";
+        rom[start + offset] = char(b);
+        image->filled[start + offset] = true;
+        image->placed[at + offset].push_back(b);
+    }
+    return "";
+}
+
+// A bank's area of the map in which no module given lies: "" when there is none, else the reason.
+std::string bank_left_out(const std::vector<Area>& areas, const Image& image) {
     for (const Area& area : areas) {
         if (!area.bank() || area.size == 0) continue;
         bool holds = false;
-        for (uint32_t base : bases)
+        for (uint32_t base : image.bases)
             holds = holds || (base >= area.start && base - area.start < area.size);
         if (!holds)
             return "the map's area " + area.name + " holds " + bytes_text(area.size) +
                    ", and no module given lies in it";
     }
-    *file = hex_image.path;
-    for (auto& [at, values] : image.in_window) {
-        std::vector<uint8_t>& given = placed[at];
+    return "";
+}
+
+// A byte of the HEX image in the window that no module given places there (an absolute area's, a
+// module's left out): "" when there is none, else the reason.
+std::string byte_left_out(const HexImage& hex_image, Image* image) {
+    for (auto& [at, values] : hex_image.in_window) {
+        std::vector<uint8_t>& given = image->placed[at];
         for (uint8_t b : values) {
             auto same = std::find(given.begin(), given.end(), b);
             if (same == given.end())
@@ -299,6 +289,45 @@ std::string make_rom(const Text& hex_image, const Text& map_text, const std::vec
             given.erase(same);
         }
     }
+    return "";
+}
+
+} // namespace
+
+std::string make_rom(const Text& hex_image, const Text& map_text, const std::vector<Text>& modules,
+                     std::string* rom, std::string* file) {
+    const std::string& map = map_text.text;
+    std::string reason;
+    *file = hex_image.path;
+    HexImage hex_bytes;
+    if (!read_hex(hex_image.text, &hex_bytes, &reason)) return reason;
+    // Bank bytes show in the HEX image in the window, on top of each other; above it there is
+    // nothing a ROM can hold.
+    for (auto& [at, b] : hex_bytes.bytes)
+        if (at >= window + bank_size)
+            return "a byte at " + hex(at) + ", above the bank window: not in ROM";
+    *file = map_text.path;
+    std::vector<Area> areas = map_areas(map);
+    if (undefined_global(map, &reason) || area_in_window(areas, &reason)) return reason;
+
+    Image image{rom, {}, {}, {}};
+    rom->assign(2 * bank_size, char(0xFF)); // erased flash
+    image.filled.assign(rom->size(), false);
+    for (auto& [at, b] : hex_bytes.bytes)
+        if (at < window) {
+            (*rom)[at] = char(b);
+            image.filled[at] = true;
+        }
+    for (const Text& module : modules) {
+        *file = module.path;
+        if (std::string why = place_module(module.text, map, &image); !why.empty()) return why;
+    }
+
+    // What the link put in the banks and no module given brings would be lost from the image.
+    *file = map_text.path;
+    if (std::string why = bank_left_out(areas, image); !why.empty()) return why;
+    *file = hex_image.path;
+    if (std::string why = byte_left_out(hex_bytes, &image); !why.empty()) return why;
     file->clear();
     return "";
 }
