@@ -126,7 +126,7 @@ std::string bytes_text(uint32_t size) {
 bool area_in_window(const std::vector<Area>& areas, std::string* what) {
     for (const Area& area : areas)
         if (!area.bank() && area.size > 0 && area.start < window + bank_size &&
-            area.start + area.size > window) {
+            uint64_t(area.start) + area.size > window) {
             *what = "the map puts the area " + area.name + " at " + hex(area.start) + " (" +
                     bytes_text(area.size) + "), into the bank window";
             return true;

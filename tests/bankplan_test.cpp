@@ -908,6 +908,10 @@ INSTANTIATE_TEST_SUITE_P(
              "", 1,
              "bankrom: prog.map: the map puts the area _DATA at 0xBFFF (1 byte), into the bank "
              "window\n"},
+        Edge{"AreaOverTheWholeAddressSpace",
+             "_CODE    00000100    FFFFFFFF =    4294967295. bytes (REL,CON)\n", "", 1,
+             "bankrom: prog.map: the map puts the area _CODE at 0x100 (4294967295 bytes), into "
+             "the bank window\n"},
         Edge{"AreaAboveTheWindow", "_DATA    0000C000    00000100 =    256. bytes (REL,CON)\n", "",
              0, ""},
         Edge{"ModuleAtTheWindowsStart", "     00028000  _a\n", "4000", 0, ""},
