@@ -21,8 +21,9 @@ cli::Program program(Settings& s) {
     return {
         name,
         "HEX MAP [MODULE...]",
-        "Writes the ROM image of a link with banks: the program's first 32 KB from its Intel\n"
-        "HEX image, then bank n at n x 16384, each module where the linker's map puts it.",
+        "Writes the ROM image of a link with banks: the program's first 32 KB from its\n"
+        "Intel HEX image, then bank n at n x 16384, each module where the linker's map\n"
+        "puts it.",
         {
             {"output", 'o', "FILE",
              "the image, - for standard output (default: HEX with the\n"

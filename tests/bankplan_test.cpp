@@ -682,11 +682,17 @@ TEST(BankplanTells, HelpAndVersion) {
     EXPECT_EQ(help.out.substr(help.out.rfind('\n', help.out.size() - 2) + 1),
               manual_line("bankplan"))
         << help.out;
+    std::string bankplan_help = help.out;
     help = run("bankrom", {"--help"}, t.path());
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.substr(help.out.rfind('\n', help.out.size() - 2) + 1),
               manual_line("bankrom"))
         << help.out;
+    // Within 80 columns, as a terminal shows them.
+    for (const std::string& text : {bankplan_help, help.out}) {
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+    }
     auto version = run("bankrom", {"--version"}, t.path());
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, version_text("bankrom"));
