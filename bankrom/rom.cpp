@@ -284,8 +284,8 @@ std::string byte_left_out(const HexImage& hex_image, Image* image) {
             auto same = std::find(given.begin(), given.end(), b);
             if (same == given.end())
                 return "its byte at " + hex(at) +
-                       ", in the bank window, is no module's given (an absolute area's, or a "
-                       "module's left out)";
+                       ", in the bank window, comes from no module given (an absolute area, "
+                       "or a module left out)";
             given.erase(same);
         }
     }

@@ -794,20 +794,20 @@ INSTANTIATE_TEST_SUITE_P(
         RomRefusal{"ByteInTheWindowNoModuleGiven",
                    {"abs.ihx", "prog.map"},
                    1,
-                   "bankrom: abs.ihx: its byte at 0x9000, in the bank window, is no module's given "
-                   "(an absolute area's, or a module's left out)\n"},
+                   "bankrom: abs.ihx: its byte at 0x9000, in the bank window, comes from no module "
+                   "given (an absolute area, or a module left out)\n"},
         RomRefusal{
             "ByteBesideAModule",
             {"over.ihx", "a.map", "a.rel"},
             1,
-            "bankrom: over.ihx: its byte at 0x8003, in the bank window, is no module's given "
-            "(an absolute area's, or a module's left out)\n"},
+            "bankrom: over.ihx: its byte at 0x8003, in the bank window, comes from no module "
+            "given (an absolute area, or a module left out)\n"},
         RomRefusal{
             "ByteOnAModulesOwn",
             {"under.ihx", "a.map", "a.rel"},
             1,
-            "bankrom: under.ihx: its byte at 0x8001, in the bank window, is no module's given "
-            "(an absolute area's, or a module's left out)\n"},
+            "bankrom: under.ihx: its byte at 0x8001, in the bank window, comes from no module "
+            "given (an absolute area, or a module left out)\n"},
         RomRefusal{"BankWithoutModules",
                    {"prog.ihx", "banks.map"},
                    1,
@@ -1120,8 +1120,8 @@ TEST_F(BankplanOnTheMachine, BankromRefusesAModuleNotLinked) {
     ASSERT_TRUE(exists(t / "abs.ihx")) << linked.output; // sdcc ends 0 on a file it cannot take
     r = run("bankrom", {"abs.ihx", "abs.map", "a.rel"}, t.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "bankrom: abs.ihx: its byte at 0x9000, in the bank window, is no module's "
-                     "given (an absolute area's, or a module's left out)\n");
+    EXPECT_EQ(r.err, "bankrom: abs.ihx: its byte at 0x9000, in the bank window, comes from no "
+                     "module given (an absolute area, or a module left out)\n");
     EXPECT_FALSE(exists(t / "abs.rom"));
 
     // A link that failed, a global left undefined, still leaves its image and map behind.
