@@ -96,6 +96,23 @@ for overflow in CODE_LOC=0x7FE0 'MACHINE=linear STACK=0xC101'; do
     if [ -e build/starter.ihx ] || [ -e build/starter.rom ]; then fail "$overflow left an image"; fi
 done
 
+# One name for a sound and a palette, and sounds named as main.c's variable or the players'
+# function: each said plainly, and no image.
+cp -R . "$scratch/names"
+(
+    cd "$scratch/names"
+    rm -rf build
+    if build BIN="$bin" SOUNDS=hello PALETTES=hello; then show "make took hello as a sound and a palette"; fi
+    grep -q 'SOUNDS and PALETTES name hello twice' "$scratch/make.log" || show "hello twice was not said"
+    for name in mapper play_sample; do
+        cp hello.wav "$name.wav"
+        if build BIN="$bin" SOUNDS="$name"; then show "make took a sound named $name"; fi
+        grep -q "^bankplan: build/$name.bin: its name $name in banks.h clashes with " \
+            "$scratch/make.log" || show "bankplan took a sound named $name"
+        [ ! -e build/starter.rom ] || fail "a sound named $name left an image"
+    done
+)
+
 # A recording and a palette in other formats, found by their extensions.
 cp -R . "$scratch/formats"
 (
@@ -143,4 +160,5 @@ cp -R "$ASSETKIT_SOURCE_DIR/examples" "$scratch/alone/starter"
 )
 
 echo "starter: make builds build/starter.rom ($sound; $palette), a second make runs" \
-    "nothing, make -j4 gives the same image, overflows fail, other formats are found"
+    "nothing, make -j4 gives the same image, overflows fail, names main.c or the players use" \
+    "are refused, other formats are found"
