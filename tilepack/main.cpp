@@ -15,12 +15,7 @@ const char* const name = "tilepack";
 
 // The options as given; the machine's row fills what is not.
 struct Options {
-    const tiles::Machine* machine = nullptr;
-    int bits = 0;
-    const tiles::TileLayout* layout = nullptr;
-    const tiles::MapLayout* map = nullptr;
-    int colours = 0, palettes = 0, depth = 0;
-    long long room = -1;
+    tiles::Given given;
     bool verbose = false;
     std::string output;
     tilepack::Settings settings;
@@ -61,31 +56,31 @@ const cli::Program program = {
          }},
         {"machine", 'm', "NAME", machine_help.c_str(),
          [](const char* v) {
-             o.machine = tiles::machine(v);
-             return o.machine ? "" : "expected " + tiles::machine_names();
+             o.given.machine = tiles::machine(v);
+             return o.given.machine ? "" : "expected " + tiles::machine_names();
          }},
         {"bits", 0, "2|4", "bits a pixel (default 4)",
          [](const char* v) {
-             std::string why = read_count(v, 2, 4, &o.bits);
-             return why.empty() && o.bits != 3 ? "" : "expected 2 or 4";
+             std::string why = read_count(v, 2, 4, &o.given.bits);
+             return why.empty() && o.given.bits != 3 ? "" : "expected 2 or 4";
          }},
         {"layout", 0, "ROW", layout_help.c_str(),
          [](const char* v) {
-             o.layout = tiles::tile_layout(v);
-             return o.layout ? "" : "expected " + tiles::tile_layout_names();
+             o.given.layout = tiles::tile_layout(v);
+             return o.given.layout ? "" : "expected " + tiles::tile_layout_names();
          }},
         {"map", 0, "16|8|none", map_help.c_str(),
          [](const char* v) {
-             o.map = tiles::map_layout(v);
-             return o.map ? "" : "expected " + tiles::map_layout_names();
+             o.given.map = tiles::map_layout(v);
+             return o.given.map ? "" : "expected " + tiles::map_layout_names();
          }},
         {"colours", 0, "N",
          "colours a sub-palette, colour 0 included\n(default 16, or 4 at 2 bits)",
-         [](const char* v) { return read_count(v, 2, 16, &o.colours); }},
+         [](const char* v) { return read_count(v, 2, 16, &o.given.colours); }},
         {"palettes", 0, "N", "the most sub-palettes (default: what the map\nselects)",
-         [](const char* v) { return read_count(v, 1, 256, &o.palettes); }},
+         [](const char* v) { return read_count(v, 1, 256, &o.given.palettes); }},
         {"depth", 0, depth_value.c_str(), "the colour depth of palettes.bin (default 24)",
-         [](const char* v) { return read_depth(v, &o.depth); }},
+         [](const char* v) { return read_depth(v, &o.given.depth); }},
         {"background", 0, "R,G,B",
          "colour 0 of every sub-palette and of transparent\npixels (default 0,0,0)",
          [](const char* v) { return read_colour(v, &o.settings.background); }},
@@ -104,7 +99,7 @@ const cli::Program program = {
          [](const char* v) {
              long long n = 0;
              std::string why = cli::read_integer(v, 1, 1 << 20, &n);
-             o.room = n;
+             o.given.room = n;
              return why;
          }},
         {"limit", 0, nullptr, "more tiles than the room: a warning, not a\nfailure",
@@ -134,24 +129,14 @@ const cli::Program program = {
 
 // The settings from the machine's row and the options over it; "" or the usage error.
 std::string settle(tilepack::Settings* s) {
-    const tiles::Machine* m = o.machine;
-    const tiles::TileLayout* layout = o.layout;
-    if (o.layout && o.bits && o.layout->bits != o.bits)
-        return std::string("--layout ") + o.layout->name + " has " +
-               std::to_string(o.layout->bits) + " bits a pixel, not " + std::to_string(o.bits);
-    if (!layout && m && (!o.bits || tiles::tile_layout(m->layout)->bits == o.bits))
-        layout = tiles::tile_layout(m->layout);
-    if (!layout) layout = tiles::default_layout(o.bits ? o.bits : 4);
-    s->layout = layout;
-    s->map = o.map ? o.map : tiles::map_layout(m ? m->map : "16");
-    s->colours = o.colours                                                  ? o.colours
-                 : m && tiles::tile_layout(m->layout)->bits == layout->bits ? m->colours
-                                                                            : 1 << layout->bits;
-    s->palettes = o.palettes ? o.palettes
-                  : m        ? std::min<int>(m->palettes, int(s->map->palettes))
-                             : int(s->map->palettes);
-    s->depth = o.depth ? o.depth : m ? m->depth : 24;
-    s->room = o.room >= 0 ? size_t(o.room) : m ? m->room : 0;
+    tiles::Format f;
+    if (std::string why = tiles::settle(o.given, &f); !why.empty()) return why;
+    s->layout = f.layout;
+    s->map = f.map;
+    s->colours = f.colours;
+    s->palettes = f.palettes;
+    s->depth = f.depth;
+    s->room = f.room;
     if (o.output.empty()) return "missing option: -o DIR";
     return tilepack::check(*s);
 }

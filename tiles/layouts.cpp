@@ -1,6 +1,8 @@
 // The rows of the tile, map and machine tables, each beside the functions it names.
 #include "tiles/layouts.h"
 
+#include <algorithm>
+
 namespace tiles {
 
 namespace {
@@ -155,6 +157,38 @@ const Machine* machine(const std::string& name) {
 
 std::string machine_names() {
     return names_of(machines());
+}
+
+std::string settle(const Given& g, Format* f) {
+    const Machine* m = g.machine;
+    const TileLayout* machine_layout = m ? tile_layout(m->layout) : nullptr;
+    if (g.layout && g.bits && g.layout->bits != g.bits)
+        return std::string("--layout ") + g.layout->name + " has " +
+               std::to_string(g.layout->bits) + " bits a pixel, not " + std::to_string(g.bits);
+    f->layout = g.layout;
+    if (!f->layout && machine_layout && (!g.bits || machine_layout->bits == g.bits))
+        f->layout = machine_layout;
+    if (!f->layout) f->layout = default_layout(g.bits ? g.bits : 4);
+    if (!f->layout) return "--bits " + std::to_string(g.bits) + ": no tile layout has it";
+    f->map = g.map ? g.map : map_layout(m ? m->map : "16");
+    f->colours = g.colours                                                   ? g.colours
+                 : machine_layout && machine_layout->bits == f->layout->bits ? m->colours
+                                                                             : 1 << f->layout->bits;
+    f->palettes = g.palettes ? g.palettes
+                  : m        ? std::min(m->palettes, int(f->map->palettes))
+                             : int(f->map->palettes);
+    f->depth = g.depth ? g.depth : m ? m->depth : 24;
+    f->room = g.room >= 0 ? size_t(g.room) : m ? m->room : 0;
+    int most = 1 << f->layout->bits;
+    if (f->colours < 2 || f->colours > most)
+        return "--colours " + std::to_string(f->colours) + ": " + std::to_string(f->layout->bits) +
+               " bits a pixel hold 2 to " + std::to_string(most) + " colours";
+    if (f->palettes < 1 || unsigned(f->palettes) > f->map->palettes)
+        return std::string("--map ") + f->map->name + " selects " +
+               std::to_string(f->map->palettes) +
+               (f->map->palettes == 1 ? " sub-palette" : " sub-palettes") + ", not " +
+               std::to_string(f->palettes);
+    return "";
 }
 
 std::string choice_text(const std::vector<std::string>& names, const char* last) {

@@ -82,6 +82,30 @@ const std::vector<Machine>& machines();
 const Machine* machine(const std::string& name); // null for none
 std::string machine_names();                     // "psg-6bit, psg-12bit or ay-9bit"
 
+// The options of tilepack and tileview that choose a format, as given (0 or null: not given).
+struct Given {
+    const Machine* machine = nullptr;
+    int bits = 0;
+    const TileLayout* layout = nullptr;
+    const MapLayout* map = nullptr;
+    int colours = 0, palettes = 0, depth = 0;
+    long long room = -1;
+};
+
+// The format the options choose: the machine's row (or 4 bits, map 16, depth 24) with every
+// option given over it.
+struct Format {
+    const TileLayout* layout = nullptr;
+    const MapLayout* map = nullptr;
+    int colours = 0;  // 1 << layout->bits unless the machine or the option says
+    int palettes = 0; // the machine's, at most what the map selects
+    int depth = 0;
+    size_t room = 0; // 0: what the map indexes
+};
+
+// The format of given; "" or the reason the options do not go together.
+std::string settle(const Given& given, Format* format);
+
 // "a, b or c" from names (or "a, b and c" with last "and").
 std::string choice_text(const std::vector<std::string>& names, const char* last = "or");
 
