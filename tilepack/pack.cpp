@@ -1,11 +1,11 @@
 // Pictures into tiles, maps and sub-palettes.
 //
 // Colour 0 of every sub-palette is the background: transparent pixels and pixels of the
-// background colour take it, so it never counts against a tile's colours. Each sub-palette's
-// other colours are in the order they first appear in its tiles, pictures in order, tiles and
-// pixels row by row: a tile drawn the same way in two sub-palettes (the same art recoloured) then
-// has the same indices in both, and the two share one stored tile, the map entry choosing the
-// sub-palette. Tiles are stored once by their indices, whatever their sub-palettes.
+// background colour take it, so it never counts against a tile's colours. Tiles are stored once
+// by their indices, whatever their sub-palettes: the map entry chooses the sub-palette, so the
+// same drawing recoloured (the same shape in other colours) shares one stored tile whenever its
+// sub-palette can give its colours the stored tile's indices; the indices are handed out as the
+// tiles are met so that this happens (see pack()).
 #include "tilepack/pack.h"
 
 #include "palettes/depth.h"
@@ -51,6 +51,26 @@ Pattern flipped(const Pattern& p, bool h, bool v) {
         for (int x = 0; x < tile_side; ++x)
             out[size_t(y * tile_side + x)] =
                 p[size_t((v ? tile_side - 1 - y : y) * tile_side + (h ? tile_side - 1 - x : x))];
+    return out;
+}
+
+std::vector<int> flipped_keys(const int* keys, bool h, bool v) {
+    std::vector<int> out(tile_pixels);
+    for (int y = 0; y < tile_side; ++y)
+        for (int x = 0; x < tile_side; ++x)
+            out[size_t(y * tile_side + x)] =
+                keys[(v ? tile_side - 1 - y : y) * tile_side + (h ? tile_side - 1 - x : x)];
+    return out;
+}
+
+// The drawing of a tile whatever its colours: each colour numbered as it first appears, the
+// background 0.
+Pattern shape_of(const std::vector<int>& keys) {
+    Pattern out(tile_pixels, 0);
+    std::map<int, char> number;
+    for (size_t j = 0; j < keys.size(); ++j)
+        if (keys[j] != background_key)
+            out[j] = number.emplace(keys[j], char(number.size() + 1)).first->second;
     return out;
 }
 
@@ -192,36 +212,85 @@ std::string pack(const std::vector<Input>& inputs, const Settings& s, Packed* ou
                std::to_string(c.palettes) + "; the search gave up before it could tell)";
     }
 
-    // Each sub-palette's colours in order of first appearance; index 0 is the background.
-    std::vector<std::vector<int>> order(size_t(c.palettes));
+    // Indices as the tiles are met, pictures in order, tiles row by row. A tile drawn as a stored
+    // tile is (also flipped, where the map flips) reuses it when its sub-palette can give its
+    // colours that tile's indices: those it gave them already, or free ones. Any other tile's new
+    // colours take the lowest free indices in the order they appear in it.
+    const int unused = -2;
+    std::vector<std::vector<int>> colour_at(size_t(c.palettes),
+                                            std::vector<int>(size_t(s.colours), unused));
     std::vector<std::map<int, uint8_t>> index(size_t(c.palettes));
+    for (auto& slots : colour_at) slots[0] = background_key;
+    std::vector<Pattern> patterns(all.size()), stored;
+    std::vector<std::pair<size_t, int>> shows(all.size()); // stored tile and flips (bit 0 h, 1 v)
+    std::map<Pattern, std::vector<size_t>> by_shape;       // stored tiles by their shape
+    bool matching = s.dedup && s.map->size;
+    int flips = s.flips && s.map->flips ? 4 : 1;
     for (size_t i = 0; i < all.size(); ++i) {
         size_t p = size_t(c.palette_of[i]);
-        for (int key : all[i].keys)
-            if (key != background_key && !index[p].count(key)) {
-                order[p].push_back(key);
-                index[p][key] = uint8_t(order[p].size());
+        bool found = false;
+        for (int f = 0; matching && f < flips && !found; ++f) {
+            std::vector<int> k = flipped_keys(all[i].keys, f & 1, f & 2);
+            auto it = by_shape.find(shape_of(k));
+            if (it == by_shape.end()) continue;
+            for (size_t t : it->second) {
+                const Pattern& S = stored[t];
+                std::map<int, uint8_t> given;
+                bool ok = true;
+                for (int j = 0; j < tile_pixels && ok; ++j) {
+                    int key = k[size_t(j)];
+                    uint8_t want = uint8_t(S[size_t(j)]);
+                    if (key == background_key) continue; // the shapes hold colour 0 alike
+                    auto had = index[p].find(key);
+                    if (had != index[p].end())
+                        ok = had->second == want;
+                    else if (given.emplace(key, want).first->second != want)
+                        ok = false;
+                    else
+                        ok = colour_at[p][want] == unused;
+                }
+                if (!ok) continue;
+                for (auto [key, at] : given) {
+                    index[p][key] = at;
+                    colour_at[p][at] = key;
+                }
+                shows[i] = {t, f};
+                patterns[i] = flipped(S, f & 1, f & 2);
+                found = true;
+                break;
             }
+        }
+        if (found) continue;
+        Pattern pattern(tile_pixels, 0);
+        for (int j = 0; j < tile_pixels; ++j) {
+            int key = all[i].keys[j];
+            if (key == background_key) continue;
+            auto had = index[p].find(key);
+            if (had == index[p].end()) {
+                uint8_t at = 1;
+                while (colour_at[p][at] != unused) ++at; // the cover leaves room for every colour
+                had = index[p].emplace(key, at).first;
+                colour_at[p][at] = key;
+            }
+            pattern[size_t(j)] = char(had->second);
+        }
+        patterns[i] = pattern;
+        if (matching) {
+            shows[i] = {stored.size(), 0};
+            by_shape[shape_of(std::vector<int>(all[i].keys, all[i].keys + tile_pixels))].push_back(
+                stored.size());
+            stored.push_back(pattern);
+        }
     }
     const ColourLayout* layout = colour_layout(s.depth);
-    for (const std::vector<int>& keys : order) {
-        for (int i = 0; i < s.colours; ++i) {
-            Colour colour =
-                i == 0 || size_t(i) > keys.size() ? background : colour_of(keys[size_t(i - 1)]);
+    for (const std::vector<int>& slots : colour_at)
+        for (int key : slots) {
+            Colour colour = key < 0 ? background : colour_of(key);
             unsigned char bytes[4] = {};
             layout->encode(colour.r, colour.g, colour.b, bytes);
             out->palettes.append(reinterpret_cast<char*>(bytes), layout->size);
         }
-    }
 
-    std::vector<Pattern> patterns;
-    for (size_t i = 0; i < all.size(); ++i) {
-        Pattern p(tile_pixels, 0);
-        for (int j = 0; j < tile_pixels; ++j)
-            if (all[i].keys[j] != background_key)
-                p[size_t(j)] = char(index[size_t(c.palette_of[i])][all[i].keys[j]]);
-        patterns.push_back(std::move(p));
-    }
     {
         std::set<Pattern> plain, canonical;
         for (const Pattern& p : patterns) {
@@ -257,30 +326,19 @@ std::string pack(const std::vector<Input>& inputs, const Settings& s, Packed* ou
         }
         r.stored = all.size();
     } else {
-        std::map<Pattern, unsigned> stored;
         std::vector<tiles::Entry> entries;
         for (size_t i = 0; i < all.size(); ++i) {
-            const Pattern& p = patterns[i];
             tiles::Entry e;
             e.palette = unsigned(c.palette_of[i]);
             e.priority = s.priority;
-            bool found = false;
-            if (s.dedup)
-                for (int f = 0; f < (s.flips && s.map->flips ? 4 : 1) && !found; ++f) {
-                    auto it = stored.find(flipped(p, f & 1, f & 2));
-                    if (it == stored.end()) continue;
-                    e.tile = it->second;
-                    e.hflip = f & 1;
-                    e.vflip = f & 2;
-                    found = true;
-                }
-            if (!found) {
-                e.tile = unsigned(r.stored++);
-                if (s.dedup) stored.emplace(p, e.tile);
-                for (int y = 0; y < tile_side; ++y) put_row(&p[size_t(y * tile_side)]);
-            }
+            e.tile = unsigned(matching ? shows[i].first : i);
+            e.hflip = matching && shows[i].second & 1;
+            e.vflip = matching && shows[i].second & 2;
             entries.push_back(e);
         }
+        for (const Pattern& p : matching ? stored : patterns)
+            for (int y = 0; y < tile_side; ++y) put_row(&p[size_t(y * tile_side)]);
+        r.stored = matching ? stored.size() : patterns.size();
         if (r.stored > s.map->indices)
             return std::to_string(r.stored) + " tiles, more than the " +
                    std::to_string(s.map->indices) + " a map entry of " +
