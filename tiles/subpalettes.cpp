@@ -1,4 +1,5 @@
-// Sub-palettes by exact search with bounds, over the heuristics' best.
+// Sub-palettes by exact search with bounds, over the heuristics' best (first-fit decreasing,
+// overload-and-remove, and first-fit decreasing over groups of sets linked by shared colours).
 //
 // The search works on the sets that matter: a set inside another set goes wherever that one goes,
 // so only the maximal sets are searched. Lower bounds: the distinct colours over the capacity,
@@ -266,6 +267,74 @@ class Search {
     std::vector<int> where_;
 };
 
+// First-fit decreasing over groups: sets linked by shared colours form a group, and a group whose
+// colours fit one palette is placed whole (the colours of one object of the art stay together);
+// a larger group's sets are placed one by one.
+std::vector<int> grouped_first_fit(const Bitsets& b, size_t capacity) {
+    size_t n = b.size.size();
+    std::vector<size_t> parent(n);
+    std::iota(parent.begin(), parent.end(), 0);
+    auto root = [&](size_t i) {
+        while (parent[i] != i) i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    std::vector<size_t> owner(size_t(b.colours), n); // the first set of each colour
+    for (size_t i = 0; i < n; ++i)
+        for (size_t w = 0; w < b.words; ++w)
+            for (Word bits = b.at(i)[w]; bits; bits &= bits - 1) {
+                size_t colour = w * 64 + size_t(__builtin_ctzll(bits));
+                if (owner[colour] == n)
+                    owner[colour] = i;
+                else
+                    parent[root(i)] = root(owner[colour]);
+            }
+    std::map<size_t, std::vector<Word>> unions;
+    for (size_t i = 0; i < n; ++i) {
+        if (!b.size[i]) continue;
+        auto& u = unions.emplace(root(i), std::vector<Word>(b.words, 0)).first->second;
+        for (size_t w = 0; w < b.words; ++w) u[w] |= b.at(i)[w];
+    }
+    // The items: whole groups that fit, else single sets.
+    std::vector<std::vector<Word>> items;
+    std::vector<size_t> item_of(n, n);
+    std::map<size_t, size_t> group_item;
+    for (size_t i = 0; i < n; ++i) {
+        if (!b.size[i]) continue;
+        const std::vector<Word>& u = unions[root(i)];
+        size_t size = 0;
+        for (Word w : u) size += size_t(popcount(w));
+        if (size <= capacity) {
+            auto it = group_item.emplace(root(i), items.size());
+            if (it.second) items.push_back(u);
+            item_of[i] = it.first->second;
+        } else {
+            item_of[i] = items.size();
+            items.emplace_back(b.at(i), b.at(i) + b.words);
+        }
+    }
+    std::vector<int> sizes;
+    for (const auto& item : items) {
+        int size = 0;
+        for (Word w : item) size += popcount(w);
+        sizes.push_back(size);
+    }
+    std::vector<std::vector<Word>> palettes;
+    std::vector<int> palette_of_item(items.size());
+    for (size_t i : by_size(sizes)) {
+        size_t p = 0;
+        while (p < palettes.size() &&
+               size_t(union_size(items[i].data(), palettes[p].data(), b.words)) > capacity)
+            ++p;
+        if (p == palettes.size()) palettes.emplace_back(b.words, 0);
+        for (size_t w = 0; w < b.words; ++w) palettes[p][w] |= items[i][w];
+        palette_of_item[i] = int(p);
+    }
+    std::vector<int> palette_of(n, -1);
+    for (size_t i = 0; i < n; ++i)
+        if (item_of[i] < n) palette_of[i] = palette_of_item[item_of[i]];
+    return renumbered(palette_of);
+}
+
 } // namespace
 
 int palette_count(const std::vector<int>& palette_of) {
@@ -361,7 +430,8 @@ std::vector<int> overload_and_remove(const std::vector<ColourSet>& sets, size_t 
             double worst_relative = -1;
             for (size_t m : pages[best].members) {
                 if (removals[m] >= most_removals) continue;
-                double r = relative(m, pages[best], 0);
+                // The least efficient: the most relative size for its colours.
+                double r = relative(m, pages[best], 0) / double(sets[m].size());
                 if (r > worst_relative + 1e-9) {
                     worst = m;
                     worst_relative = r;
@@ -401,6 +471,11 @@ Cover cover(const std::vector<ColourSet>& sets, size_t capacity, long budget) {
     c.overload = std::max(1, palette_count(oar));
     std::vector<int> best = c.overload < c.first_fit ? oar : ffd;
     c.palettes = std::min(c.first_fit, c.overload);
+    std::vector<int> grouped = grouped_first_fit(b, capacity);
+    if (std::max(1, palette_count(grouped)) < c.palettes) {
+        best = grouped;
+        c.palettes = std::max(1, palette_count(grouped));
+    }
 
     std::vector<size_t> clique = clique_of(b, maximal, capacity);
     int colour_bound = int((size_t(b.colours) + capacity - 1) / capacity);
