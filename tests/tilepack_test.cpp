@@ -375,6 +375,9 @@ TEST_P(TilepackMisuse, IsAUsageError) {
 INSTANTIATE_TEST_SUITE_P(
     Tilepack, TilepackMisuse,
     testing::Values(Misuse{"NoOutput", {}, "missing option: -o DIR"},
+                    Misuse{"OutputToStandardOutput",
+                           {"-o", "-"},
+                           "-o -: the outputs are files in a folder, not standard output"},
                     Misuse{"LayoutAndBits",
                            {"-o", "o", "--layout", "packed4", "--bits", "2"},
                            "--layout packed4 has 4 bits a pixel, not 2"},
