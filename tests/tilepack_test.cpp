@@ -416,4 +416,22 @@ TEST_F(TilepackRun, TileviewRefusesWhatDoesNotFit) {
     EXPECT_EQ(r.status, 2);
 }
 
+// Both programs' help fits 80 columns and ends where the manual is; --version as every program's.
+TEST_F(TilepackRun, HelpAndVersion) {
+    for (const char* name : {"tilepack", "tileview"}) {
+        Result r = run(name, {"--help"}, t.path());
+        EXPECT_EQ(r.status, 0) << name;
+        std::string text = r.out;
+        for (size_t at = 0, end; at < text.size(); at = end + 1) {
+            end = text.find('\n', at);
+            if (end == std::string::npos) end = text.size();
+            EXPECT_LE(end - at, 80u) << name << ": " << text.substr(at, end - at);
+        }
+        EXPECT_NE(text.find(manual_line(name)), std::string::npos) << name;
+        r = run(name, {"--version"}, t.path());
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, version_text(name));
+    }
+}
+
 } // namespace
