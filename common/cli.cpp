@@ -291,19 +291,15 @@ std::string read_file(const std::string& path, size_t limit, std::string* bytes)
     return "";
 }
 
-int write_output(const char* program, const std::string& path, const std::string& bytes,
-                 const std::vector<std::string>& inputs) {
-    return write_outputs(program, {{path, bytes}}, inputs);
-}
+namespace {
 
-int write_outputs(const char* program,
-                  const std::vector<std::pair<std::string, std::string>>& outputs,
-                  const std::vector<std::string>& inputs) {
-    // Every output open and written first: one refused removes the temporary files of the others
-    // as their Output ends, uncommitted.
+// Every output opened and written first, then put in place: one refused removes the temporary
+// files of the others as their Output ends, uncommitted.
+int write_all(const char* program, const std::vector<std::pair<std::string, std::string>>& outputs,
+              const std::vector<std::string>& inputs, Named named) {
     std::vector<std::unique_ptr<Output>> files;
     for (const auto& [path, bytes] : outputs) {
-        files.push_back(std::make_unique<Output>(path));
+        files.push_back(std::make_unique<Output>(path, named));
         FILE* f = files.back()->open(inputs);
         if (!f) {
             complain(program, path, files.back()->why());
@@ -321,6 +317,19 @@ int write_outputs(const char* program,
             return 1;
         }
     return 0;
+}
+
+} // namespace
+
+int write_output(const char* program, const std::string& path, const std::string& bytes,
+                 const std::vector<std::string>& inputs) {
+    return write_all(program, {{path, bytes}}, inputs, Named::by_user);
+}
+
+int write_outputs(const char* program,
+                  const std::vector<std::pair<std::string, std::string>>& outputs,
+                  const std::vector<std::string>& inputs) {
+    return write_all(program, outputs, inputs, Named::by_program);
 }
 
 std::string size_text(size_t bytes) {

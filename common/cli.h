@@ -100,10 +100,13 @@ std::string size_text(size_t bytes);
 int write_output(const char* program, const std::string& path, const std::string& bytes,
                  const std::vector<std::string>& inputs);
 
-// Writes several outputs (path, bytes) as write_output() writes one, all or nothing: every one is
-// opened and written before any is put in place, so a refusal or a failed write (an output that
-// is an input, a missing folder, a full disk) leaves every path as it was. Returns 0, or 1 after
-// complaining about the first output that failed.
+// Writes several outputs (path, bytes) that the program names in a folder the user gave, all or
+// nothing: every one is opened and written to its temporary file before any is put in place, so a
+// refusal or a failed write (an output that is an input, a missing folder, a full disk, a path
+// that is no regular file: a FIFO, a device, a link to one) leaves every path as it was. A signal
+// that ends the program removes every temporary file; one that comes while they are renamed into
+// place leaves the outputs renamed so far replaced and the others as they were. Returns 0, or 1
+// after complaining about the first output that failed.
 int write_outputs(const char* program,
                   const std::vector<std::pair<std::string, std::string>>& outputs,
                   const std::vector<std::string>& inputs);

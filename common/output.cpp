@@ -34,6 +34,8 @@ static std::string folder_of(const std::string& path) {
 FILE* Output::open(const std::vector<std::string>& inputs) {
     OutputWay way;
     if (int err = plan_output(path_, &way, &target_)) return fail(err, strerror(err));
+    if (named_ == Named::by_program && way != OutputWay::replace)
+        return fail(EINVAL, "is not a regular file");
     // Checked here, where the output is known as a file, for every program alike.
     std::string written = way == OutputWay::standard_output ? "-" : target_;
     for (const std::string& input : inputs)

@@ -10,15 +10,21 @@
 #include <string>
 #include <vector>
 
+// Who named an output: the user, who may name a device or a FIFO to write to, or the program
+// itself (a file in a folder the user named), which writes only a new or a regular file there.
+enum class Named { by_user, by_program };
+
 class Output {
   public:
-    explicit Output(std::string path) : path_(std::move(path)) {}
+    explicit Output(std::string path, Named named = Named::by_user)
+        : path_(std::move(path)), named_(named) {}
     ~Output();
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
     // Creates the file to write; null, with errno set and why() told, when it cannot be created,
-    // or when the output would destroy one of inputs (paths, "-" for standard input).
+    // when the output would destroy one of inputs (paths, "-" for standard input), or when the
+    // program named it and it is no regular file.
     FILE* open(const std::vector<std::string>& inputs = {});
     // Closes the stream and puts the file in place. False, with errno set and why() told, when
     // any write, the flush, the close or the rename failed; the temporary file is then removed.
@@ -30,6 +36,7 @@ class Output {
     FILE* fail(int err, std::string why);
 
     std::string path_;
+    Named named_;
     std::string target_; // the file path_ leads to
     std::string temp_;   // empty when writing directly
     std::string why_;
