@@ -11,8 +11,8 @@ bankplan::Options o;
 const cli::Program program = {
     name,
     "FILE...",
-    "Places files into as few banks as it can and writes, into the output folder, an\n"
-    "object module for each (NAME.rel), banks.h, the linker options banks.opt and the\n"
+    "Places files into as few banks as it can and writes, into the output folder, an "
+    "object module for each (NAME.rel), banks.h, the linker options banks.opt and the "
     "list of modules banks.lst; all of them, or none when any cannot be written.",
     {
         {"size", 's', "BYTES", "bytes a bank, 1 to 16384 (default 16384)",
@@ -49,9 +49,8 @@ const cli::Program program = {
     1 << 30,
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     std::vector<std::string> paths;
     int status = cli::read_flags(program, argc, argv, &paths);
     if (status != cli::go_on) return status;
@@ -84,4 +83,10 @@ int main(int argc, char** argv) {
     if (cli::write_outputs(name, outputs, paths)) return 1;
     if (o.verbose) fputs(bankplan::report(layout).c_str(), stdout);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(name, [&] { return work(argc, argv); });
 }

@@ -15,11 +15,11 @@ const size_t largest = size_t(64) << 20;
 const cli::Program program = {
     name,
     "HEX MAP [MODULE...]",
-    "Writes the ROM image of a link with banks: the program's first 32 KB from its Intel\n"
+    "Writes the ROM image of a link with banks: the program's first 32 KB from its Intel "
     "HEX image, then bank n at n x 16384, each module where the linker's map puts it.",
     {
         {"output", 'o', "FILE",
-         "the image, - for standard output (default: HEX with the\n"
+         "the image, - for standard output (default: HEX with the "
          "extension .rom)",
          [](const char* v) {
              output = v;
@@ -30,9 +30,8 @@ const cli::Program program = {
     1 << 30,
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     std::vector<std::string> paths;
     int status = cli::read_flags(program, argc, argv, &paths);
     if (status != cli::go_on) return status;
@@ -59,4 +58,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     return cli::write_output(name, output, rom, paths);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(name, [&] { return work(argc, argv); });
 }

@@ -18,7 +18,7 @@ static const char help[] =
     "  identifier   the data's name: the symbol _identifier (default: the file name)\n";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "binobj", usage, help)) return 0;
+    if (auto status = help_or_version(argc, argv, "binobj", usage, help, failure)) return *status;
     if (argc < 2) {
         printf(usage, invocation(argc, argv));
         return failure;

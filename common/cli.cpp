@@ -10,6 +10,7 @@
 #include <cstring>
 #include <getopt.h>
 #include <memory>
+#include <new>
 
 namespace cli {
 
@@ -52,6 +53,45 @@ std::vector<std::string> words(const char* text) {
     return out;
 }
 
+// The widest a line of help is: 79 columns, so that the cursor after it stays on an 80-column
+// terminal's line.
+constexpr size_t columns = 79;
+
+// Text laid out in lines of at most columns, each after the first indented by indent, as the
+// first is taken to start at that column: words go on while they fit, and a "\n" in the text
+// breaks the line where it stands. A word wider than a line stands alone on its own.
+std::string wrapped(const char* text, size_t indent) {
+    std::string out, pad(indent, ' ');
+    size_t column = indent;
+    bool first = true; // no word yet on this line
+    for (const char* p = text ? text : "";;) {
+        size_t length = strcspn(p, " \n");
+        if (length) {
+            if (!first && column + 1 + length > columns) {
+                out += "\n" + pad;
+                column = indent;
+                first = true;
+            }
+            if (!first) {
+                out += ' ';
+                ++column;
+            }
+            out.append(p, length);
+            column += length;
+            first = false;
+        }
+        p += length;
+        if (!*p) break;
+        if (*p == '\n') {
+            out += "\n" + pad;
+            column = indent;
+            first = true;
+        }
+        ++p;
+    }
+    return out;
+}
+
 // The usage line, wrapped under the program's name so that it fits 80 columns.
 std::string usage_text(const Program& p) {
     std::string lead = std::string("usage: ") + p.name;
@@ -72,11 +112,7 @@ std::string usage_text(const Program& p) {
 
 void print_help(const Program& p) {
     std::string text = usage_text(p) + "\n";
-    if (p.summary && *p.summary) {
-        text += p.summary;
-        if (text.back() != '\n') text += '\n';
-        text += '\n';
-    }
+    if (p.summary && *p.summary) text += wrapped(p.summary, 0) + "\n\n";
     struct Row {
         std::string left;
         const char* help;
@@ -88,14 +124,10 @@ void print_help(const Program& p) {
     rows.push_back({"    --version", "print the version"});
     size_t width = 0;
     for (const Row& r : rows) width = std::max(width, r.left.size());
-    for (const Row& r : rows) {
-        std::string pad(2 + width + 2, ' ');
-        text += "  " + r.left + std::string(width - r.left.size() + 2, ' ');
-        // A help of several lines continues under the first.
-        for (const char* c = r.help ? r.help : ""; *c; ++c)
-            text += *c == '\n' ? "\n" + pad : std::string(1, *c);
-        text += '\n';
-    }
+    // A help of several lines continues under the first.
+    for (const Row& r : rows)
+        text += "  " + r.left + std::string(width - r.left.size() + 2, ' ') +
+                wrapped(r.help, 2 + width + 2) + "\n";
     fputs((text + manual_pointer(p.name)).c_str(), stdout);
 }
 
@@ -146,6 +178,25 @@ std::string refusal(const Program& p, const char* arg) {
         return "ambiguous option: " + shown(name.c_str()) + " (" + list + ")";
     }
     return "unknown option: " + shown(name.c_str());
+}
+
+// What an empty value for an option should have been, from the value's name: "a file name" for
+// FILE, "a folder name" for DIR, "a name or a file name" for NAME|FILE; "" for other values.
+std::string path_expected(const char* value) {
+    std::string text = value ? value : "", expected;
+    bool path = false;
+    for (size_t start = 0; start <= text.size();) {
+        size_t bar = text.find('|', start);
+        std::string part = text.substr(start, bar == std::string::npos ? bar : bar - start);
+        std::string what = part == "FILE"  ? "a file name"
+                           : part == "DIR" ? "a folder name"
+                                           : "a name";
+        path = path || part == "FILE" || part == "DIR";
+        expected += (expected.empty() ? "" : " or ") + what;
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    return path ? expected : "";
 }
 
 std::string bound(double v) {
@@ -199,22 +250,31 @@ int read_flags(const Program& program, int argc, char** argv, std::vector<std::s
             return usage(program, refusal(program, optind > 0 ? argv[optind - 1] : nullptr));
         const Option* o = find(program, c);
         if (!o) return usage(program, "unknown option: " + given);
-        std::string why = o->take ? o->take(optarg) : "";
+        // An empty path would name nothing, or fall back to a default the user did not mean.
+        std::string expected = path_expected(o->value);
+        std::string why = o->value && !*optarg && !expected.empty() ? "expected " + expected
+                          : o->take                                 ? o->take(optarg)
+                                                                    : "";
         if (!why.empty())
             return usage(program, given + (o->value ? " " + shown(optarg) : "") + ": " + why);
     }
     std::vector<std::string> rest(argv + (optind < argc ? optind : argc), argv + argc);
     int count = int(rest.size());
+    std::vector<std::string> names = words(program.operands);
+    // Plain names ("INPUT OUTPUT") are named one by one; a pattern ("FILE...") is not.
+    bool plain = true;
+    for (const std::string& n : names)
+        if (n.find_first_of("[]|") != std::string::npos || n.find("...") != std::string::npos)
+            plain = false;
+    for (size_t i = 0; i < rest.size() && int(i) <= program.max_operands; ++i)
+        if (rest[i].empty())
+            return usage(program, std::string("empty operand") +
+                                      (plain && i < names.size() ? ": " + names[i] : ""));
     if (count > program.max_operands)
         return usage(program,
                      "extra operand: " + shown(rest[size_t(program.max_operands)].c_str()));
     if (count < program.min_operands) {
-        // Plain names ("INPUT OUTPUT") are named one by one; a pattern is not.
-        std::vector<std::string> names = words(program.operands);
-        bool plain = int(names.size()) >= program.min_operands;
-        for (const std::string& n : names)
-            if (n.find_first_of("[]|") != std::string::npos || n.find("...") != std::string::npos)
-                plain = false;
+        plain = plain && int(names.size()) >= program.min_operands;
         std::string missing;
         for (int i = count; plain && i < program.min_operands; ++i)
             missing += " " + names[size_t(i)];
@@ -225,6 +285,21 @@ int read_flags(const Program& program, int argc, char** argv, std::vector<std::s
     }
     *operands = rest;
     return go_on;
+}
+
+int run(const char* program, const std::function<int()>& work) {
+    int status;
+    try {
+        status = work();
+    } catch (const std::bad_alloc&) {
+        fprintf(stderr, "%s: out of memory\n", program);
+        status = 1;
+    }
+    if (int err = close_standard_output()) {
+        complain(program, "standard output", strerror(err));
+        if (status == 0) status = 1;
+    }
+    return status;
 }
 
 std::string read_integer(const char* text, long long min, long long max, long long* value) {

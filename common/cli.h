@@ -23,15 +23,16 @@ constexpr int go_on = -1;
 struct Option {
     const char* name;  // long name, without "--"
     char letter;       // one-letter name, or 0 (never 'h', which is --help's)
-    const char* value; // the value's name in the help ("HZ"), or null for a flag
-    const char* help;  // its line in --help; a "\n" goes on under it
+    const char* value; // the value's name in the help ("HZ"), or null for a flag; a value named
+                       // FILE or DIR (or NAME|FILE) is a path, refused empty by read_flags()
+    const char* help;  // its text in --help, which the skeleton wraps; a "\n" breaks a line
     std::function<std::string(const char* value)> take;
 };
 
 struct Program {
     const char* name;     // "sampleprep": the name in every message
     const char* operands; // "INPUT OUTPUT": the operands as the usage line shows them
-    const char* summary;  // what the program does, for --help
+    const char* summary;  // what the program does, for --help, wrapped by the skeleton
     std::vector<Option> options;
     int min_operands = 2;
     int max_operands = 2;
@@ -40,10 +41,10 @@ struct Program {
 // Parses the command line with getopt_long: options may stand anywhere among the operands, "--"
 // ends them, and a long option may be shortened to any beginning no other shares. -h, --help and
 // --version print on standard output and give 0: the help is the usage line (each option by its
-// letter where it has one, then the operands, wrapped to 80 columns), the summary, a line for
-// each option and where the manual is (manual_pointer); the version is print_version's. Every
-// mistake prints "program: reason" and the usage line on standard error and gives 2, in the same
-// words for every program:
+// letter where it has one, then the operands), the summary, the lines for each option and where
+// the manual is (manual_pointer), every line within 80 columns; the version is print_version's.
+// Every mistake prints "program: reason" and the usage line on standard error and gives 2, in
+// the same words for every program:
 //   unknown option: --frobnicate          (or -x)
 //   ambiguous option: --d (--dac or --dc)
 //   option needs a value: --rate          (or -r, as it was given)
@@ -51,8 +52,16 @@ struct Program {
 //   --rate abc: expected a number from 1 to 1000000     (the option, its value, take()'s reason)
 //   missing operand: OUTPUT               (missing operands: INPUT OUTPUT)
 //   extra operand: third.wav
+//   --output '': expected a file name     (an empty path, which no program would find)
+//   empty operand: OUTPUT                 (every operand is a file)
 // Otherwise go_on, with the operands in *operands ("-" stays "-": standard input or output).
 int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands);
+
+// Runs the whole of a companion's main, work, and ends it as every program of the house ends:
+// running out of memory is "program: out of memory" and status 1; standard output is flushed and
+// closed, and a write to it that failed (a full disk, /dev/full), which would otherwise be lost,
+// is "program: standard output: reason" and status 1 where work gave 0. Returns the status.
+int run(const char* program, const std::function<int()>& work);
 
 // A mistake in a command line that read_flags() took, found afterwards ("--snap needs --depth"):
 // "program: reason" and the usage line on standard error, as read_flags() says its own. Returns

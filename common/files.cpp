@@ -14,6 +14,17 @@ bool close_output(FILE* out) {
     return ok;
 }
 
+int close_standard_output() {
+    // Flushed and checked before the close: a write that failed earlier shows only in the
+    // stream's error flag, without its reason.
+    int err = 0;
+    if (fflush(stdout) != 0) err = errno;
+    bool failed = ferror(stdout) != 0;
+    if (fclose(stdout) != 0 && !err) err = errno;
+    if (!err && failed) err = EIO;
+    return err;
+}
+
 bool read_input(const char* path, size_t limit, std::string* bytes) {
     FILE* in = path[0] == '-' && path[1] == '\0' ? open_standard_input() : open_input(path);
     if (!in) return false;

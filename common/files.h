@@ -18,6 +18,11 @@ bool same_file(const char* a, const char* b);
 // a full disk is a failure and not a silently short file.
 bool close_output(FILE* out);
 
+// Flushes and closes standard output, as a program's last act: 0 when every write to it went
+// through, else the errno value of the failure (EIO when only the stream's error flag tells it),
+// so that a message or a help lost on a full disk or /dev/full is not taken for success.
+int close_standard_output();
+
 // How an output is written.
 enum class OutputWay {
     standard_output, // to the program's own standard output, whatever it is

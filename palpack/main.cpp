@@ -12,7 +12,7 @@ static const char help[] = "  input.pal      a JASC-PAL palette of exactly 256 c
                            "  12|15|<24>|32  the bits a colour (default 24)\n";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "palpack", usage, help)) return 0;
+    if (auto status = help_or_version(argc, argv, "palpack", usage, help, failure)) return *status;
     if (argc < 3) {
         printf(usage, invocation(argc, argv));
         return failure;

@@ -4,9 +4,6 @@
 #include "common/cli.h"
 #include "palprep/prepare.h"
 
-#include <algorithm>
-#include <new>
-
 namespace {
 
 const char* const name = "palprep";
@@ -14,26 +11,10 @@ Preparation how;
 bool verbose = false, pack = false;
 size_t count = 0; // --count: 0 for none
 
-// text broken at blanks into lines of at most 79 characters.
-std::string wrapped(const std::string& text) {
-    std::string out;
-    size_t line = 0;
-    for (size_t at = 0, end; at < text.size(); at = end + 1) {
-        end = std::min(text.find(' ', at), text.size());
-        if (line && line + end - at >= 79) {
-            out.back() = '\n';
-            line = 0;
-        }
-        out += text.substr(at, end - at) + ' ';
-        line += end - at + 1;
-    }
-    return out.substr(0, out.size() - 1);
-}
-
-const std::string summary = wrapped("Reads a palette (" + format_descriptions() +
-                                    ", found by its content) and writes OUTPUT: a JASC-PAL "
-                                    "palette of 256 colours that palpack reads, or with --pack "
-                                    "the machine's binary palette at the depth.");
+const std::string summary = "Reads a palette (" + format_descriptions() +
+                            ", found by its content) and writes OUTPUT: a JASC-PAL palette of 256 "
+                            "colours that palpack reads, or with --pack the machine's binary "
+                            "palette at the depth.";
 const std::string format_help = "read INPUT as F: " + format_names();
 const std::string depth_value = depth_values();
 
@@ -48,17 +29,17 @@ const cli::Program program = {
              return how.format ? "" : "expected " + format_names();
          }},
         {"depth", 0, depth_value.c_str(),
-         "move every colour to the one a machine of that depth shows\n(24 and 32: all of them; "
+         "move every colour to the one a machine of that depth shows (24 and 32: all of them; "
          "6 and 9 need --pack)",
          [](const char* v) { return read_depth(v, &how.depth); }},
         {"pack", 0, nullptr,
-         "write the binary palette of the depth, one entry a colour,\ninstead of JASC-PAL",
+         "write the binary palette of the depth, one entry a colour, instead of JASC-PAL",
          [](const char*) {
              pack = true;
              return "";
          }},
         {"count", 0, "N",
-         "with --pack, the entries written, 1 to 256 (default: the\ninput's colours), padded "
+         "with --pack, the entries written, 1 to 256 (default: the input's colours), padded "
          "with --pad",
          [](const char* v) {
              long long n = 0;
@@ -72,7 +53,7 @@ const cli::Program program = {
              return read_snap(v, &how.snap);
          }},
         {"pad", 0, "R,G,B",
-         "the colour after the palette's own, up to 256 or --count\n(default 0,0,0)",
+         "the colour after the palette's own, up to 256 or --count (default 0,0,0)",
          [](const char* v) { return read_colour(v, &how.pad); }},
         {"strict", 0, nullptr, "fail when two colours become one at the depth",
          [](const char*) {
@@ -126,9 +107,8 @@ int run(const std::string& input, const std::string& output) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     std::vector<std::string> files;
     int status = cli::read_flags(program, argc, argv, &files);
     if (status != cli::go_on) return status;
@@ -140,10 +120,11 @@ int main(int argc, char** argv) {
         return cli::usage_error(program, "--depth " + std::to_string(how.depth) +
                                              " needs --pack (palpack writes " + depth_names(true) +
                                              ")");
-    try {
-        return run(files[0], files[1]);
-    } catch (const std::bad_alloc&) {
-        cli::complain(name, files[0], "out of memory");
-        return 1;
-    }
+    return run(files[0], files[1]);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(name, [&] { return work(argc, argv); });
 }

@@ -5,7 +5,6 @@
 #include "palview/picture.h"
 
 #include <algorithm>
-#include <new>
 
 namespace {
 
@@ -21,17 +20,17 @@ const std::string depth_value = depth_values();
 const cli::Program program = {
     name,
     "INPUT OUTPUT.png",
-    "Draws a palette, or a binary palette as palpack or palprep --pack writes it, as a PNG\n"
-    "image: swatches of N x N pixels, up to 16 a row, in index order, in the colours the\n"
+    "Draws a palette, or a binary palette as palpack or palprep --pack writes it, as a PNG "
+    "image: swatches of N x N pixels, up to 16 a row, in index order, in the colours the "
     "machine shows.",
     {
         {"depth", 0, depth_value.c_str(),
-         "the depth of a binary palette (512 bytes need 12 or 15; 6, 9\n"
-         "and a palette of another size need it); for any other palette,\n"
+         "the depth of a binary palette (512 bytes need 12 or 15; 6, 9 "
+         "and a palette of another size need it); for any other palette, "
          "the depth palpack packs it at",
          [](const char* v) { return read_depth(v, &depth); }},
         {"source", 0, "FILE",
-         "the editor's palette INPUT was made from: each swatch's upper\n"
+         "the editor's palette INPUT was made from: each swatch's upper "
          "half in its colour, the lower half in the machine's",
          [](const char* v) {
              source = v;
@@ -114,9 +113,8 @@ int run(const std::string& input, const std::string& output) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     std::vector<std::string> files;
     int status = cli::read_flags(program, argc, argv, &files);
     if (status != cli::go_on) return status;
@@ -124,10 +122,11 @@ int main(int argc, char** argv) {
         return cli::usage_error(program, why);
     if (!source.empty() && cell < 2)
         return cli::usage_error(program, "--source needs --cell 2 or more");
-    try {
-        return run(files[0], files[1]);
-    } catch (const std::bad_alloc&) {
-        cli::complain(name, files[0], "out of memory");
-        return 1;
-    }
+    return run(files[0], files[1]);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(name, [&] { return work(argc, argv); });
 }

@@ -11,12 +11,13 @@
 using namespace samplepack;
 
 static const char help[] =
-    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it, with the\n"
-    "             extension .bin\n"
+    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it,\n"
+    "             with the extension .bin\n"
     "A key press ends the packing early. ";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "samplepack", usage, help)) return 0;
+    if (auto status = help_or_version(argc, argv, "samplepack", usage, help, failure))
+        return *status;
     if (argc < 2) {
         printf(usage, invocation(argc, argv));
         return failure;

@@ -129,9 +129,8 @@ std::string convert(const std::string& input, const PrepOptions& o, SF_INFO* inf
     return why;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     Settings s;
     cli::Program p{program, "INPUT OUTPUT",
                    "Turns a recording into the 8-bit WAV file samplepack packs.", options(s)};
@@ -158,4 +157,10 @@ int main(int argc, char** argv) {
     for (const std::string& w : r.warnings) cli::warn(program, input, w);
     if (s.verbose) report(input, info, s, r);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(program, [&] { return work(argc, argv); });
 }

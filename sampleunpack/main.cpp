@@ -37,9 +37,8 @@ std::string read_packed(const std::string& input, std::string* bytes) {
     return ec ? why + ", the most a packed sample file holds" : check_size(*bytes, size);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     UnpackOptions o;
     const char* dac = dacs[0].name;
     cli::Program p{program, "INPUT OUTPUT",
@@ -63,4 +62,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> inputs = {input};
     if (!find_dac(dac)) inputs.push_back(dac);
     return cli::write_output(program, output, wav, inputs);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(program, [&] { return work(argc, argv); });
 }

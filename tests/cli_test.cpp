@@ -140,6 +140,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--count", "1.5", "in", "out"},
                  2,
                  "--count 1.5: expected a whole number from 1 to 65535"},
+        // An empty path names nothing: refused where a file or folder is expected.
+        FlagCase{"EmptyPathValue",
+                 {"--dac=", "in", "out"},
+                 2,
+                 "--dac '': expected a name or a file name"},
+        FlagCase{"EmptyPathValueLetter",
+                 {"-d", "", "in", "out"},
+                 2,
+                 "-d '': expected a name or a file name"},
+        FlagCase{"EmptyInput", {"", "out"}, 2, "empty operand: INPUT"},
+        FlagCase{"EmptyOutput", {"in", ""}, 2, "empty operand: OUTPUT"},
         FlagCase{"NoOperands", {}, 2, "missing operands: INPUT OUTPUT"},
         FlagCase{"OneOperand", {"-v", "in"}, 2, "missing operand: OUTPUT"},
         FlagCase{"ThreeOperands", {"in", "out", "more"}, 2, "extra operand: more"},
@@ -208,6 +219,46 @@ TEST(ReadFlags, WrapsALongUsageLine) {
               "            [--echo VALUE] [--foxtrot VALUE] [--golf VALUE] INPUT OUTPUT\n");
 }
 
+// Texts of help are wrapped by the skeleton at blanks, within 80 columns, each option's under its
+// first line; a "\n" still breaks a line where it stands.
+TEST(ReadFlags, WrapsTheHelp) {
+    cli::Program p;
+    p.name = "wide";
+    p.operands = "FILE";
+    p.summary = "A summary long enough to need two lines of help, so that the skeleton breaks it "
+                "at the last blank that fits.";
+    p.min_operands = 1;
+    p.max_operands = 1;
+    p.options = {{"folder", 'o', "DIR",
+                  "a help that runs on past the end of the line it begins, and on, and on, and "
+                  "then breaks\nhere",
+                  nullptr},
+                 {"word", 0, nullptr,
+                  "Averyveryveryveryveryveryveryveryveryveryverylongwordindeed"
+                  "thatfitsnowhere at all",
+                  nullptr}};
+    std::vector<std::string> operands;
+    char arg0[] = "wide", arg1[] = "--help";
+    char* argv[] = {arg0, arg1, nullptr};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(cli::read_flags(p, 2, argv, &operands), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "usage: wide [-o DIR] [--word] FILE\n"
+              "\n"
+              "A summary long enough to need two lines of help, so that the skeleton breaks it\n"
+              "at the last blank that fits.\n"
+              "\n"
+              "  -o, --folder DIR  a help that runs on past the end of the line it begins, and\n"
+              "                    on, and on, and then breaks\n"
+              "                    here\n"
+              "      --word        "
+              "Averyveryveryveryveryveryveryveryveryveryverylongwordindeedthatfitsnowhere\n"
+              "                    at all\n"
+              "  -h, --help        print this help\n"
+              "      --version     print the version\n"
+              "See the manual page wide(1).\n");
+}
+
 TEST(ReadFlags, NamesTheMissingOperandsAndSaysLaterMistakesAlike) {
     struct Case {
         const char* operands;
@@ -218,6 +269,7 @@ TEST(ReadFlags, NamesTheMissingOperandsAndSaysLaterMistakesAlike) {
         {"INPUT OUTPUT.png", 2, 2, {"in.pal"}, "missing operand: OUTPUT.png"},
         {"INPUT [OUTPUT]", 1, 2, {}, "missing operand"},
         {"FILE...", 1, 100, {}, "missing operand"},
+        {"FILE...", 1, 100, {"a", ""}, "empty operand"},
         {"INPUT [OUTPUT]", 1, 2, {"a", "b", "c"}, "extra operand: c"},
     };
     for (const Case& c : cases) {

@@ -45,8 +45,8 @@ std::string version(const std::string& program) {
 
 const std::string samplepack_help =
     "%s [input.wav]\n"
-    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it, with the\n"
-    "             extension .bin\n"
+    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it,\n"
+    "             with the extension .bin\n"
     "A key press ends the packing early. " +
     manual_line("samplepack");
 
