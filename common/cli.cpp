@@ -131,10 +131,6 @@ void print_help(const Program& p) {
     fputs((text + manual_pointer(p.name)).c_str(), stdout);
 }
 
-int usage(const Program& p, const std::string& reason) {
-    return usage_error(p, reason);
-}
-
 // The option a getopt value stands for: its letter, or 256 + its place.
 const Option* find(const Program& p, int value) {
     for (size_t i = 0; i < p.options.size(); ++i) {
@@ -208,7 +204,8 @@ std::string bound(double v) {
 } // namespace
 
 int usage_error(const Program& program, const std::string& reason) {
-    return ::usage_error(program.name, reason, usage_text(program).c_str());
+    fprintf(stderr, "%s: %s\n%s", program.name, reason.c_str(), usage_text(program).c_str());
+    return 2;
 }
 
 int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands) {
@@ -244,19 +241,19 @@ int read_flags(const Program& program, int argc, char** argv, std::vector<std::s
             const Option* o = find(program, optopt);
             bool as_long = optind > 0 && optind <= argc && strncmp(argv[optind - 1], "--", 2) == 0;
             if (o && o->name && (as_long || !o->letter)) given = std::string("--") + o->name;
-            return usage(program, "option needs a value: " + given);
+            return usage_error(program, "option needs a value: " + given);
         }
         if (c == '?')
-            return usage(program, refusal(program, optind > 0 ? argv[optind - 1] : nullptr));
+            return usage_error(program, refusal(program, optind > 0 ? argv[optind - 1] : nullptr));
         const Option* o = find(program, c);
-        if (!o) return usage(program, "unknown option: " + given);
+        if (!o) return usage_error(program, "unknown option: " + given);
         // An empty path would name nothing, or fall back to a default the user did not mean.
         std::string expected = path_expected(o->value);
         std::string why = o->value && !*optarg && !expected.empty() ? "expected " + expected
                           : o->take                                 ? o->take(optarg)
                                                                     : "";
         if (!why.empty())
-            return usage(program, given + (o->value ? " " + shown(optarg) : "") + ": " + why);
+            return usage_error(program, given + (o->value ? " " + shown(optarg) : "") + ": " + why);
     }
     std::vector<std::string> rest(argv + (optind < argc ? optind : argc), argv + argc);
     int count = int(rest.size());
@@ -268,20 +265,21 @@ int read_flags(const Program& program, int argc, char** argv, std::vector<std::s
             plain = false;
     for (size_t i = 0; i < rest.size() && int(i) <= program.max_operands; ++i)
         if (rest[i].empty())
-            return usage(program, std::string("empty operand") +
-                                      (plain && i < names.size() ? ": " + names[i] : ""));
+            return usage_error(program, std::string("empty operand") +
+                                            (plain && i < names.size() ? ": " + names[i] : ""));
     if (count > program.max_operands)
-        return usage(program,
-                     "extra operand: " + shown(rest[size_t(program.max_operands)].c_str()));
+        return usage_error(program,
+                           "extra operand: " + shown(rest[size_t(program.max_operands)].c_str()));
     if (count < program.min_operands) {
         plain = plain && int(names.size()) >= program.min_operands;
         std::string missing;
         for (int i = count; plain && i < program.min_operands; ++i)
             missing += " " + names[size_t(i)];
-        if (!plain) return usage(program, "missing operand");
-        return usage(program, std::string(program.min_operands - count > 1 ? "missing operands:"
-                                                                           : "missing operand:") +
-                                  missing);
+        if (!plain) return usage_error(program, "missing operand");
+        return usage_error(program,
+                           std::string(program.min_operands - count > 1 ? "missing operands:"
+                                                                        : "missing operand:") +
+                               missing);
     }
     *operands = rest;
     return go_on;
@@ -347,6 +345,10 @@ std::string read_number(const char* text, double min, double max, double* value)
 
 void complain(const char* program, const std::string& file, const std::string& reason) {
     fprintf(stderr, "%s: %s: %s\n", program, file.c_str(), reason.c_str());
+}
+
+void note(const char* program, const std::string& file, const std::string& note) {
+    fprintf(stderr, "%s: %s: %s\n", program, file.c_str(), note.c_str());
 }
 
 void warn(const char* program, const std::string& file, const std::string& reason) {

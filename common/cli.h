@@ -81,6 +81,9 @@ std::string read_number(const char* text, double min, double max, double* value)
 // "program: file: reason" on standard error.
 void complain(const char* program, const std::string& file, const std::string& reason);
 
+// "program: file: note" on standard error: what -v tells of a run, as the run goes.
+void note(const char* program, const std::string& file, const std::string& note);
+
 // "program: file: warning: reason" on standard error: the result is made, but may surprise.
 void warn(const char* program, const std::string& file, const std::string& reason);
 

@@ -1,6 +1,5 @@
 #include "common/output.h"
 
-#include "common/cli.h"
 #include "common/files.h"
 
 #include <cerrno>
@@ -81,15 +80,6 @@ bool Output::commit() {
     errno = ok ? 0 : err;
     if (!ok) why_ = strerror(err);
     return ok;
-}
-
-void complain(const char* program, const std::string& file, const std::string& reason) {
-    cli::complain(program, file, reason);
-}
-
-int usage_error(const char* program, const std::string& reason, const char* usage) {
-    fprintf(stderr, "%s: %s\n%s", program, reason.c_str(), usage);
-    return 2;
 }
 
 int print_version(const char* program) {

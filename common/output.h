@@ -44,13 +44,6 @@ class Output {
     bool done_ = false;
 };
 
-// "program: file: reason" on standard error, the way every companion program reports.
-void complain(const char* program, const std::string& file, const std::string& reason);
-
-// A command line a companion program cannot take: "program: reason" and the usage text on
-// standard error. Returns the status for it, 2.
-int usage_error(const char* program, const std::string& reason, const char* usage);
-
 // "program (assetkit) VERSION" on standard output, then the copyright line and the licence, as
 // GNU programs give them. Returns the status for it, 0.
 int print_version(const char* program);

@@ -1,6 +1,6 @@
 #include "palprep/prepare.h"
 
-#include <cstdio>
+#include "common/cli.h"
 
 std::string read_snap(const char* text, Snap* snap) {
     std::string value = text;
@@ -10,11 +10,23 @@ std::string read_snap(const char* text, Snap* snap) {
 }
 
 std::string read_colour(const char* text, Colour* c) {
-    int v[3], end = 0;
-    bool ok = sscanf(text, "%3d,%3d,%3d%n", &v[0], &v[1], &v[2], &end) == 3 && text[end] == '\0';
-    for (int x : v) ok = ok && x >= 0 && x <= 255;
-    if (!ok) return "expected R,G,B with numbers 0-255";
-    *c = {uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2])};
+    // Three numbers, each by the rule of every number the programs take: no blanks.
+    std::string parts[3], rest = text;
+    int found = 0;
+    for (; found < 3; ++found) {
+        size_t comma = rest.find(',');
+        parts[found] = rest.substr(0, comma);
+        if (comma == std::string::npos) break;
+        rest = rest.substr(comma + 1);
+    }
+    uint8_t v[3];
+    for (int i = 0; i < 3; ++i) {
+        long long n = 0;
+        if (found != 2 || !cli::read_integer(parts[i].c_str(), 0, 255, &n).empty())
+            return "expected R,G,B with numbers 0-255";
+        v[i] = uint8_t(n);
+    }
+    *c = {v[0], v[1], v[2]};
     return "";
 }
 
