@@ -2,6 +2,7 @@
 // module for each, a C header that names their banks and the linker options that place the banks.
 #include "bankplan/bankplan.h"
 #include "common/cli.h"
+#include "common/io.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ int work(int argc, char** argv) {
     std::vector<bankplan::Input> inputs(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         inputs[i].path = paths[i];
-        std::string why = cli::read_file(paths[i], bankplan::input_limit(o), &inputs[i].bytes);
+        std::string why = common::read_file(paths[i], bankplan::input_limit(o), &inputs[i].bytes);
         if (!why.empty() && inputs[i].bytes.size() <= bankplan::input_limit(o)) {
             cli::complain(name, paths[i], why);
             return 1;
@@ -80,7 +81,7 @@ int work(int argc, char** argv) {
     }
     std::vector<std::pair<std::string, std::string>> outputs;
     for (bankplan::OutputFile& f : made) outputs.emplace_back(f.path, std::move(f.bytes));
-    if (cli::write_outputs(name, outputs, paths)) return 1;
+    if (common::write_outputs(name, outputs, paths)) return 1;
     if (o.verbose) fputs(bankplan::report(layout).c_str(), stdout);
     return 0;
 }

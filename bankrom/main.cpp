@@ -2,6 +2,7 @@
 // Intel HEX output keeps 16-bit addresses only and lays the banks on top of each other.
 #include "bankrom/rom.h"
 #include "common/cli.h"
+#include "common/io.h"
 #include "common/paths.h"
 
 namespace {
@@ -42,7 +43,7 @@ int work(int argc, char** argv) {
     std::vector<bankrom::Text> texts(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         texts[i].path = paths[i];
-        std::string why = cli::read_file(paths[i], largest, &texts[i].text);
+        std::string why = common::read_file(paths[i], largest, &texts[i].text);
         if (!why.empty()) {
             if (texts[i].text.size() > largest)
                 why += ", too large for a HEX image, a map or a module";
@@ -57,7 +58,7 @@ int work(int argc, char** argv) {
         cli::complain(name, file, why);
         return 1;
     }
-    return cli::write_output(name, output, rom, paths);
+    return common::write_output(name, output, rom, paths);
 }
 
 } // namespace

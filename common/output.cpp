@@ -1,6 +1,7 @@
 #include "common/output.h"
 
 #include "common/files.h"
+#include "common/paths.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,17 +18,11 @@ FILE* Output::fail(int err, std::string why) {
     return nullptr;
 }
 
-// The folder a file is created in, as a message names it.
-static std::string folder_of(const std::string& path) {
-    size_t slash = path.find_last_of(
-#ifdef _WIN32
-        "/\\"
-#else
-        "/"
-#endif
-    );
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+// The folder a file is created in, as a message names it: "." for the current one.
+static std::string folder_named(const std::string& path) {
+    std::string folder = folder_of(path);
+    if (folder.empty()) return ".";
+    return folder.size() == 1 ? folder : folder.substr(0, folder.size() - 1);
 }
 
 FILE* Output::open(const std::vector<std::string>& inputs) {
@@ -52,7 +47,7 @@ FILE* Output::open(const std::vector<std::string>& inputs) {
         // The file may be writable and its folder not: the folder is what refuses.
         if (!file_ && (errno == EACCES || errno == EPERM || errno == EROFS)) {
             int err = errno;
-            return fail(err, "cannot create a file in the folder " + folder_of(target_) + ": " +
+            return fail(err, "cannot create a file in the folder " + folder_named(target_) + ": " +
                                  strerror(err));
         }
         break;

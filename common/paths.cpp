@@ -14,3 +14,12 @@ std::string output_name(std::string_view path, std::string_view ext) {
     out += ext;
     return out;
 }
+
+std::string folder_of(std::string_view path) {
+#ifdef _WIN32
+    size_t sep = path.find_last_of("/\\");
+#else
+    size_t sep = path.rfind('/');
+#endif
+    return std::string(sep == std::string_view::npos ? "" : path.substr(0, sep + 1));
+}

@@ -2,6 +2,7 @@
 #include "common/console.h"
 #include "common/files.h"
 #include "common/output.h"
+#include "common/paths.h"
 
 #include <cerrno>
 #include <climits>
@@ -55,12 +56,6 @@ bool same_file(const char* a, const char* b) {
 }
 
 namespace {
-
-// The folder part of a path, with its slash ("" for a name alone).
-std::string folder_of(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
 
 // True when the folder holding path is in /proc, whose entries are the open files of processes
 // (/proc/self/fd/1 is a link to whatever standard output is): nothing is ever created there, and

@@ -3,6 +3,7 @@
 #include "common/files.h"
 #include "common/key_events.h"
 #include "common/output.h"
+#include "common/paths.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -64,8 +65,7 @@ FILE* open_standard_input() {
 }
 
 FILE* create_temporary(const std::string& target, std::string* temp) {
-    size_t slash = target.find_last_of("/\\");
-    std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    std::string folder = folder_of(target);
     // Numbered on through the run, so that a run may hold any number at once; a name taken
     // (left by an earlier process of the same number) is passed over.
     static unsigned long long next = 0;

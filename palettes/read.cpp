@@ -1,5 +1,5 @@
 // The table of palette formats, and reading a palette through it.
-#include "common/cli.h"
+#include "common/io.h"
 #include "palettes/palette.h"
 #include "palettes/readers.h"
 
@@ -58,7 +58,7 @@ const PaletteFormat* detect(const std::string& bytes) {
 }
 
 std::string read_palette_file(const std::string& path, std::string* bytes) {
-    std::string error = cli::read_file(path, largest_file, bytes);
+    std::string error = common::read_file(path, largest_file, bytes);
     if (!error.empty() && bytes->size() > largest_file) error += ": too large for a palette";
     return error;
 }

@@ -2,6 +2,7 @@
 // 256-colour JASC-PAL palette that palpack reads, or with --pack the machine's binary palette
 // itself, moved to the machine's colours if asked.
 #include "common/cli.h"
+#include "common/io.h"
 #include "palprep/prepare.h"
 
 namespace {
@@ -108,7 +109,7 @@ int run(Settings& s, const std::string& input, const std::string& output) {
     if (how.strict && !p.merged.empty()) return 1;
 
     std::string written = s.pack ? packed(p.colours, how.depth) : jasc_text(p.colours);
-    if (cli::write_output(name, output, written, {input})) return 1;
+    if (common::write_output(name, output, written, {input})) return 1;
     if (s.verbose)
         cli::note(name, output,
                   written_note(palette.colours.size(), p, how, s.pack ? written.size() : 0));

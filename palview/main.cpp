@@ -1,6 +1,7 @@
 // palview: draws a palette as the machine shows it, a grid of swatches in index order, into a
 // PNG image; beside the editor's palette, each swatch split between the two.
 #include "common/cli.h"
+#include "common/io.h"
 #include "palettes/depth.h"
 #include "palview/picture.h"
 
@@ -105,7 +106,7 @@ int run(const Settings& s, const std::string& input, const std::string& output) 
 
     std::vector<std::string> inputs = {input};
     if (!source.empty()) inputs.push_back(source);
-    if (cli::write_output(name, output, png, inputs)) return 1;
+    if (common::write_output(name, output, png, inputs)) return 1;
     if (s.verbose) {
         cli::note(name, input, colours_text(viewed.colours.size()) + ", " + viewed.what);
         if (!source.empty())

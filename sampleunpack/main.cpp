@@ -1,5 +1,6 @@
 // sampleunpack: plays a packed sample file into a 16-bit WAV file, to hear what the machine will.
 #include "common/cli.h"
+#include "common/io.h"
 #include "samplepack/format.h"
 #include "sampleunpack/unpack.h"
 
@@ -30,7 +31,7 @@ std::vector<cli::Option> options(UnpackOptions& o, const char** dac) {
 // Reads the packed file. One too large to be one is refused for what its start and its size on
 // disk show (a WAV file, a count that does not match); a device that never ends has no size.
 std::string read_packed(const std::string& input, std::string* bytes) {
-    std::string why = cli::read_file(input, packed::max_size, bytes);
+    std::string why = common::read_file(input, packed::max_size, bytes);
     if (bytes->size() <= packed::max_size) return why;
     std::error_code ec;
     uintmax_t size = std::filesystem::file_size(input, ec);
@@ -61,7 +62,7 @@ int work(int argc, char** argv) {
     }
     std::vector<std::string> inputs = {input};
     if (!find_dac(dac)) inputs.push_back(dac);
-    return cli::write_output(program, output, wav, inputs);
+    return common::write_output(program, output, wav, inputs);
 }
 
 } // namespace

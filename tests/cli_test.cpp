@@ -1,6 +1,7 @@
 // The command-line skeleton in-process: read_flags() on a table of command lines, the number
 // readers on the texts users type, and write_output() on the files and folders it meets.
 #include "common/cli.h"
+#include "common/io.h"
 #include "common/output.h"
 #include "tests/harness.h"
 
@@ -424,7 +425,7 @@ struct Written {
 Written put(const std::string& path, const std::string& bytes,
             const std::vector<std::string>& inputs = {}) {
     testing::internal::CaptureStderr();
-    int status = cli::write_output("demo", path, bytes, inputs);
+    int status = common::write_output("demo", path, bytes, inputs);
     return {status, testing::internal::GetCapturedStderr()};
 }
 
@@ -608,7 +609,7 @@ TEST(WriteOutput, WritesStandardOutputByAnyName) {
     TempDir t;
     for (const std::string name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
         SCOPED_TRACE(name);
-        int status = in_child([&] { return cli::write_output("demo", name, "bytes", {}); }, "",
+        int status = in_child([&] { return common::write_output("demo", name, "bytes", {}); }, "",
                               t / "out.bin");
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         EXPECT_EQ(read_file(t / "out.bin"), "bytes");
@@ -620,14 +621,14 @@ TEST(WriteOutput, WritesStandardOutputByAnyName) {
     // Standard output that is the input: writing it would destroy the input.
     TempDir e;
     write_file(t / "in.bin", "input");
-    int status = in_child([&] { return cli::write_output("demo", "-", "bytes", {t / "in.bin"}); },
+    int status = in_child([&] { return common::write_output("demo", "-", "bytes", {t / "in.bin"}); },
                           "", t / "in.bin", e / "err");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(read_file(e / "err"),
               "demo: -: is the same file as the input " + (t / "in.bin") + "\n");
     // (The redirection, as a shell's >, emptied it.) Standard input that is the output.
     write_file(t / "in.bin", "input");
-    status = in_child([&] { return cli::write_output("demo", t / "in.bin", "bytes", {"-"}); },
+    status = in_child([&] { return common::write_output("demo", t / "in.bin", "bytes", {"-"}); },
                       t / "in.bin", "", e / "err");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(read_file(e / "err"),
@@ -641,14 +642,14 @@ TEST(ReadFile, ReadsStandardInputAndRefusesFolders) {
     int status = in_child(
         [&] {
             std::string bytes;
-            return cli::read_file("-", 100, &bytes) == "" && bytes == "input bytes" ? 0 : 1;
+            return common::read_file("-", 100, &bytes) == "" && bytes == "input bytes" ? 0 : 1;
         },
         t / "in.bin", "");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     status = in_child(
         [&] {
             std::string why;
-            FILE* f = cli::open_input("-", &why);
+            FILE* f = common::open_input("-", &why);
             char buf[16] = {};
             bool ok =
                 f && fread(buf, 1, sizeof buf - 1, f) == 11 && std::string(buf) == "input bytes";
@@ -658,15 +659,15 @@ TEST(ReadFile, ReadsStandardInputAndRefusesFolders) {
         t / "in.bin", "");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::string why;
-    EXPECT_EQ(cli::open_input(t.path(), &why), nullptr);
+    EXPECT_EQ(common::open_input(t.path(), &why), nullptr);
     EXPECT_EQ(why, "Is a directory");
-    EXPECT_EQ(cli::open_input(t / "missing", &why), nullptr);
+    EXPECT_EQ(common::open_input(t / "missing", &why), nullptr);
     EXPECT_EQ(why, "No such file or directory");
     std::string bytes;
-    EXPECT_EQ(cli::read_file(t.path(), 100, &bytes), "Is a directory");
-    EXPECT_EQ(cli::read_file(t / "in.bin", 5, &bytes), "larger than 5 bytes");
-    EXPECT_EQ(cli::read_file("/dev/zero", 65536, &bytes), "larger than 64 KiB");
-    EXPECT_EQ(cli::read_file(t / "in.bin", 11, &bytes), "");
+    EXPECT_EQ(common::read_file(t.path(), 100, &bytes), "Is a directory");
+    EXPECT_EQ(common::read_file(t / "in.bin", 5, &bytes), "larger than 5 bytes");
+    EXPECT_EQ(common::read_file("/dev/zero", 65536, &bytes), "larger than 64 KiB");
+    EXPECT_EQ(common::read_file(t / "in.bin", 11, &bytes), "");
     EXPECT_EQ(bytes, "input bytes");
 }
 
@@ -709,7 +710,7 @@ TEST(WriteOutput, LeavesNoTemporaryFileOnAnyEnd) {
              struct rlimit limit = {4096, 4096};
              setrlimit(RLIMIT_FSIZE, &limit);
              testing::internal::CaptureStderr();
-             int status = cli::write_output("demo", t / "out.bin", big, {});
+             int status = common::write_output("demo", t / "out.bin", big, {});
              std::string err = testing::internal::GetCapturedStderr();
              return err == "demo: " + (t / "out.bin") + ": File too large\n" ? status : 99;
          }},

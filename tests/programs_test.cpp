@@ -143,4 +143,27 @@ TEST_P(ProgramsRefuse, AnEmptyPath) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramsRefuse, testing::ValuesIn(empty_paths()), ByName());
 
+// Standard input that is a folder is refused in the same words by every program that reads "-",
+// through the one open_input.
+TEST(ProgramsRefuse, AFolderAsStandardInput) {
+    struct Case {
+        std::string program;
+        std::vector<std::string> args;
+    };
+    for (const Case& c : std::vector<Case>{{"sampleprep", {"-", "out.wav"}},
+                                           {"sampleunpack", {"-", "out.wav"}},
+                                           {"palprep", {"-", "out.pal"}},
+                                           {"palview", {"-", "out.png"}},
+                                           {"bankrom", {"-o", "out.rom", "-", "a.map"}}}) {
+        if (!built(c.program)) continue;
+        TempDir t;
+        std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" < .", program(c.program)};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        Tool r = tool(argv, t.path());
+        EXPECT_EQ(r.status, 1) << c.program;
+        EXPECT_EQ(r.output, c.program + ": -: Is a directory\n");
+        EXPECT_EQ(listing(t.path()), std::vector<std::string>{}) << c.program;
+    }
+}
+
 } // namespace
