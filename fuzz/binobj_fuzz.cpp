@@ -8,7 +8,7 @@
 #include "binobj/module.h"
 #include "common/files.h"
 #include "common/paths.h"
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 
 #include <algorithm>
 #include <cstring>

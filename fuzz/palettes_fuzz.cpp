@@ -5,7 +5,7 @@
 // must hold 1 to 256 colours, and a failure none and a reason naming the format. What is read must
 // come back alike through the JASC-PAL text palprep writes and through the PNG image palview draws,
 // and the snapping must report exactly the groups of colours that became one.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "palettes/depth.h"
 #include "palettes/palette.h"
 #include "palpack/colour.h"
@@ -22,11 +22,11 @@ namespace {
 void check_snapping(const std::vector<Colour>& colours) {
     for (int depth : {6, 9, 12, 15})
         for (Snap mode : {Snap::nearest, Snap::trunc}) {
-            Preparation how;
+            palprep::Preparation how;
             how.depth = depth;
             how.snap = mode;
             how.pad = Colour{1, 128, 254};
-            Prepared p = prepare_palette(colours, how);
+            palprep::Prepared p = palprep::prepare_palette(colours, how);
             REQUIRE(p.colours.size() == max_colours);
             int bits = component_bits(depth);
             // Every colour written is one the machine shows, and palpack's truncation keeps it.
@@ -53,16 +53,16 @@ void check_snapping(const std::vector<Colour>& colours) {
 }
 
 void check_round_trips(const std::vector<Colour>& colours) {
-    Prepared p = prepare_palette(colours, Preparation());
+    palprep::Prepared p = palprep::prepare_palette(colours, palprep::Preparation());
     Palette back;
-    REQUIRE(read_palette(jasc_text(p.colours), nullptr, &back).empty());
+    REQUIRE(read_palette(palprep::jasc_text(p.colours), nullptr, &back).empty());
     REQUIRE(back.colours == p.colours && !back.transparency);
 
     std::string png;
-    REQUIRE(draw(colours, 1, &png).empty());
+    REQUIRE(palview::draw(colours, 1, &png).empty());
     REQUIRE(read_palette(png, nullptr, &back).empty());
     // One more, transparent, entry stands for the empty cells of a last row.
-    bool gaps = colours.size() % columns(colours.size()) != 0;
+    bool gaps = colours.size() % palview::columns(colours.size()) != 0;
     REQUIRE(back.colours.size() == colours.size() + gaps);
     REQUIRE(std::equal(colours.begin(), colours.end(), back.colours.begin()));
     REQUIRE(back.transparency == gaps);
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     if (choice > formats.size()) {
         int depth = layouts[choice - formats.size() - 1].depth;
-        error = read_binary(bytes, depth, &colours);
+        error = palview::read_binary(bytes, depth, &colours);
         if (error.empty()) REQUIRE(colours.size() * colour_size(depth) == bytes.size());
     } else {
         const PaletteFormat* format = choice ? &formats[choice - 1] : nullptr;

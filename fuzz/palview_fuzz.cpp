@@ -8,7 +8,7 @@
 // Picks the program refuses as a usage error are skipped. A file read gives 1 to 256 colours, at
 // a depth that moves colours only ones the machine shows; its picture is columns() swatches a
 // row of cell x cell pixels, each in its colour, split with the source's where that holds one.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "palettes/depth.h"
 #include "palview/picture.h"
 
@@ -58,14 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         data[0] >= 1 && data[0] <= formats.size() ? &formats[data[0] - 1] : nullptr;
     int depth =
         data[1] % (layouts.size() + 1) ? layouts[data[1] % (layouts.size() + 1) - 1].depth : 0;
-    if (!options_conflict(format, depth).empty()) return 0; // the program's usage error
+    if (!palview::options_conflict(format, depth).empty()) return 0; // the program's usage error
     int cell = cells[data[2] & 7];
     const bool with_source = data[2] & 8;
     const size_t source_count = size_t(data[2] >> 4) * 16 + 1;
     std::string bytes(reinterpret_cast<const char*>(data) + 3, size - 3);
 
-    Viewed viewed;
-    std::string error = read_colours(bytes, format, depth, &viewed);
+    palview::Viewed viewed;
+    std::string error = palview::read_colours(bytes, format, depth, &viewed);
     if (!error.empty()) return 0;
     const std::vector<Colour>& colours = viewed.colours;
     REQUIRE(!colours.empty() && colours.size() <= max_colours);
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (uint8_t v : {c.r, c.g, c.b}) REQUIRE(expand(unsigned(v) >> (8 - bits), bits) == v);
     }
 
-    const size_t across = columns(colours.size());
+    const size_t across = palview::columns(colours.size());
     const size_t rows = (colours.size() + across - 1) / across;
     while (cell > 2 && across * rows * size_t(cell) * size_t(cell) > max_pixels) cell /= 2;
 
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; with_source && i < std::min(source_count, colours.size()); ++i)
         source.push_back({uint8_t(~colours[i].r), uint8_t(~colours[i].g), uint8_t(~colours[i].b)});
     std::string png;
-    REQUIRE(draw(colours, cell, &png, with_source ? &source : nullptr).empty());
+    REQUIRE(palview::draw(colours, cell, &png, with_source ? &source : nullptr).empty());
 
     std::vector<uint8_t> pixels;
     uint32_t width = 0, height = 0;

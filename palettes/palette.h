@@ -1,6 +1,7 @@
 #pragma once
-// Palettes as graphics editors write them, read from their bytes into a list of colours. Pure
-// functions: no files, no messages of their own.
+// Palettes as graphics editors write them, read from their bytes into a list of colours. The
+// readers are pure functions of the bytes, with no messages of their own; read_palette_file()
+// alone reads a file, for the programs.
 
 #include <cstddef>
 #include <cstdint>

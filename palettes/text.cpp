@@ -122,8 +122,9 @@ bool text(const std::string& bytes) {
 
 } // namespace
 
-// A line that only begins with ";" or holds a few hexadecimal digits is no signature unless the
-// whole file is text: binary data must not pass for it.
+// The signatures of the text formats, on the first line. A line that only begins with ";" or
+// holds a few hexadecimal digits (is_hex, is_paintnet) is no signature unless the whole file is
+// text: binary data must not pass for it.
 bool is_jasc(const std::string& bytes) {
     return first_text_line(bytes) == "JASC-PAL";
 }

@@ -11,7 +11,7 @@ const char* const name = "palprep";
 
 // What the command line asks for.
 struct Settings {
-    Preparation how;
+    palprep::Preparation how;
     bool verbose = false, pack = false;
     size_t count = 0; // --count: 0 for none
 };
@@ -24,7 +24,7 @@ const std::string format_help = "read INPUT as F: " + format_names();
 const std::string depth_value = depth_values();
 
 cli::Program command_line(Settings& s) {
-    Preparation& how = s.how;
+    palprep::Preparation& how = s.how;
     return {
         name,
         "INPUT OUTPUT",
@@ -58,11 +58,11 @@ cli::Program command_line(Settings& s) {
              "the nearest shown colour (default) or the upper bits alone",
              [&how](const char* v) {
                  how.snap_given = true;
-                 return read_snap(v, &how.snap);
+                 return palprep::read_snap(v, &how.snap);
              }},
             {"pad", 0, "R,G,B",
              "the colour after the palette's own, up to 256 or --count (default 0,0,0)",
-             [&how](const char* v) { return read_colour(v, &how.pad); }},
+             [&how](const char* v) { return palprep::read_colour(v, &how.pad); }},
             {"strict", 0, nullptr, "fail when two colours become one at the depth",
              [&how](const char*) {
                  how.strict = true;
@@ -78,7 +78,7 @@ cli::Program command_line(Settings& s) {
 }
 
 int run(Settings& s, const std::string& input, const std::string& output) {
-    Preparation& how = s.how;
+    palprep::Preparation& how = s.how;
     std::string bytes;
     std::string error = read_palette_file(input, &bytes);
     Palette palette;
@@ -101,25 +101,27 @@ int run(Settings& s, const std::string& input, const std::string& output) {
                           std::to_string(how.count));
         return 1;
     }
-    Prepared p = prepare_palette(palette.colours, how);
+    palprep::Prepared p = palprep::prepare_palette(palette.colours, how);
     for (const std::vector<size_t>& group : p.merged) {
-        std::string merge = merge_message(group, p.colours[group[0]], how.depth);
+        std::string merge = palprep::merge_message(group, p.colours[group[0]], how.depth);
         how.strict ? cli::complain(name, input, merge) : cli::warn(name, input, merge);
     }
     if (how.strict && !p.merged.empty()) return 1;
 
-    std::string written = s.pack ? packed(p.colours, how.depth) : jasc_text(p.colours);
+    std::string written =
+        s.pack ? palprep::binary_palette(p.colours, how.depth) : palprep::jasc_text(p.colours);
     if (common::write_output(name, output, written, {input})) return 1;
     if (s.verbose)
-        cli::note(name, output,
-                  written_note(palette.colours.size(), p, how, s.pack ? written.size() : 0));
+        cli::note(
+            name, output,
+            palprep::written_note(palette.colours.size(), p, how, s.pack ? written.size() : 0));
     return 0;
 }
 
 // The program's work, which cli::run() ends the way every program ends.
 int work(int argc, char** argv) {
     Settings s;
-    const Preparation& how = s.how;
+    const palprep::Preparation& how = s.how;
     const cli::Program program = command_line(s);
     std::vector<std::string> files;
     int status = cli::read_flags(program, argc, argv, &files);

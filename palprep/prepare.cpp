@@ -2,6 +2,8 @@
 
 #include "common/cli.h"
 
+namespace palprep {
+
 std::string read_snap(const char* text, Snap* snap) {
     std::string value = text;
     if (value != "nearest" && value != "trunc") return "expected nearest or trunc";
@@ -44,7 +46,7 @@ Prepared prepare_palette(const std::vector<Colour>& colours, const Preparation& 
     return p;
 }
 
-std::string packed(const std::vector<Colour>& colours, int depth) {
+std::string binary_palette(const std::vector<Colour>& colours, int depth) {
     const ColourLayout* layout = colour_layout(depth);
     std::string bytes;
     for (Colour c : colours) {
@@ -84,3 +86,5 @@ std::string written_note(size_t read, const Prepared& p, const Preparation& how,
     if (bytes) note += ", " + std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
     return note;
 }
+
+} // namespace palprep

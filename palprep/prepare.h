@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace palprep {
+
 // What a run is asked to do.
 struct Preparation {
     const PaletteFormat* format = nullptr; // null: found from the content
@@ -39,7 +41,7 @@ Prepared prepare_palette(const std::vector<Colour>& colours, const Preparation& 
 std::string jasc_text(const std::vector<Colour>& colours);
 
 // The binary palette of colours at a depth of colour_layouts(), each colour in its layout.
-std::string packed(const std::vector<Colour>& colours, int depth);
+std::string binary_palette(const std::vector<Colour>& colours, int depth);
 
 // "colours 3, 7 and 9 become one at 15 bits (8 8 8)"
 std::string merge_message(const std::vector<size_t>& group, Colour colour, int depth);
@@ -49,3 +51,5 @@ std::string merge_message(const std::vector<size_t>& group, Colour colour, int d
 // 16 bytes".
 std::string written_note(size_t read, const Prepared& prepared, const Preparation& how,
                          size_t bytes = 0);
+
+} // namespace palprep

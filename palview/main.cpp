@@ -80,9 +80,9 @@ int read_source(const std::string& source, Palette* palette) {
 int run(const Settings& s, const std::string& input, const std::string& output) {
     const std::string& source = s.source;
     std::string bytes, png;
-    Viewed viewed;
+    palview::Viewed viewed;
     std::string error = read_palette_file(input, &bytes);
-    if (error.empty()) error = read_colours(bytes, s.format, s.depth, &viewed);
+    if (error.empty()) error = palview::read_colours(bytes, s.format, s.depth, &viewed);
     if (!error.empty()) {
         cli::complain(name, input, error);
         return 1;
@@ -98,7 +98,7 @@ int run(const Settings& s, const std::string& input, const std::string& output) 
                       colours_text(editor.colours.size()) + ", " + std::to_string(extra) +
                           " more than " + input + " holds: not drawn");
     }
-    error = draw(viewed.colours, s.cell, &png, source.empty() ? nullptr : &editor.colours);
+    error = palview::draw(viewed.colours, s.cell, &png, source.empty() ? nullptr : &editor.colours);
     if (!error.empty()) {
         cli::complain(name, input, error);
         return 1;
@@ -112,7 +112,7 @@ int run(const Settings& s, const std::string& input, const std::string& output) 
         if (!source.empty())
             cli::note(name, source,
                       colours_text(editor.colours.size()) + ", " + editor.format->title);
-        size_t across = columns(viewed.colours.size());
+        size_t across = palview::columns(viewed.colours.size());
         size_t rows = (viewed.colours.size() + across - 1) / across;
         cli::note(name, output,
                   std::to_string(across * size_t(s.cell)) + " x " +
@@ -128,7 +128,7 @@ int work(int argc, char** argv) {
     std::vector<std::string> files;
     int status = cli::read_flags(program, argc, argv, &files);
     if (status != cli::go_on) return status;
-    if (std::string why = options_conflict(s.format, s.depth); !why.empty())
+    if (std::string why = palview::options_conflict(s.format, s.depth); !why.empty())
         return cli::usage_error(program, why);
     if (!s.source.empty() && s.cell < 2)
         return cli::usage_error(program, "--source needs --cell 2 or more");

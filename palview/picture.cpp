@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+namespace palview {
+
 std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours) {
     size_t entry = colour_size(depth);
     std::string size = std::to_string(bytes.size()) + " bytes";
@@ -169,3 +171,5 @@ std::string draw(const std::vector<Colour>& colours, int cell, std::string* png,
                                   SPNG_ENCODE_FINALIZE);
     return finish(e, error, png);
 }
+
+} // namespace palview

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace palview {
+
 // Colours of a binary palette at a depth of colour_layouts() (6, 9, 12, 15, 24 or 32), as palpack
 // and palprep --pack write them, in the colours the machine shows (levels of fewer than 8 bits
 // expanded to 8 bits). Any whole number of entries from 1 to max_colours is taken. Returns an
@@ -45,3 +47,5 @@ size_t columns(size_t count);
 // reason.
 std::string draw(const std::vector<Colour>& colours, int cell, std::string* png,
                  const std::vector<Colour>* source = nullptr);
+
+} // namespace palview

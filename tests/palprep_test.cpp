@@ -92,7 +92,8 @@ TEST_F(Palprep, ReportsEveryPairOfMergedColours) {
                 }
             if (lost)
                 expected +=
-                    "palprep: in.pal: warning: " + merge_message(group, shown, depth) + "\n";
+                    "palprep: in.pal: warning: " + palprep::merge_message(group, shown, depth) +
+                    "\n";
         }
         ASSERT_NE(expected, "");
         std::string d = std::to_string(depth);
@@ -116,9 +117,9 @@ TEST_F(Palprep, ReportsEveryPairOfMergedColours) {
 }
 
 TEST_F(Palprep, MergeMessageNamesEveryIndex) {
-    EXPECT_EQ(merge_message({3, 7}, {8, 8, 8}, 15),
+    EXPECT_EQ(palprep::merge_message({3, 7}, {8, 8, 8}, 15),
               "colours 3 and 7 become one at 15 bits (8 8 8)");
-    EXPECT_EQ(merge_message({1, 2, 9}, {0, 17, 34}, 12),
+    EXPECT_EQ(palprep::merge_message({1, 2, 9}, {0, 17, 34}, 12),
               "colours 1, 2 and 9 become one at 12 bits (0 17 34)");
 }
 

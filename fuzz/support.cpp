@@ -1,6 +1,6 @@
 // Memory streams through the C library's custom stream hooks: a round trip through the file
 // system on every run would slow the fuzzers down tenfold.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 
 #include <cerrno>
 #include <cstring>
