@@ -310,6 +310,9 @@ TEST_F(Palprep, HelpVersionAndUsage) {
              {{"in.hex"}, "palprep: missing operand: OUTPUT"},
              {{"in.hex", "out.pal", "--depth", "16"},
               "palprep: --depth 16: expected 6, 9, 12, 15, 24 or 32"},
+             // The exact words of the tables, pinned here once for the program.
+             {{"in.hex", "out.pal", "--depth", "6"},
+              "palprep: --depth 6 needs --pack (palpack writes 12, 15, 24 or 32)"},
              {{"in.hex", "out.pal", "--snap", "round"},
               "palprep: --snap round: expected nearest or trunc"},
              {{"in.hex", "out.pal", "--snap", "trunc"}, "palprep: --snap needs --depth"},
