@@ -5,10 +5,10 @@
 // must hold 1 to 256 colours, and a failure none and a reason naming the format. What is read must
 // come back alike through the JASC-PAL text palprep writes and through the PNG image palview draws,
 // and the snapping must report exactly the groups of colours that became one.
+#include "colours/layouts.h"
 #include "fuzz/support.h"
 #include "palettes/depth.h"
 #include "palettes/palette.h"
-#include "palpack/colour.h"
 #include "palprep/prepare.h"
 #include "palview/picture.h"
 

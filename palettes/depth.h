@@ -1,9 +1,9 @@
 #pragma once
 // Colours as a machine with 2 to 5 bits a component (6-, 9-, 12- or 15-bit colour) shows them.
-// The depths and their bits a component are the rows of colour_layouts() (palpack/colour.h).
+// The depths and their bits a component are the rows of colour_layouts() (colours/layouts.h).
 
+#include "colours/layouts.h"
 #include "palettes/palette.h"
-#include "palpack/colour.h"
 
 #include <cstddef>
 #include <string>

@@ -2,7 +2,7 @@
 // Conversion of a 256-colour JASC-PAL text palette into a binary palette of 12, 15, 24 or 32 bits
 // a colour.
 
-#include "palpack/colour.h"
+#include "colours/layouts.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "palview/picture.h"
 
+#include "colours/layouts.h"
 #include "palettes/depth.h"
-#include "palpack/colour.h"
 
 #include <spng.h>
 

@@ -1,6 +1,6 @@
 // The binary colour layouts of every depth, worked by hand, and the levels the machine shows.
+#include "colours/layouts.h"
 #include "palettes/depth.h"
-#include "palpack/colour.h"
 #include "tests/harness.h"
 
 #include <cmath>

@@ -1,5 +1,5 @@
 // The palette reader's own formatted-scan matching and the depth argument's number.
-#include "palpack/colour.h"
+#include "colours/layouts.h"
 #include "palpack/convert.h"
 #include "palpack/scan.h"
 

@@ -1,4 +1,4 @@
-#include "palpack/colour.h"
+#include "colours/layouts.h"
 
 namespace {
 
