@@ -82,3 +82,11 @@ FILE* open_sink(Written* output) {
     cookie_io_functions_t io = {nullptr, sink_write, sink_seek, sink_close};
     return fopencookie(new Sink{output, 0}, "wb", io);
 }
+
+bool take_name(std::string* input, std::string* name) {
+    size_t end = input->find('\0');
+    if (end == std::string::npos) return false;
+    *name = input->substr(0, end);
+    input->erase(0, end + 1);
+    return true;
+}
