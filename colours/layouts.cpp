@@ -1,5 +1,7 @@
 #include "colours/layouts.h"
 
+namespace colours {
+
 namespace {
 
 unsigned char low_byte(uint32_t v) {
@@ -96,3 +98,5 @@ size_t colour_size(int32_t depth) {
 void unpack_colour(const unsigned char* bytes, int32_t depth, unsigned rgb[3]) {
     colour_layout(depth)->decode(bytes, rgb);
 }
+
+} // namespace colours

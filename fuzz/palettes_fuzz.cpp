@@ -18,6 +18,9 @@
 #include <string>
 #include <tuple>
 
+using namespace palettes;
+using namespace colours;
+
 namespace {
 
 void check_snapping(const std::vector<Colour>& colours) {

@@ -15,6 +15,9 @@
 
 #include <spng.h>
 
+using namespace palettes;
+using namespace colours;
+
 namespace {
 
 const int cells[] = {2, 3, 16, 5, 2, 7, 33, 256};

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace palettes {
+
 struct Colour {
     uint8_t r = 0, g = 0, b = 0;
     bool operator==(const Colour& o) const { return r == o.r && g == o.g && b == o.b; }
@@ -75,3 +77,5 @@ std::string read_palette(const std::string& bytes, const PaletteFormat* format, 
 
 // The message for a file no format's detector takes.
 std::string unknown_format();
+
+} // namespace palettes

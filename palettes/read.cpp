@@ -3,6 +3,8 @@
 #include "palettes/palette.h"
 #include "palettes/readers.h"
 
+namespace palettes {
+
 const std::vector<PaletteFormat>& palette_formats() {
     // Detection tries the rows in order: the Adobe table, known by its size alone, comes last.
     static const std::vector<PaletteFormat> formats = {
@@ -79,3 +81,5 @@ std::string read_palette(const std::string& bytes, const PaletteFormat* format, 
     palette->format = format;
     return "";
 }
+
+} // namespace palettes

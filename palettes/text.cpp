@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace palettes {
+
 Lines::Lines(std::string_view bytes) : bytes_(bytes) {
     if (bytes_.substr(0, 3) == "\xEF\xBB\xBF") start_ = 3;
 }
@@ -234,3 +236,5 @@ std::string read_paintnet(const std::string& bytes, Palette* palette) {
     }
     return "";
 }
+
+} // namespace palettes

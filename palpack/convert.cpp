@@ -26,7 +26,7 @@ const char* convert(FILE* in, FILE* out, int32_t depth) {
         int32_t rgb[3];
         if (scan(text, "%d %d %d\n", rgb) < 3) return format_error;
         unsigned char bytes[4];
-        size_t n = pack_colour(rgb[0], rgb[1], rgb[2], depth, bytes);
+        size_t n = colours::pack_colour(rgb[0], rgb[1], rgb[2], depth, bytes);
         if (n == 0) return depth_error;
         if (fwrite(bytes, 1, n, out) != n) return write_error;
     }

@@ -16,12 +16,12 @@ struct Settings {
     size_t count = 0; // --count: 0 for none
 };
 
-const std::string summary = "Reads a palette (" + format_descriptions() +
+const std::string summary = "Reads a palette (" + palettes::format_descriptions() +
                             ", found by its content) and writes OUTPUT: a JASC-PAL palette of 256 "
                             "colours that palpack reads, or with --pack the machine's binary "
                             "palette at the depth.";
-const std::string format_help = "read INPUT as F: " + format_names();
-const std::string depth_value = depth_values();
+const std::string format_help = "read INPUT as F: " + palettes::format_names();
+const std::string depth_value = palettes::depth_values();
 
 cli::Program command_line(Settings& s) {
     palprep::Preparation& how = s.how;
@@ -32,13 +32,13 @@ cli::Program command_line(Settings& s) {
         {
             {"format", 0, "F", format_help.c_str(),
              [&how](const char* v) {
-                 how.format = format_named(v);
-                 return how.format ? "" : "expected " + format_names();
+                 how.format = palettes::format_named(v);
+                 return how.format ? "" : "expected " + palettes::format_names();
              }},
             {"depth", 0, depth_value.c_str(),
              "move every colour to the one a machine of that depth shows (24 and 32: all of them; "
              "6 and 9 need --pack)",
-             [&how](const char* v) { return read_depth(v, &how.depth); }},
+             [&how](const char* v) { return palettes::read_depth(v, &how.depth); }},
             {"pack", 0, nullptr,
              "write the binary palette of the depth, one entry a colour, instead of JASC-PAL",
              [&s](const char*) {
@@ -50,7 +50,8 @@ cli::Program command_line(Settings& s) {
              "with --pad",
              [&s](const char* v) {
                  long long n = 0;
-                 std::string why = cli::read_integer(v, 1, static_cast<long long>(max_colours), &n);
+                 std::string why =
+                     cli::read_integer(v, 1, static_cast<long long>(palettes::max_colours), &n);
                  s.count = size_t(n);
                  return why;
              }},
@@ -80,16 +81,17 @@ cli::Program command_line(Settings& s) {
 int run(Settings& s, const std::string& input, const std::string& output) {
     palprep::Preparation& how = s.how;
     std::string bytes;
-    std::string error = read_palette_file(input, &bytes);
-    Palette palette;
-    if (error.empty()) error = read_palette(bytes, how.format, &palette);
+    std::string error = palettes::read_palette_file(input, &bytes);
+    palettes::Palette palette;
+    if (error.empty()) error = palettes::read_palette(bytes, how.format, &palette);
     if (!error.empty()) {
         cli::complain(name, input, error);
         return 1;
     }
     if (!palette.ignored.empty()) cli::warn(name, input, palette.ignored);
     if (s.verbose) {
-        cli::note(name, input, colours_text(palette.colours.size()) + ", " + palette.format->title);
+        cli::note(name, input,
+                  palettes::colours_text(palette.colours.size()) + ", " + palette.format->title);
         if (palette.transparency) cli::note(name, input, "transparency dropped");
     }
 
@@ -97,7 +99,7 @@ int run(Settings& s, const std::string& input, const std::string& output) {
     if (palette.colours.size() > how.count) {
         // Dropping the colours past the count would lose them unseen.
         cli::complain(name, input,
-                      colours_text(palette.colours.size()) + ", more than --count " +
+                      palettes::colours_text(palette.colours.size()) + ", more than --count " +
                           std::to_string(how.count));
         return 1;
     }
@@ -130,10 +132,10 @@ int work(int argc, char** argv) {
     if (how.strict && !how.depth) return cli::usage_error(program, "--strict needs --depth");
     if (s.pack && !how.depth) return cli::usage_error(program, "--pack needs --depth");
     if (s.count && !s.pack) return cli::usage_error(program, "--count needs --pack");
-    if (!s.pack && how.depth && !colour_layout(how.depth)->palpack)
+    if (!s.pack && how.depth && !colours::colour_layout(how.depth)->palpack)
         return cli::usage_error(program, "--depth " + std::to_string(how.depth) +
-                                             " needs --pack (palpack writes " + depth_names(true) +
-                                             ")");
+                                             " needs --pack (palpack writes " +
+                                             palettes::depth_names(true) + ")");
     return run(s, files[0], files[1]);
 }
 

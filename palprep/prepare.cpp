@@ -4,6 +4,9 @@
 
 namespace palprep {
 
+using namespace palettes;
+using namespace colours;
+
 std::string read_snap(const char* text, Snap* snap) {
     std::string value = text;
     if (value != "nearest" && value != "trunc") return "expected nearest or trunc";

@@ -13,14 +13,14 @@ const char* const name = "palview";
 
 // What the command line asks for.
 struct Settings {
-    const PaletteFormat* format = nullptr;
+    const palettes::PaletteFormat* format = nullptr;
     int depth = 0, cell = 16;
     bool verbose = false;
     std::string source; // --source: the editor's palette, or empty
 };
 
-const std::string format_help = "read INPUT as F: " + format_names();
-const std::string depth_value = depth_values();
+const std::string format_help = "read INPUT as F: " + palettes::format_names();
+const std::string depth_value = palettes::depth_values();
 
 cli::Program command_line(Settings& s) {
     return {
@@ -34,7 +34,7 @@ cli::Program command_line(Settings& s) {
              "the depth of a binary palette (512 bytes need 12 or 15; 6, 9 "
              "and a palette of another size need it); for any other palette, "
              "the depth palpack packs it at",
-             [&s](const char* v) { return read_depth(v, &s.depth); }},
+             [&s](const char* v) { return palettes::read_depth(v, &s.depth); }},
             {"source", 0, "FILE",
              "the editor's palette INPUT was made from: each swatch's upper "
              "half in its colour, the lower half in the machine's",
@@ -51,8 +51,8 @@ cli::Program command_line(Settings& s) {
              }},
             {"format", 0, "F", format_help.c_str(),
              [&s](const char* v) {
-                 s.format = format_named(v);
-                 return s.format ? "" : "expected " + format_names();
+                 s.format = palettes::format_named(v);
+                 return s.format ? "" : "expected " + palettes::format_names();
              }},
             {"verbose", 'v', nullptr, "say what was read and written",
              [&s](const char*) {
@@ -65,10 +65,10 @@ cli::Program command_line(Settings& s) {
 
 // The editor's palette of --source, found by its content and drawn as it is. Returns 0, or 1
 // after complaining.
-int read_source(const std::string& source, Palette* palette) {
+int read_source(const std::string& source, palettes::Palette* palette) {
     std::string bytes;
-    std::string error = read_palette_file(source, &bytes);
-    if (error.empty()) error = read_palette(bytes, nullptr, palette);
+    std::string error = palettes::read_palette_file(source, &bytes);
+    if (error.empty()) error = palettes::read_palette(bytes, nullptr, palette);
     if (!error.empty()) {
         cli::complain(name, source, error);
         return 1;
@@ -81,21 +81,21 @@ int run(const Settings& s, const std::string& input, const std::string& output) 
     const std::string& source = s.source;
     std::string bytes, png;
     palview::Viewed viewed;
-    std::string error = read_palette_file(input, &bytes);
+    std::string error = palettes::read_palette_file(input, &bytes);
     if (error.empty()) error = palview::read_colours(bytes, s.format, s.depth, &viewed);
     if (!error.empty()) {
         cli::complain(name, input, error);
         return 1;
     }
     if (!viewed.ignored.empty()) cli::warn(name, input, viewed.ignored);
-    Palette editor;
+    palettes::Palette editor;
     if (!source.empty()) {
         if (read_source(source, &editor)) return 1;
         size_t extra =
             editor.colours.size() - std::min(editor.colours.size(), viewed.colours.size());
         if (extra)
             cli::warn(name, source,
-                      colours_text(editor.colours.size()) + ", " + std::to_string(extra) +
+                      palettes::colours_text(editor.colours.size()) + ", " + std::to_string(extra) +
                           " more than " + input + " holds: not drawn");
     }
     error = palview::draw(viewed.colours, s.cell, &png, source.empty() ? nullptr : &editor.colours);
@@ -108,10 +108,10 @@ int run(const Settings& s, const std::string& input, const std::string& output) 
     if (!source.empty()) inputs.push_back(source);
     if (common::write_output(name, output, png, inputs)) return 1;
     if (s.verbose) {
-        cli::note(name, input, colours_text(viewed.colours.size()) + ", " + viewed.what);
+        cli::note(name, input, palettes::colours_text(viewed.colours.size()) + ", " + viewed.what);
         if (!source.empty())
             cli::note(name, source,
-                      colours_text(editor.colours.size()) + ", " + editor.format->title);
+                      palettes::colours_text(editor.colours.size()) + ", " + editor.format->title);
         size_t across = palview::columns(viewed.colours.size());
         size_t rows = (viewed.colours.size() + across - 1) / across;
         cli::note(name, output,

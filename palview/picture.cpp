@@ -9,6 +9,9 @@
 
 namespace palview {
 
+using namespace palettes;
+using namespace colours;
+
 std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours) {
     size_t entry = colour_size(depth);
     std::string size = std::to_string(bytes.size()) + " bytes";

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <regex>
 
+using namespace palettes;
+using namespace colours;
+
 namespace {
 
 std::string encoded(Colour c, int depth) {

@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <set>
 
+using namespace palettes;
+using namespace colours;
+
 namespace {
 
 class PalprepPack : public testing::Test {

@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <set>
 
+using namespace palettes;
+using namespace colours;
+
 namespace {
 
 // colours padded with black to 256, as a JASC-PAL palette for palpack.

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace colours;
+
 using namespace std::string_literals;
 
 namespace {
