@@ -11,6 +11,9 @@
 #include <cerrno>
 #include <cstring>
 
+using namespace colours;
+using namespace palpack;
+
 namespace {
 
 size_t entry_size(int32_t depth) {

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace samplepack;
+
 namespace {
 
 bool never() {

@@ -2,7 +2,7 @@
 #include "palpack/messages.h"
 #include "palpack/scan.h"
 
-using namespace palpack;
+namespace palpack {
 
 int32_t leading_number(const char* text) {
     const char* p = text;
@@ -32,3 +32,5 @@ const char* convert(FILE* in, FILE* out, int32_t depth) {
     }
     return nullptr;
 }
+
+} // namespace palpack

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace palpack {
+
 // The leading decimal number of a text, read the standard way: white space skipped, one optional
 // sign, the digits up to the first other character, modulo 2^32; no digits give 0.
 int32_t leading_number(const char* text);
@@ -16,3 +18,5 @@ int32_t leading_number(const char* text);
 // writes them to out at the depth. Returns null, or the message of the failure; the colours
 // written before a failure stay in out.
 const char* convert(FILE* in, FILE* out, int32_t depth);
+
+} // namespace palpack

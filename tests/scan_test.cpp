@@ -12,6 +12,7 @@
 #include <vector>
 
 using namespace colours;
+using namespace palpack;
 
 using namespace std::string_literals;
 
