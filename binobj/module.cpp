@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-using namespace binobj;
+namespace binobj {
 
 namespace {
 
@@ -148,3 +148,5 @@ const char* write_module(FILE* in, FILE* out, const Settings& settings, long siz
     if (fgetc(in) != EOF || ferror(in)) return read_error;
     return nullptr;
 }
+
+} // namespace binobj

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace binobj;
+
 namespace {
 
 bool is_address(const std::string& arg) {
