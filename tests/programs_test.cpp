@@ -62,6 +62,21 @@ INSTANTIATE_TEST_SUITE_P(Programs, EveryProgram, testing::ValuesIn(programs()),
                              return info.param;
                          });
 
+// Standard output closed from the start (>&-): a run that prints nothing there succeeds, one
+// that prints is told.
+TEST(ProgramsReport, AClosedStandardOutputFailsOnlyWhatIsPrinted) {
+    TempDir t;
+    write_file(t / "a.bin", "abc");
+    Tool quiet =
+        tool({"sh", "-c", "exec \"$0\" \"$@\" >&-", program("bankplan"), "a.bin"}, t.path());
+    EXPECT_EQ(quiet.status, 0) << quiet.output;
+    EXPECT_EQ(quiet.output, "");
+    Tool told =
+        tool({"sh", "-c", "exec \"$0\" \"$@\" >&-", program("bankplan"), "-v", "a.bin"}, t.path());
+    EXPECT_EQ(told.status, 1);
+    EXPECT_EQ(told.output, "bankplan: standard output: Bad file descriptor\n");
+}
+
 // bankplan's report, its one output on standard output, lost on a full device: the outputs are
 // written, and the run fails.
 TEST(ProgramsReport, AFailedStandardOutputFails) {
