@@ -257,9 +257,9 @@ static std::string make_module(const Layout& layout, const Piece& piece, std::st
     settings.identifier = "_" + piece.name;
     settings.bank = std::to_string(piece.bank);
     // The writer reads a stream to its end: the piece's bytes alone.
-    FILE* in = piece.size > 0 ? open_bytes(bytes.data() + piece.offset, size_t(piece.size))
-                              : open_scratch();
-    FILE* out = open_scratch();
+    FILE* in = piece.size > 0 ? common::open_bytes(bytes.data() + piece.offset, size_t(piece.size))
+                              : common::open_scratch();
+    FILE* out = common::open_scratch();
     const char* error =
         in && out ? binobj::write_module(in, out, settings, piece.size) : "cannot write a module";
     if (in) fclose(in);
@@ -272,7 +272,7 @@ static std::string make_module(const Layout& layout, const Piece& piece, std::st
     }
     if (out) fclose(out);
     if (!error) {
-        *module = platform_lines(*module);
+        *module = common::platform_lines(*module);
         return "";
     }
     std::string reason = error;

@@ -38,7 +38,7 @@ int work(int argc, char** argv) {
     if (status != cli::go_on) return status;
     if (output.empty() && paths[0] == "-")
         return cli::usage_error(program, "-o is needed when HEX is standard input");
-    if (output.empty()) output = output_name(paths[0], ".rom");
+    if (output.empty()) output = common::output_name(paths[0], ".rom");
 
     std::vector<bankrom::Text> texts(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {

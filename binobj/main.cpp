@@ -9,6 +9,7 @@
 #include <string>
 
 using namespace binobj;
+using namespace common;
 
 static const char help[] =
     "  input.bin    any file; it is wrapped into an object module beside it, with the\n"

@@ -57,7 +57,7 @@ bool bank_counts(const char* arg) {
 }
 
 std::string derive_identifier(std::string_view path) {
-    std::string_view name = file_name(path);
+    std::string_view name = common::file_name(path);
     return "_" + std::string(name.substr(0, name.rfind('.')));
 }
 

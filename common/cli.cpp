@@ -127,7 +127,7 @@ void print_help(const Program& p) {
     for (const Row& r : rows)
         text += "  " + r.left + std::string(width - r.left.size() + 2, ' ') +
                 wrapped(r.help, 2 + width + 2) + "\n";
-    fputs((text + manual_pointer(p.name)).c_str(), stdout);
+    fputs((text + common::manual_pointer(p.name)).c_str(), stdout);
 }
 
 // The option a getopt value stands for: its letter, or 256 + its place.
@@ -232,7 +232,7 @@ int read_flags(const Program& program, int argc, char** argv, std::vector<std::s
             print_help(program);
             return 0;
         }
-        if (c == version) return print_version(program.name);
+        if (c == version) return common::print_version(program.name);
         // The option as it was given: by its long name or its letter.
         std::string given = index >= 0 ? std::string("--") + longs[size_t(index)].name
                                        : std::string("-") + char(c == ':' || c == '?' ? optopt : c);
@@ -292,7 +292,7 @@ int run(const char* program, const std::function<int()>& work) {
         fprintf(stderr, "%s: out of memory\n", program);
         status = 1;
     }
-    if (int err = close_standard_output()) {
+    if (int err = common::close_standard_output()) {
         complain(program, "standard output", strerror(err));
         if (status == 0) status = 1;
     }

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace common {
+
 int fail(const char* message, int status) {
     fputs(message, stdout);
     return status;
@@ -39,3 +41,5 @@ bool read_input(const char* path, size_t limit, std::string* bytes) {
     errno = err;
     return ok;
 }
+
+} // namespace common

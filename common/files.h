@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+namespace common {
+
 // Opens a file for binary reading. A folder is refused with EISDIR, on Windows too.
 FILE* open_input(const char* path);
 
@@ -92,3 +94,5 @@ inline const char* invocation(int argc, char** argv) {
 // a file too large to hold (or a device such as /dev/zero, which never ends) shows as one of more
 // than limit bytes. False, with errno set (EISDIR for a folder), when it cannot be opened or read.
 bool read_input(const char* path, size_t limit, std::string* bytes);
+
+} // namespace common

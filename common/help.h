@@ -10,6 +10,8 @@
 #include <cstring>
 #include <optional>
 
+namespace common {
+
 // Prints the help (the usage line, a format whose one %s is the invocation name, the lines of
 // help, then where the manual is) or the version (print_version) on standard output and returns
 // the status to end with: 0, or failure when standard output failed (a full disk, /dev/full),
@@ -33,3 +35,5 @@ inline std::optional<int> help_or_version(int argc, char** argv, const char* pro
     }
     return 0;
 }
+
+} // namespace common

@@ -11,7 +11,7 @@
 namespace common {
 
 FILE* open_input(const std::string& path, std::string* why) {
-    FILE* f = path == "-" ? open_standard_input() : ::open_input(path.c_str());
+    FILE* f = path == "-" ? open_standard_input() : open_input(path.c_str());
     if (!f) *why = strerror(errno);
     return f;
 }

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace common {
+
 Output::~Output() {
     if (file_) fclose(file_);
     if (!done_ && !temp_.empty()) remove_temporary(temp_);
@@ -85,3 +87,5 @@ int print_version(const char* program) {
            program, ASSETKIT_VERSION, ASSETKIT_COPYRIGHT);
     return 0;
 }
+
+} // namespace common

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace common {
+
 // Who named an output: the user, who may name a device or a FIFO to write to, or the program
 // itself (a file in a folder the user named), which writes only a new or a regular file there.
 enum class Named { by_user, by_program };
@@ -51,3 +53,5 @@ int print_version(const char* program);
 // The line of --help that points to the full manual of the program: its manual page, or on
 // Windows, where there is no man, the HTML page that the zip holds beside the programs.
 std::string manual_pointer(const char* program);
+
+} // namespace common

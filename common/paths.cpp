@@ -1,5 +1,7 @@
 #include "common/paths.h"
 
+namespace common {
+
 std::string_view file_name(std::string_view path) {
     size_t sep = path.rfind('/');
     if (sep == std::string_view::npos) sep = path.rfind('\\');
@@ -23,3 +25,5 @@ std::string folder_of(std::string_view path) {
 #endif
     return std::string(sep == std::string_view::npos ? "" : path.substr(0, sep + 1));
 }
+
+} // namespace common

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 // The file name of a path: the text after its last "/"; in a path without any "/", the text after
 // its last "\"; in a path with neither, the whole path.
 std::string_view file_name(std::string_view path);
@@ -16,3 +18,5 @@ std::string folder_of(std::string_view path);
 // "." onward, replaced by ext (or ext appended when the file name has no "."). A "." in a
 // directory name is never taken, so the output always lands beside the input.
 std::string output_name(std::string_view path, std::string_view ext);
+
+} // namespace common

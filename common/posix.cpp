@@ -20,6 +20,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace common {
+
 FILE* open_input(const char* path) {
     FILE* f = fopen(path, "rb");
     struct stat st;
@@ -415,3 +417,5 @@ FILE* open_bytes(const char* data, size_t size) {
 std::string manual_pointer(const char* program) {
     return std::string("See the manual page ") + program + "(1).\n";
 }
+
+} // namespace common

@@ -13,6 +13,8 @@
 #include <vector>
 #include <windows.h>
 
+namespace common {
+
 FILE* open_input(const char* path) {
     FILE* f = fopen(path, "rb");
     // Windows refuses to open a folder as a file with EACCES: say what it is, as POSIX does.
@@ -241,3 +243,5 @@ std::string manual_pointer(const char* program) {
     return std::string("See the manual manual\\") + program + ".html in the folder of " + program +
            ".exe.\n";
 }
+
+} // namespace common

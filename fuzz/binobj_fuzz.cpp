@@ -16,6 +16,8 @@
 
 using namespace binobj;
 
+using namespace common;
+
 namespace {
 
 bool is_address(const std::string& arg) {

@@ -14,6 +14,8 @@
 using namespace colours;
 using namespace palpack;
 
+using namespace common;
+
 namespace {
 
 size_t entry_size(int32_t depth) {

@@ -13,6 +13,8 @@
 
 using namespace samplepack;
 
+using namespace common;
+
 namespace {
 
 bool never() {

@@ -6,6 +6,7 @@
 #include "palpack/messages.h"
 
 using namespace palpack;
+using namespace common;
 
 static const char help[] = "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
                            "  output.bin     the binary palette to write\n"

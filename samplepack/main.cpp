@@ -9,6 +9,7 @@
 #include <string>
 
 using namespace samplepack;
+using namespace common;
 
 static const char help[] =
     "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it,\n"

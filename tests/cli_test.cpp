@@ -19,6 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace common;
+
 namespace {
 
 // What a run of read_flags() on the demo program took.
@@ -621,8 +623,9 @@ TEST(WriteOutput, WritesStandardOutputByAnyName) {
     // Standard output that is the input: writing it would destroy the input.
     TempDir e;
     write_file(t / "in.bin", "input");
-    int status = in_child([&] { return common::write_output("demo", "-", "bytes", {t / "in.bin"}); },
-                          "", t / "in.bin", e / "err");
+    int status =
+        in_child([&] { return common::write_output("demo", "-", "bytes", {t / "in.bin"}); }, "",
+                 t / "in.bin", e / "err");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(read_file(e / "err"),
               "demo: -: is the same file as the input " + (t / "in.bin") + "\n");

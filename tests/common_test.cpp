@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace common;
+
 struct NameCase {
     const char* name;
     const char* path;
