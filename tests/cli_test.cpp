@@ -590,6 +590,36 @@ TEST(WriteOutput, WritesDevicesWhereTheyAre) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
+// A FIFO the user names is written where it is, as a pipe to a player would be; only the outputs
+// a program names itself in a folder must be regular files (write_outputs()).
+TEST(WriteOutput, WritesAFifoTheUserNames) {
+    TempDir t;
+    ASSERT_EQ(mkfifo((t / "pipe").c_str(), 0600), 0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t reader = fork();
+    ASSERT_GE(reader, 0);
+    if (reader == 0) {
+        // Reads the FIFO to its end and hands what came on through the pipe.
+        close(fds[0]);
+        int fifo = open((t / "pipe").c_str(), O_RDONLY);
+        char buffer[64];
+        for (ssize_t n; fifo >= 0 && (n = read(fifo, buffer, sizeof buffer)) > 0;)
+            if (write(fds[1], buffer, size_t(n)) != n) _exit(1);
+        _exit(fifo >= 0 ? 0 : 1);
+    }
+    close(fds[1]);
+    EXPECT_EQ(put(t / "pipe", "through").status, 0);
+    std::string came;
+    char buffer[64];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) came.append(buffer, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(reader, &status, 0);
+    EXPECT_EQ(came, "through");
+    EXPECT_EQ(listing(t.path()), std::vector<std::string>{"pipe"});
+}
+
 // Runs f in a child process whose standard input, output and error are the files named (""
 // leaves one as it is); returns the child's wait status.
 int in_child(const std::function<int()>& f, const std::string& in, const std::string& out,
