@@ -120,7 +120,7 @@ std::string name_inputs(std::vector<Input> inputs, const Options& options, Layou
     size_t limit = input_limit(options);
     for (Input& input : inputs) {
         *file = input.path;
-        input.name = derive_identifier(input.path).substr(1);
+        input.name = binobj::derive_identifier(input.path).substr(1);
         long size = long(input.bytes.size());
         if (size > long(limit))
             return options.split ? "more bytes than all the banks up to " +
@@ -354,15 +354,15 @@ std::string module_list(const Layout& layout, const Options& options) {
 // (a stream into memory is POSIX's alone), with the line ends binobj's module file would have.
 static std::string make_module(const Layout& layout, const Piece& piece, std::string* module) {
     const std::string& bytes = layout.inputs[piece.input].bytes;
-    Settings settings;
+    binobj::Settings settings;
     settings.identifier = "_" + piece.name;
     settings.bank = std::to_string(piece.bank);
     // The writer reads a stream to its end: the piece's bytes alone.
-    FILE* in = piece.size > 0 ? open_bytes(bytes.data() + piece.offset, size_t(piece.size))
-                              : open_scratch();
-    FILE* out = open_scratch();
+    FILE* in = piece.size > 0 ? common::open_bytes(bytes.data() + piece.offset, size_t(piece.size))
+                              : common::open_scratch();
+    FILE* out = common::open_scratch();
     const char* error =
-        in && out ? write_module(in, out, settings, piece.size) : "cannot write a module";
+        in && out ? binobj::write_module(in, out, settings, piece.size) : "cannot write a module";
     if (in) fclose(in);
     if (!error && (fflush(out) != 0 || fseek(out, 0, SEEK_SET) != 0))
         error = "cannot write a module";
@@ -373,7 +373,7 @@ static std::string make_module(const Layout& layout, const Piece& piece, std::st
     }
     if (out) fclose(out);
     if (!error) {
-        *module = platform_lines(*module);
+        *module = common::platform_lines(*module);
         return "";
     }
     std::string reason = error;

@@ -3,6 +3,7 @@
 #include "bankplan/bankplan.h"
 #include "common/cli.h"
 #include "common/files.h"
+#include "common/io.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,8 +17,8 @@ cli::Program program(bankplan::Options& o) {
     return {
         name,
         "FILE...",
-        "Places files into as few banks as it can and writes, into the output folder, an\n"
-        "object module for each (NAME.rel), banks.h, the linker options banks.opt and the\n"
+        "Places files into as few banks as it can and writes, into the output folder, an "
+        "object module for each (NAME.rel), banks.h, the linker options banks.opt and the "
         "list of modules banks.lst; all of them, or none when any cannot be written.",
         {
             {"size", 's', "BYTES", "bytes a bank, 1 to 16384 (default 16384)",
@@ -45,7 +46,7 @@ cli::Program program(bankplan::Options& o) {
                  return std::string();
              }},
             {"reserve", 0, "NAMES",
-             "names the program uses, split by commas: no input may\ntake one in banks.h",
+             "names the program uses, split by commas: no input may take one in banks.h",
              [&o](const char* v) { return bankplan::read_reserved(v, &o.reserved); }},
             {"verbose", 'v', nullptr, "report the banks on standard output",
              [&o](const char*) {
@@ -67,7 +68,7 @@ bool inputs_named(const std::vector<std::string>& paths) {
             return false;
         }
         for (size_t j = 0; j < i; ++j)
-            if (paths[j] == paths[i] || same_file(paths[j].c_str(), paths[i].c_str())) {
+            if (paths[j] == paths[i] || common::same_file(paths[j].c_str(), paths[i].c_str())) {
                 cli::complain(name, paths[i],
                               paths[j] == paths[i] ? "given twice"
                                                    : "given twice (as " + paths[j] + " too)");
@@ -86,9 +87,8 @@ bool folder_there(const std::string& dir) {
     return err == 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     bankplan::Options o;
     std::vector<std::string> paths;
     int status = cli::read_flags(program(o), argc, argv, &paths);
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     std::vector<bankplan::Input> inputs(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         inputs[i].path = paths[i];
-        std::string why = cli::read_file(paths[i], bankplan::input_limit(o), &inputs[i].bytes);
+        std::string why = common::read_file(paths[i], bankplan::input_limit(o), &inputs[i].bytes);
         if (!why.empty() && inputs[i].bytes.size() <= bankplan::input_limit(o)) {
             cli::complain(name, paths[i], why);
             return 1;
@@ -117,7 +117,13 @@ int main(int argc, char** argv) {
     if (!folder_there(o.dir)) return 1;
     std::vector<std::pair<std::string, std::string>> outputs;
     for (bankplan::OutputFile& f : made) outputs.emplace_back(f.path, std::move(f.bytes));
-    if (cli::write_outputs(name, outputs, paths)) return 1;
+    if (common::write_outputs(name, outputs, paths)) return 1;
     if (o.verbose) fputs(bankplan::report(layout).c_str(), stdout);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(name, [&] { return work(argc, argv); });
 }

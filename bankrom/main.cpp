@@ -2,6 +2,7 @@
 // Intel HEX output keeps 16-bit addresses only and lays the banks on top of each other.
 #include "bankrom/rom.h"
 #include "common/cli.h"
+#include "common/io.h"
 #include "common/paths.h"
 
 #include <algorithm>
@@ -21,13 +22,12 @@ cli::Program program(Settings& s) {
     return {
         name,
         "HEX MAP [MODULE...]",
-        "Writes the ROM image of a link with banks: the program's first 32 KB from its\n"
-        "Intel HEX image, then bank n at n x 16384, each module where the linker's map\n"
+        "Writes the ROM image of a link with banks: the program's first 32 KB from its "
+        "Intel HEX image, then bank n at n x 16384, each module where the linker's map "
         "puts it.",
         {
             {"output", 'o', "FILE",
-             "the image, - for standard output (default: HEX with the\n"
-             "extension .rom)",
+             "the image, - for standard output (default: HEX with the extension .rom)",
              [&s](const char* v) {
                  s.output = v;
                  return std::string();
@@ -38,9 +38,8 @@ cli::Program program(Settings& s) {
     };
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     Settings s;
     std::vector<std::string> paths;
     int status = cli::read_flags(program(s), argc, argv, &paths);
@@ -51,12 +50,12 @@ int main(int argc, char** argv) {
     std::string& output = s.output;
     if (output.empty() && paths[0] == "-")
         return cli::usage_error(program(s), "-o is needed when HEX is standard input");
-    if (output.empty()) output = output_name(paths[0], ".rom");
+    if (output.empty()) output = common::output_name(paths[0], ".rom");
 
     std::vector<bankrom::Text> texts(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         texts[i].path = paths[i];
-        std::string why = cli::read_file(paths[i], largest, &texts[i].text);
+        std::string why = common::read_file(paths[i], largest, &texts[i].text);
         if (!why.empty()) {
             if (texts[i].text.size() > largest)
                 why += ", too large for a HEX image, a map or a module";
@@ -71,5 +70,11 @@ int main(int argc, char** argv) {
         cli::complain(name, file, why);
         return 1;
     }
-    return cli::write_output(name, output, rom, paths);
+    return common::write_output(name, output, rom, paths);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(name, [&] { return work(argc, argv); });
 }

@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace palettes;
+
 using tiles::ColourSet;
 
 // Colour sets built to need k palettes of capacity: k pools of capacity colours each, every set a

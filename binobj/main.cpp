@@ -9,6 +9,7 @@
 #include <string>
 
 using namespace binobj;
+using namespace common;
 
 static const char help[] =
     "  input.bin    any file; it is wrapped into an object module beside it, with the\n"
@@ -20,7 +21,7 @@ static const char help[] =
     "  --version    as the only argument: print the version\n";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "binobj", usage, help)) return 0;
+    if (auto status = help_or_version(argc, argv, "binobj", usage, help, failure)) return *status;
     if (argc < 2) {
         printf(usage, invocation(argc, argv));
         return failure;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-using namespace binobj;
+namespace binobj {
 
 namespace {
 
@@ -57,7 +57,7 @@ bool bank_counts(const char* arg) {
 }
 
 std::string derive_identifier(std::string_view path) {
-    std::string_view name = file_name(path);
+    std::string_view name = common::file_name(path);
     return "_" + std::string(name.substr(0, name.rfind('.')));
 }
 
@@ -148,3 +148,5 @@ const char* write_module(FILE* in, FILE* out, const Settings& settings, long siz
     if (fgetc(in) != EOF || ferror(in)) return read_error;
     return nullptr;
 }
+
+} // namespace binobj

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace binobj {
+
 // The address that stands for "no fixed address": the data goes into a bank or the code area.
 constexpr uint16_t no_address = 0xFFFF;
 
@@ -48,3 +50,5 @@ const char* check(const Settings& settings, long size);
 
 // Writes the module for size bytes read from in. Returns null, or the message of the failure.
 const char* write_module(FILE* in, FILE* out, const Settings& settings, long size);
+
+} // namespace binobj

@@ -19,21 +19,17 @@ if(WIN32)
 endif()
 
 set(CPACK_GENERATOR DEB)
+# The description lists the programs of the build, each by the line its assetkit_program()
+# declares; indented by one more blank, each stands on its own line in the package's description.
 set(CPACK_PACKAGE_DESCRIPTION
     "Small command-line converters that turn assets into data for programs
 on 8-bit and 16-bit machines, ready for a linker of the ASxxxx family
-such as SDCC's sdldz80: samplepack packs the samples of an 8-bit WAV
-file into 4-bit samples, binobj wraps any binary file into a text object
-module with one area and one global symbol, and palpack turns a
-256-colour JASC-PAL palette into a binary palette of 12, 15, 24 or 32
-bits a colour. Around them, sampleprep turns any recording into the WAV
-file samplepack packs, sampleunpack plays a packed file back into a WAV
-file to listen to, palprep turns any editor's palette into the one
-palpack reads, palview draws a palette as the machine shows it,
-tilepack turns PNG pictures into a machine's tiles, tile maps and
-sub-palettes, tileview draws them back as the machine shows them,
-bankplan places assets into as few banks of a 16 KB mapper as it can,
-and bankrom makes the ROM image of a link with banks.")
+such as SDCC's sdldz80, and the programs around them:")
+get_property(assetkit_package_programs GLOBAL PROPERTY ASSETKIT_PROGRAMS)
+foreach(program IN LISTS assetkit_package_programs)
+    get_property(what GLOBAL PROPERTY ASSETKIT_DESCRIPTION_${program})
+    string(APPEND CPACK_PACKAGE_DESCRIPTION "\n ${program}: ${what}")
+endforeach()
 if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "assetkit maintainers <assetkit@example.org>")
 endif()

@@ -3,30 +3,14 @@
 # licences of the libraries linked into the companion programs (from scripts/build-windows-libs),
 # every text with CR LF line ends and a .txt name, so that any Windows editor opens it.
 
-# One line for each program built, as the README lists them; a program without a line here is
-# listed with its manual page.
-set(assetkit_descriptions
-    "samplepack|packs the samples of an 8-bit WAV file into 4-bit samples (NAME.bin)"
-    "binobj|wraps any binary file into an object module for the linker (NAME.o)"
-    "palpack|turns a JASC-PAL palette of 256 colours into a binary palette"
-    "sampleprep|turns a recording (WAV, FLAC, Ogg Vorbis, Opus...) into the WAV samplepack packs"
-    "sampleunpack|plays a packed sample file back into a WAV file to listen to"
-    "palprep|turns an editor's palette (GIMP, Adobe, PNG...) into the JASC-PAL palpack reads"
-    "palview|draws a palette as the machine shows it, as a PNG picture"
-    "tilepack|turns PNG pictures into a machine's tiles, tile maps and sub-palettes"
-    "tileview|draws tiles, a tile map and sub-palettes as the machine shows them"
-    "bankplan|places assets into as few banks of a 16 KB mapper as it can"
-    "bankrom|makes the ROM image of a link with banks from the linker's Intel HEX output")
+# One line for each program built, its description as its assetkit_program() declares it; the
+# programs declared with LIBRARIES are those whose libraries' licences the zip carries.
 set(ASSETKIT_PROGRAM_LINES "")
 set(companions "")
 get_property(assetkit_zip_programs GLOBAL PROPERTY ASSETKIT_PROGRAMS)
+get_property(assetkit_library_programs GLOBAL PROPERTY ASSETKIT_LIBRARY_PROGRAMS)
 foreach(program IN LISTS assetkit_zip_programs)
-    set(what "see manual\\${program}.html")
-    foreach(entry IN LISTS assetkit_descriptions)
-        if(entry MATCHES "^${program}\\|(.*)")
-            set(what "${CMAKE_MATCH_1}")
-        endif()
-    endforeach()
+    get_property(what GLOBAL PROPERTY ASSETKIT_DESCRIPTION_${program})
     if(TARGET assetkit_${program})
         string(LENGTH "${program}.exe" width)
         math(EXPR pad "16 - ${width}")
@@ -35,7 +19,7 @@ foreach(program IN LISTS assetkit_zip_programs)
         endif()
         string(REPEAT " " ${pad} spaces)
         string(APPEND ASSETKIT_PROGRAM_LINES "  ${program}.exe${spaces}${what}\n")
-        if(program MATCHES "^(sampleprep|sampleunpack|palprep|palview|tilepack|tileview)$")
+        if(program IN_LIST assetkit_library_programs)
             list(APPEND companions ${program})
         endif()
     endif()

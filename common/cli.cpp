@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <getopt.h>
-#include <memory>
+#include <new>
 
 namespace cli {
 
@@ -52,6 +52,45 @@ std::vector<std::string> words(const char* text) {
     return out;
 }
 
+// The widest a line of help is: 79 columns, so that the cursor after it stays on an 80-column
+// terminal's line.
+constexpr size_t columns = 79;
+
+// Text laid out in lines of at most columns, each after the first indented by indent, as the
+// first is taken to start at that column: words go on while they fit, and a "\n" in the text
+// breaks the line where it stands. A word wider than a line stands alone on its own.
+std::string wrapped(const char* text, size_t indent) {
+    std::string out, pad(indent, ' ');
+    size_t column = indent;
+    bool first = true; // no word yet on this line
+    for (const char* p = text ? text : "";;) {
+        size_t length = strcspn(p, " \n");
+        if (length) {
+            if (!first && column + 1 + length > columns) {
+                out += "\n" + pad;
+                column = indent;
+                first = true;
+            }
+            if (!first) {
+                out += ' ';
+                ++column;
+            }
+            out.append(p, length);
+            column += length;
+            first = false;
+        }
+        p += length;
+        if (!*p) break;
+        if (*p == '\n') {
+            out += "\n" + pad;
+            column = indent;
+            first = true;
+        }
+        ++p;
+    }
+    return out;
+}
+
 // The usage line, wrapped under the program's name so that it fits 80 columns.
 std::string usage_text(const Program& p) {
     std::string lead = std::string("usage: ") + p.name;
@@ -72,11 +111,7 @@ std::string usage_text(const Program& p) {
 
 void print_help(const Program& p) {
     std::string text = usage_text(p) + "\n";
-    if (p.summary && *p.summary) {
-        text += p.summary;
-        if (text.back() != '\n') text += '\n';
-        text += '\n';
-    }
+    if (p.summary && *p.summary) text += wrapped(p.summary, 0) + "\n\n";
     struct Row {
         std::string left;
         const char* help;
@@ -88,19 +123,11 @@ void print_help(const Program& p) {
     rows.push_back({"    --version", "print the version"});
     size_t width = 0;
     for (const Row& r : rows) width = std::max(width, r.left.size());
-    for (const Row& r : rows) {
-        std::string pad(2 + width + 2, ' ');
-        text += "  " + r.left + std::string(width - r.left.size() + 2, ' ');
-        // A help of several lines continues under the first.
-        for (const char* c = r.help ? r.help : ""; *c; ++c)
-            text += *c == '\n' ? "\n" + pad : std::string(1, *c);
-        text += '\n';
-    }
-    fputs((text + manual_pointer(p.name)).c_str(), stdout);
-}
-
-int usage(const Program& p, const std::string& reason) {
-    return usage_error(p, reason);
+    // A help of several lines continues under the first.
+    for (const Row& r : rows)
+        text += "  " + r.left + std::string(width - r.left.size() + 2, ' ') +
+                wrapped(r.help, 2 + width + 2) + "\n";
+    fputs((text + common::manual_pointer(p.name)).c_str(), stdout);
 }
 
 // The option a getopt value stands for: its letter, or 256 + its place.
@@ -148,6 +175,25 @@ std::string refusal(const Program& p, const char* arg) {
     return "unknown option: " + shown(name.c_str());
 }
 
+// What an empty value for an option should have been, from the value's name: "a file name" for
+// FILE, "a folder name" for DIR, "a name or a file name" for NAME|FILE; "" for other values.
+std::string path_expected(const char* value) {
+    std::string text = value ? value : "", expected;
+    bool path = false;
+    for (size_t start = 0; start <= text.size();) {
+        size_t bar = text.find('|', start);
+        std::string part = text.substr(start, bar == std::string::npos ? bar : bar - start);
+        std::string what = part == "FILE"  ? "a file name"
+                           : part == "DIR" ? "a folder name"
+                                           : "a name";
+        path = path || part == "FILE" || part == "DIR";
+        expected += (expected.empty() ? "" : " or ") + what;
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    return path ? expected : "";
+}
+
 std::string bound(double v) {
     char text[64];
     snprintf(text, sizeof text, "%.15g", v);
@@ -157,7 +203,8 @@ std::string bound(double v) {
 } // namespace
 
 int usage_error(const Program& program, const std::string& reason) {
-    return ::usage_error(program.name, reason, usage_text(program).c_str());
+    fprintf(stderr, "%s: %s\n%s", program.name, reason.c_str(), usage_text(program).c_str());
+    return 2;
 }
 
 int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands) {
@@ -185,7 +232,7 @@ int read_flags(const Program& program, int argc, char** argv, std::vector<std::s
             print_help(program);
             return 0;
         }
-        if (c == version) return print_version(program.name);
+        if (c == version) return common::print_version(program.name);
         // The option as it was given: by its long name or its letter.
         std::string given = index >= 0 ? std::string("--") + longs[size_t(index)].name
                                        : std::string("-") + char(c == ':' || c == '?' ? optopt : c);
@@ -193,38 +240,63 @@ int read_flags(const Program& program, int argc, char** argv, std::vector<std::s
             const Option* o = find(program, optopt);
             bool as_long = optind > 0 && optind <= argc && strncmp(argv[optind - 1], "--", 2) == 0;
             if (o && o->name && (as_long || !o->letter)) given = std::string("--") + o->name;
-            return usage(program, "option needs a value: " + given);
+            return usage_error(program, "option needs a value: " + given);
         }
         if (c == '?')
-            return usage(program, refusal(program, optind > 0 ? argv[optind - 1] : nullptr));
+            return usage_error(program, refusal(program, optind > 0 ? argv[optind - 1] : nullptr));
         const Option* o = find(program, c);
-        if (!o) return usage(program, "unknown option: " + given);
-        std::string why = o->take ? o->take(optarg) : "";
+        if (!o) return usage_error(program, "unknown option: " + given);
+        // An empty path would name nothing, or fall back to a default the user did not mean.
+        std::string expected = path_expected(o->value);
+        std::string why = o->value && !*optarg && !expected.empty() ? "expected " + expected
+                          : o->take                                 ? o->take(optarg)
+                                                                    : "";
         if (!why.empty())
-            return usage(program, given + (o->value ? " " + shown(optarg) : "") + ": " + why);
+            return usage_error(program, given + (o->value ? " " + shown(optarg) : "") + ": " + why);
     }
     std::vector<std::string> rest(argv + (optind < argc ? optind : argc), argv + argc);
     int count = int(rest.size());
+    std::vector<std::string> names = words(program.operands);
+    // Plain names ("INPUT OUTPUT") are named one by one; a pattern ("FILE...") is not.
+    bool plain = true;
+    for (const std::string& n : names)
+        if (n.find_first_of("[]|") != std::string::npos || n.find("...") != std::string::npos)
+            plain = false;
+    for (size_t i = 0; i < rest.size() && int(i) <= program.max_operands; ++i)
+        if (rest[i].empty())
+            return usage_error(program, std::string("empty operand") +
+                                            (plain && i < names.size() ? ": " + names[i] : ""));
     if (count > program.max_operands)
-        return usage(program,
-                     "extra operand: " + shown(rest[size_t(program.max_operands)].c_str()));
+        return usage_error(program,
+                           "extra operand: " + shown(rest[size_t(program.max_operands)].c_str()));
     if (count < program.min_operands) {
-        // Plain names ("INPUT OUTPUT") are named one by one; a pattern is not.
-        std::vector<std::string> names = words(program.operands);
-        bool plain = int(names.size()) >= program.min_operands;
-        for (const std::string& n : names)
-            if (n.find_first_of("[]|") != std::string::npos || n.find("...") != std::string::npos)
-                plain = false;
+        plain = plain && int(names.size()) >= program.min_operands;
         std::string missing;
         for (int i = count; plain && i < program.min_operands; ++i)
             missing += " " + names[size_t(i)];
-        if (!plain) return usage(program, "missing operand");
-        return usage(program, std::string(program.min_operands - count > 1 ? "missing operands:"
-                                                                           : "missing operand:") +
-                                  missing);
+        if (!plain) return usage_error(program, "missing operand");
+        return usage_error(program,
+                           std::string(program.min_operands - count > 1 ? "missing operands:"
+                                                                        : "missing operand:") +
+                               missing);
     }
     *operands = rest;
     return go_on;
+}
+
+int run(const char* program, const std::function<int()>& work) {
+    int status;
+    try {
+        status = work();
+    } catch (const std::bad_alloc&) {
+        fprintf(stderr, "%s: out of memory\n", program);
+        status = 1;
+    }
+    if (int err = common::close_standard_output()) {
+        complain(program, "standard output", strerror(err));
+        if (status == 0) status = 1;
+    }
+    return status;
 }
 
 std::string read_integer(const char* text, long long min, long long max, long long* value) {
@@ -274,59 +346,12 @@ void complain(const char* program, const std::string& file, const std::string& r
     fprintf(stderr, "%s: %s: %s\n", program, file.c_str(), reason.c_str());
 }
 
+void note(const char* program, const std::string& file, const std::string& note) {
+    fprintf(stderr, "%s: %s: %s\n", program, file.c_str(), note.c_str());
+}
+
 void warn(const char* program, const std::string& file, const std::string& reason) {
     complain(program, file, "warning: " + reason);
-}
-
-FILE* open_input(const std::string& path, std::string* why) {
-    FILE* f = path == "-" ? open_standard_input() : ::open_input(path.c_str());
-    if (!f) *why = strerror(errno);
-    return f;
-}
-
-std::string read_file(const std::string& path, size_t limit, std::string* bytes) {
-    bytes->clear();
-    if (!read_input(path.c_str(), limit, bytes)) return strerror(errno);
-    if (bytes->size() > limit) return "larger than " + size_text(limit);
-    return "";
-}
-
-int write_output(const char* program, const std::string& path, const std::string& bytes,
-                 const std::vector<std::string>& inputs) {
-    return write_outputs(program, {{path, bytes}}, inputs);
-}
-
-int write_outputs(const char* program,
-                  const std::vector<std::pair<std::string, std::string>>& outputs,
-                  const std::vector<std::string>& inputs) {
-    // Every output open and written first: one refused removes the temporary files of the others
-    // as their Output ends, uncommitted.
-    std::vector<std::unique_ptr<Output>> files;
-    for (const auto& [path, bytes] : outputs) {
-        files.push_back(std::make_unique<Output>(path));
-        FILE* f = files.back()->open(inputs);
-        if (!f) {
-            complain(program, path, files.back()->why());
-            return 1;
-        }
-        // Flushed here, so that a full disk shows before any output is put in place.
-        if (fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fflush(f) != 0) {
-            complain(program, path, strerror(errno ? errno : EIO));
-            return 1;
-        }
-    }
-    for (size_t i = 0; i < files.size(); ++i)
-        if (!files[i]->commit()) {
-            complain(program, outputs[i].first, files[i]->why());
-            return 1;
-        }
-    return 0;
-}
-
-std::string size_text(size_t bytes) {
-    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
-    if (bytes >= (1u << 10) && bytes % (1u << 10) == 0) return std::to_string(bytes >> 10) + " KiB";
-    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
 } // namespace cli

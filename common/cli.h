@@ -23,15 +23,16 @@ constexpr int go_on = -1;
 struct Option {
     const char* name;  // long name, without "--"
     char letter;       // one-letter name, or 0 (never 'h', which is --help's)
-    const char* value; // the value's name in the help ("HZ"), or null for a flag
-    const char* help;  // its line in --help; a "\n" goes on under it
+    const char* value; // the value's name in the help ("HZ"), or null for a flag; a value named
+                       // FILE or DIR (or NAME|FILE) is a path, refused empty by read_flags()
+    const char* help;  // its text in --help, which the skeleton wraps; a "\n" breaks a line
     std::function<std::string(const char* value)> take;
 };
 
 struct Program {
     const char* name;     // "sampleprep": the name in every message
     const char* operands; // "INPUT OUTPUT": the operands as the usage line shows them
-    const char* summary;  // what the program does, for --help
+    const char* summary;  // what the program does, for --help, wrapped by the skeleton
     std::vector<Option> options;
     int min_operands = 2;
     int max_operands = 2;
@@ -40,10 +41,10 @@ struct Program {
 // Parses the command line with getopt_long: options may stand anywhere among the operands, "--"
 // ends them, and a long option may be shortened to any beginning no other shares. -h, --help and
 // --version print on standard output and give 0: the help is the usage line (each option by its
-// letter where it has one, then the operands, wrapped to 80 columns), the summary, a line for
-// each option and where the manual is (manual_pointer); the version is print_version's. Every
-// mistake prints "program: reason" and the usage line on standard error and gives 2, in the same
-// words for every program:
+// letter where it has one, then the operands), the summary, the lines for each option and where
+// the manual is (manual_pointer), every line within 80 columns; the version is print_version's.
+// Every mistake prints "program: reason" and the usage line on standard error and gives 2, in
+// the same words for every program:
 //   unknown option: --frobnicate          (or -x)
 //   ambiguous option: --d (--dac or --dc)
 //   option needs a value: --rate          (or -r, as it was given)
@@ -51,8 +52,16 @@ struct Program {
 //   --rate abc: expected a number from 1 to 1000000     (the option, its value, take()'s reason)
 //   missing operand: OUTPUT               (missing operands: INPUT OUTPUT)
 //   extra operand: third.wav
+//   --output '': expected a file name     (an empty path, which no program would find)
+//   empty operand: OUTPUT                 (every operand is a file)
 // Otherwise go_on, with the operands in *operands ("-" stays "-": standard input or output).
 int read_flags(const Program& program, int argc, char** argv, std::vector<std::string>* operands);
+
+// Runs the whole of a companion's main, work, and ends it as every program of the house ends:
+// running out of memory is "program: out of memory" and status 1; standard output is flushed and
+// closed, and a write to it that failed (a full disk, /dev/full), which would otherwise be lost,
+// is "program: standard output: reason" and status 1 where work gave 0. Returns the status.
+int run(const char* program, const std::function<int()>& work);
 
 // A mistake in a command line that read_flags() took, found afterwards ("--snap needs --depth"):
 // "program: reason" and the usage line on standard error, as read_flags() says its own. Returns
@@ -72,40 +81,10 @@ std::string read_number(const char* text, double min, double max, double* value)
 // "program: file: reason" on standard error.
 void complain(const char* program, const std::string& file, const std::string& reason);
 
+// "program: file: note" on standard error: what -v tells of a run, as the run goes.
+void note(const char* program, const std::string& file, const std::string& note);
+
 // "program: file: warning: reason" on standard error: the result is made, but may surprise.
 void warn(const char* program, const std::string& file, const std::string& reason);
-
-// Opens an input to read as a stream ("-" is standard input), for a program that reads it in
-// pieces. Null when it cannot be opened, with the reason in *why ("Is a directory" for a folder).
-FILE* open_input(const std::string& path, std::string* why);
-
-// Reads a whole input ("-" is standard input) of at most limit bytes. "" when read, else the
-// reason. Folders, and files or devices larger than limit, are refused: the reason is then
-// "larger than 64 KiB" (see size_text), for the caller to add what the input should have been,
-// and bytes holds the first limit + 1 bytes.
-std::string read_file(const std::string& path, size_t limit, std::string* bytes);
-
-// A size as messages give it: "64 MiB", "64 KiB", "1048562 bytes".
-std::string size_text(size_t bytes);
-
-// Writes bytes as the program's output at path, all or nothing, through the same code as the
-// Output class (common/output.h): "-" and paths that name the program's own standard output are
-// written to it directly, as are devices and FIFOs; a file is replaced only once the new one is
-// complete, through a temporary file in its own folder that is removed on any failure or caught
-// signal. A symbolic link stays, and the file it leads to is replaced, keeping its permission
-// bits; a file the user may not write, or without any write bit (even for root), is refused, as
-// is a folder. An output that is one of the run's inputs ("-" for standard input) is refused
-// before anything is written: "program: OUTPUT: is the same file as the input INPUT". Returns 0,
-// or 1 after complaining "program: OUTPUT: reason".
-int write_output(const char* program, const std::string& path, const std::string& bytes,
-                 const std::vector<std::string>& inputs);
-
-// Writes several outputs (path, bytes) as write_output() writes one, all or nothing: every one is
-// opened and written before any is put in place, so a refusal or a failed write (an output that
-// is an input, a missing folder, a full disk) leaves every path as it was. Returns 0, or 1 after
-// complaining about the first output that failed.
-int write_outputs(const char* program,
-                  const std::vector<std::pair<std::string, std::string>>& outputs,
-                  const std::vector<std::string>& inputs);
 
 } // namespace cli

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+namespace common {
+
 // Opens a file for binary reading. A folder is refused with EISDIR, on Windows too.
 FILE* open_input(const char* path);
 
@@ -17,6 +19,11 @@ bool same_file(const char* a, const char* b);
 // Closes an output stream. False when any write to it failed or its flush or close fails, so that
 // a full disk is a failure and not a silently short file.
 bool close_output(FILE* out);
+
+// Flushes and closes standard output, as a program's last act: 0 when every write to it went
+// through, else the errno value of the failure (EIO when only the stream's error flag tells it),
+// so that a message or a help lost on a full disk or /dev/full is not taken for success.
+int close_standard_output();
 
 // How an output is written.
 enum class OutputWay {
@@ -87,3 +94,5 @@ inline const char* invocation(int argc, char** argv) {
 // a file too large to hold (or a device such as /dev/zero, which never ends) shows as one of more
 // than limit bytes. False, with errno set (EISDIR for a folder), when it cannot be opened or read.
 bool read_input(const char* path, size_t limit, std::string* bytes);
+
+} // namespace common

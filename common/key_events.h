@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <windows.h>
 
+namespace common {
+
 // True when one of the events is a key going down that gives a character, or a special key for
 // which the console's keyboard tables hold an extended code (function, cursor and editing keys).
 // Key releases, modifier or lock keys alone, and mouse, window, menu and focus events never count.
@@ -14,3 +16,5 @@ bool key_pressed(const INPUT_RECORD* events, size_t count);
 // test (*typed_ahead negative) sets it and answers no: those keys were typed for whatever runs
 // next. Fewer key presses than that (another reader took some) lower it.
 bool key_pressed(const INPUT_RECORD* events, size_t count, long* typed_ahead);
+
+} // namespace common

@@ -1,11 +1,13 @@
 #include "common/output.h"
 
-#include "common/cli.h"
 #include "common/files.h"
+#include "common/paths.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+namespace common {
 
 Output::~Output() {
     if (file_) fclose(file_);
@@ -18,22 +20,18 @@ FILE* Output::fail(int err, std::string why) {
     return nullptr;
 }
 
-// The folder a file is created in, as a message names it.
-static std::string folder_of(const std::string& path) {
-    size_t slash = path.find_last_of(
-#ifdef _WIN32
-        "/\\"
-#else
-        "/"
-#endif
-    );
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+// The folder a file is created in, as a message names it: "." for the current one.
+static std::string folder_named(const std::string& path) {
+    std::string folder = folder_of(path);
+    if (folder.empty()) return ".";
+    return folder.size() == 1 ? folder : folder.substr(0, folder.size() - 1);
 }
 
 FILE* Output::open(const std::vector<std::string>& inputs) {
     OutputWay way;
     if (int err = plan_output(path_, &way, &target_)) return fail(err, strerror(err));
+    if (named_ == Named::by_program && way != OutputWay::replace)
+        return fail(EINVAL, "is not a regular file");
     // Checked here, where the output is known as a file, for every program alike.
     std::string written = way == OutputWay::standard_output ? "-" : target_;
     for (const std::string& input : inputs)
@@ -51,7 +49,7 @@ FILE* Output::open(const std::vector<std::string>& inputs) {
         // The file may be writable and its folder not: the folder is what refuses.
         if (!file_ && (errno == EACCES || errno == EPERM || errno == EROFS)) {
             int err = errno;
-            return fail(err, "cannot create a file in the folder " + folder_of(target_) + ": " +
+            return fail(err, "cannot create a file in the folder " + folder_named(target_) + ": " +
                                  strerror(err));
         }
         break;
@@ -81,15 +79,6 @@ bool Output::commit() {
     return ok;
 }
 
-void complain(const char* program, const std::string& file, const std::string& reason) {
-    cli::complain(program, file, reason);
-}
-
-int usage_error(const char* program, const std::string& reason, const char* usage) {
-    fprintf(stderr, "%s: %s\n%s", program, reason.c_str(), usage);
-    return 2;
-}
-
 int print_version(const char* program) {
     printf("%s (assetkit) %s\n%s\n"
            "License MIT: <https://opensource.org/license/mit>.\n"
@@ -98,3 +87,5 @@ int print_version(const char* program) {
            program, ASSETKIT_VERSION, ASSETKIT_COPYRIGHT);
     return 0;
 }
+
+} // namespace common

@@ -1,5 +1,7 @@
 #include "common/paths.h"
 
+namespace common {
+
 std::string_view file_name(std::string_view path) {
     size_t sep = path.rfind('/');
     if (sep == std::string_view::npos) sep = path.rfind('\\');
@@ -14,3 +16,14 @@ std::string output_name(std::string_view path, std::string_view ext) {
     out += ext;
     return out;
 }
+
+std::string folder_of(std::string_view path) {
+#ifdef _WIN32
+    size_t sep = path.find_last_of("/\\");
+#else
+    size_t sep = path.rfind('/');
+#endif
+    return std::string(sep == std::string_view::npos ? "" : path.substr(0, sep + 1));
+}
+
+} // namespace common

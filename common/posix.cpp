@@ -2,6 +2,7 @@
 #include "common/console.h"
 #include "common/files.h"
 #include "common/output.h"
+#include "common/paths.h"
 
 #include <cerrno>
 #include <climits>
@@ -18,6 +19,8 @@
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
+
+namespace common {
 
 FILE* open_input(const char* path) {
     FILE* f = fopen(path, "rb");
@@ -55,12 +58,6 @@ bool same_file(const char* a, const char* b) {
 }
 
 namespace {
-
-// The folder part of a path, with its slash ("" for a name alone).
-std::string folder_of(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
 
 // True when the folder holding path is in /proc, whose entries are the open files of processes
 // (/proc/self/fd/1 is a link to whatever standard output is): nothing is ever created there, and
@@ -163,14 +160,19 @@ bool same_regular_file(const std::string& input, const std::string& output) {
     return ok && S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && same_inode(a, b);
 }
 
-// The temporary file's name, where the signal handler can reach it without allocating.
+// The temporary files not yet renamed or removed, however many a run holds, where the signal
+// handler can reach them without allocating: a list changed only while every signal is blocked.
 namespace {
 
-char temporary[PATH_MAX + 64];
-volatile sig_atomic_t temporary_set = 0;
+struct Temporary {
+    Temporary* volatile next;
+    std::string path;
+};
 
-// Blocks every signal while the name is changed, so that a handler never sees half a name, nor a
-// file that exists without its name recorded.
+Temporary* volatile temporaries = nullptr;
+
+// Blocks every signal while the list is changed, so that a handler never sees half a change, nor
+// a file that exists without its name recorded.
 class Blocked {
   public:
     Blocked() {
@@ -184,10 +186,21 @@ class Blocked {
     sigset_t old_;
 };
 
-// Async-signal-safe: unlink alone.
-void remove_temporary_now() {
-    if (temporary_set) unlink(temporary);
-    temporary_set = 0;
+// Forgets a temporary file, with every signal blocked.
+void forget(const std::string& path) {
+    for (Temporary* volatile* at = &temporaries; *at; at = &(*at)->next)
+        if ((*at)->path == path) {
+            Temporary* gone = *at;
+            *at = gone->next;
+            delete gone;
+            return;
+        }
+}
+
+// Async-signal-safe: reads the list and unlinks, nothing else. The list is left as it is: the
+// program is ending.
+void remove_temporaries_now() {
+    for (Temporary* t = temporaries; t; t = t->next) unlink(t->path.c_str());
 }
 
 void catch_exit_signals();
@@ -205,23 +218,19 @@ FILE* create_temporary(const std::string& target, std::string* temp) {
     struct stat old;
     bool replacing = stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     std::string folder = folder_of(target);
-    // A short name, so that any name the folder takes leaves room for it.
-    for (int n = 0; n < 100; ++n) {
+    // A short name, so that any name the folder takes leaves room for it, numbered on through
+    // the run, so that a run may hold any number at once. A name taken (left by an earlier
+    // process of the same number) is passed over.
+    static unsigned long long next = 0;
+    for (;;) {
         std::string candidate =
-            folder + ".ak" + std::to_string(getpid()) + "-" + std::to_string(n) + ".tmp";
-        if (candidate.size() >= sizeof temporary) {
-            errno = ENAMETOOLONG;
-            return nullptr;
-        }
+            folder + ".ak" + std::to_string(getpid()) + "-" + std::to_string(next++) + ".tmp";
         int fd;
         {
             Blocked b;
             // The mode follows the umask like any new file's.
             fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                memcpy(temporary, candidate.c_str(), candidate.size() + 1);
-                temporary_set = 1;
-            }
+            if (fd >= 0) temporaries = new Temporary{temporaries, candidate};
         }
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -251,20 +260,18 @@ FILE* create_temporary(const std::string& target, std::string* temp) {
         *temp = candidate;
         return f;
     }
-    errno = EEXIST;
-    return nullptr;
 }
 
 void remove_temporary(const std::string& temp) {
     Blocked b;
     unlink(temp.c_str());
-    temporary_set = 0;
+    forget(temp);
 }
 
 bool replace_file(const char* from, const char* to) {
     Blocked b;
     if (rename(from, to) != 0) return false;
-    temporary_set = 0;
+    forget(from);
     return true;
 }
 
@@ -325,14 +332,14 @@ void catch_signal(int sig, void (*handler)(int)) {
 // as the signal would have ended it.
 void on_exit_signal(int sig) {
     restore();
-    remove_temporary_now();
+    remove_temporaries_now();
     signal(sig, SIG_DFL);
     raise(sig);
 }
 
 void at_exit() {
     restore();
-    remove_temporary_now();
+    remove_temporaries_now();
 }
 
 // Ctrl-Z: hand the terminal back as it was; the mode is set again by the next test, if the
@@ -410,3 +417,5 @@ FILE* open_bytes(const char* data, size_t size) {
 std::string manual_pointer(const char* program) {
     return std::string("See the manual page ") + program + "(1).\n";
 }
+
+} // namespace common

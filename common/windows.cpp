@@ -3,6 +3,7 @@
 #include "common/files.h"
 #include "common/key_events.h"
 #include "common/output.h"
+#include "common/paths.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -11,6 +12,8 @@
 #include <sys/stat.h>
 #include <vector>
 #include <windows.h>
+
+namespace common {
 
 FILE* open_input(const char* path) {
     FILE* f = fopen(path, "rb");
@@ -64,11 +67,13 @@ FILE* open_standard_input() {
 }
 
 FILE* create_temporary(const std::string& target, std::string* temp) {
-    size_t slash = target.find_last_of("/\\");
-    std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    for (int n = 0; n < 100; ++n) {
+    std::string folder = folder_of(target);
+    // Numbered on through the run, so that a run may hold any number at once; a name taken
+    // (left by an earlier process of the same number) is passed over.
+    static unsigned long long next = 0;
+    for (;;) {
         std::string candidate = folder + ".ak" + std::to_string(GetCurrentProcessId()) + "-" +
-                                std::to_string(n) + ".tmp";
+                                std::to_string(next++) + ".tmp";
         int fd = _open(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
                        _S_IREAD | _S_IWRITE);
         if (fd < 0) {
@@ -84,8 +89,6 @@ FILE* create_temporary(const std::string& target, std::string* temp) {
         *temp = candidate;
         return f;
     }
-    errno = EEXIST;
-    return nullptr;
 }
 
 void remove_temporary(const std::string& temp) {
@@ -240,3 +243,5 @@ std::string manual_pointer(const char* program) {
     return std::string("See the manual manual\\") + program + ".html in the folder of " + program +
            ".exe.\n";
 }
+
+} // namespace common

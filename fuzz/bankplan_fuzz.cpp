@@ -6,7 +6,7 @@
 // bounds nor above first-fit decreasing, and say "optimal" only when it is: for a few items, an
 // exhaustive search gives the true least count; otherwise the search must have run out of budget.
 #include "bankplan/plan.h"
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 
 #include <algorithm>
 #include <string>

@@ -4,7 +4,7 @@
 // with every byte of a HEX image's one record below 0x8000 in its place; a refusal names one of
 // the inputs and says why.
 #include "bankrom/rom.h"
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 
 #include <algorithm>
 #include <string>

@@ -8,11 +8,15 @@
 #include "binobj/module.h"
 #include "common/files.h"
 #include "common/paths.h"
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+using namespace binobj;
+
+using namespace common;
 
 namespace {
 

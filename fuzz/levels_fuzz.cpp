@@ -4,7 +4,7 @@
 // must name the first fault in the text.
 // The text is split here a second way: comments cut off first, then every separator made a
 // blank.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "sound/codes.h"
 #include "sound/levels.h"
 

@@ -1,14 +1,15 @@
-// Fuzz target for the palette readers of palprep and palview. The first byte picks the reader:
-// 0 finds the format from the content, 1 to 8 force a format of palette_formats() in its order
-// (jasc, gpl, hex, paintnet, riff, aco, png, act), 9 to 12 read a binary palette at 12, 15, 24 or
-// 32 bits; the rest is the file (no byte at all: an empty file, found by content). A palette read
+// Fuzz target for the palette readers of palprep and palview. The input begins with the reader's
+// name and a NUL byte (take_name()): "" finds the format from the content, a format's name in
+// palette_formats() ("jasc", "act") forces that format, "binary-" and a depth of colour_layouts()
+// ("binary-12") reads a binary palette at that depth; a name no table holds is skipped. The rest
+// is the file. A palette read
 // must hold 1 to 256 colours, and a failure none and a reason naming the format. What is read must
 // come back alike through the JASC-PAL text palprep writes and through the PNG image palview draws,
 // and the snapping must report exactly the groups of colours that became one.
-#include "fuzz/memory.h"
+#include "colours/layouts.h"
+#include "fuzz/support.h"
 #include "palettes/depth.h"
 #include "palettes/palette.h"
-#include "palpack/colour.h"
 #include "palprep/prepare.h"
 #include "palview/picture.h"
 
@@ -17,16 +18,19 @@
 #include <string>
 #include <tuple>
 
+using namespace palettes;
+using namespace colours;
+
 namespace {
 
 void check_snapping(const std::vector<Colour>& colours) {
     for (int depth : {6, 9, 12, 15})
         for (Snap mode : {Snap::nearest, Snap::trunc}) {
-            Preparation how;
+            palprep::Preparation how;
             how.depth = depth;
             how.snap = mode;
             how.pad = Colour{1, 128, 254};
-            Prepared p = prepare_palette(colours, how);
+            palprep::Prepared p = palprep::prepare_palette(colours, how);
             REQUIRE(p.colours.size() == max_colours);
             int bits = component_bits(depth);
             // Every colour written is one the machine shows, and palpack's truncation keeps it.
@@ -53,16 +57,16 @@ void check_snapping(const std::vector<Colour>& colours) {
 }
 
 void check_round_trips(const std::vector<Colour>& colours) {
-    Prepared p = prepare_palette(colours, Preparation());
+    palprep::Prepared p = palprep::prepare_palette(colours, palprep::Preparation());
     Palette back;
-    REQUIRE(read_palette(jasc_text(p.colours), nullptr, &back).empty());
+    REQUIRE(read_palette(palprep::jasc_text(p.colours), nullptr, &back).empty());
     REQUIRE(back.colours == p.colours && !back.transparency);
 
     std::string png;
-    REQUIRE(draw(colours, 1, &png).empty());
+    REQUIRE(palview::draw(colours, 1, &png).empty());
     REQUIRE(read_palette(png, nullptr, &back).empty());
     // One more, transparent, entry stands for the empty cells of a last row.
-    bool gaps = colours.size() % columns(colours.size()) != 0;
+    bool gaps = colours.size() % palview::columns(colours.size()) != 0;
     REQUIRE(back.colours.size() == colours.size() + gaps);
     REQUIRE(std::equal(colours.begin(), colours.end(), back.colours.begin()));
     REQUIRE(back.transparency == gaps);
@@ -71,19 +75,22 @@ void check_round_trips(const std::vector<Colour>& colours) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::vector<PaletteFormat>& formats = palette_formats();
-    const std::vector<ColourLayout>& layouts = colour_layouts();
-    size_t choice = size ? data[0] % (1 + formats.size() + layouts.size()) : 0;
-    std::string bytes(reinterpret_cast<const char*>(data) + (size ? 1 : 0), size ? size - 1 : 0);
+    std::string bytes(reinterpret_cast<const char*>(data), size), name;
+    if (!take_name(&bytes, &name)) return 0;
+    const PaletteFormat* format = name.empty() ? nullptr : format_named(name);
+    const ColourLayout* layout = nullptr;
+    if (name.rfind("binary-", 0) == 0 && name.size() > 7 && name.size() < 10 &&
+        name.find_first_not_of("0123456789", 7) == std::string::npos)
+        layout = colour_layout(std::stoi(name.substr(7)));
+    if (!name.empty() && !format && !layout) return 0; // no row of a table
 
     std::vector<Colour> colours;
     std::string error;
-    if (choice > formats.size()) {
-        int depth = layouts[choice - formats.size() - 1].depth;
-        error = read_binary(bytes, depth, &colours);
+    if (layout) {
+        int depth = layout->depth;
+        error = palview::read_binary(bytes, depth, &colours);
         if (error.empty()) REQUIRE(colours.size() * colour_size(depth) == bytes.size());
     } else {
-        const PaletteFormat* format = choice ? &formats[choice - 1] : nullptr;
         Palette palette;
         error = read_palette(bytes, format, &palette);
         colours = palette.colours;

@@ -4,12 +4,17 @@
 // also read with the C library's formatted scan, after the text-mode translation, and must give
 // the same bytes and message (unless a number is too long for the library to wrap it).
 #include "common/files.h"
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "palpack/convert.h"
 #include "palpack/messages.h"
 
 #include <cerrno>
 #include <cstring>
+
+using namespace colours;
+using namespace palpack;
+
+using namespace common;
 
 namespace {
 

@@ -1,18 +1,22 @@
 // Fuzz target for palview: the format routing of read_colours() and the drawing of draw(), as the
-// program runs them, at cell sizes above 1. The first three bytes pick the options, the rest is
-// the input file. Byte 0 picks --format: 0 or 9 and above by content, 1 to 8 a format of
-// palette_formats() in its order (jasc, gpl, hex, paintnet, riff, aco, png, act). Byte 1 picks
-// --depth: 0 none, else a depth of colour_layouts() in its order. Byte 2: bits 0-2 the cell from a
+// program runs them, at cell sizes above 1. The input begins with the options, the rest is the
+// input file. Two names, each ended by a NUL byte (take_name()), pick them from the tables by
+// name: --format, "" for by content or a format's name in palette_formats() ("jasc"); --depth,
+// "" for none or a depth of colour_layouts() ("15"); a name no table holds is skipped. The byte
+// after them: bits 0-2 the cell from a
 // list (halved while the picture is large), bit 3 --source, whose palette is the colours read,
 // inverted, bits 4-7 times 16 plus one of them (so that it may be shorter than the palette).
 // Picks the program refuses as a usage error are skipped. A file read gives 1 to 256 colours, at
 // a depth that moves colours only ones the machine shows; its picture is columns() swatches a
 // row of cell x cell pixels, each in its colour, split with the source's where that holds one.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "palettes/depth.h"
 #include "palview/picture.h"
 
 #include <spng.h>
+
+using namespace palettes;
+using namespace colours;
 
 namespace {
 
@@ -51,21 +55,25 @@ bool pixel_is(const std::vector<uint8_t>& pixels, uint32_t width, size_t x, size
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 3) return 0;
-    const std::vector<PaletteFormat>& formats = palette_formats();
-    const std::vector<ColourLayout>& layouts = colour_layouts();
-    const PaletteFormat* format =
-        data[0] >= 1 && data[0] <= formats.size() ? &formats[data[0] - 1] : nullptr;
-    int depth =
-        data[1] % (layouts.size() + 1) ? layouts[data[1] % (layouts.size() + 1) - 1].depth : 0;
-    if (!options_conflict(format, depth).empty()) return 0; // the program's usage error
-    int cell = cells[data[2] & 7];
-    const bool with_source = data[2] & 8;
-    const size_t source_count = size_t(data[2] >> 4) * 16 + 1;
-    std::string bytes(reinterpret_cast<const char*>(data) + 3, size - 3);
+    std::string bytes(reinterpret_cast<const char*>(data), size), format_name, depth_name;
+    if (!take_name(&bytes, &format_name) || !take_name(&bytes, &depth_name) || bytes.empty())
+        return 0;
+    const PaletteFormat* format = format_name.empty() ? nullptr : format_named(format_name);
+    const ColourLayout* layout = nullptr;
+    if (!depth_name.empty() && depth_name.size() < 3 &&
+        depth_name.find_first_not_of("0123456789") == std::string::npos)
+        layout = colour_layout(std::stoi(depth_name));
+    if ((!format_name.empty() && !format) || (!depth_name.empty() && !layout)) return 0;
+    int depth = layout ? layout->depth : 0;
+    if (!palview::options_conflict(format, depth).empty()) return 0; // the program's usage error
+    const uint8_t options = uint8_t(bytes[0]);
+    bytes.erase(0, 1);
+    int cell = cells[options & 7];
+    const bool with_source = options & 8;
+    const size_t source_count = size_t(options >> 4) * 16 + 1;
 
-    Viewed viewed;
-    std::string error = read_colours(bytes, format, depth, &viewed);
+    palview::Viewed viewed;
+    std::string error = palview::read_colours(bytes, format, depth, &viewed);
     if (!error.empty()) return 0;
     const std::vector<Colour>& colours = viewed.colours;
     REQUIRE(!colours.empty() && colours.size() <= max_colours);
@@ -76,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (uint8_t v : {c.r, c.g, c.b}) REQUIRE(expand(unsigned(v) >> (8 - bits), bits) == v);
     }
 
-    const size_t across = columns(colours.size());
+    const size_t across = palview::columns(colours.size());
     const size_t rows = (colours.size() + across - 1) / across;
     while (cell > 2 && across * rows * size_t(cell) * size_t(cell) > max_pixels) cell /= 2;
 
@@ -84,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; with_source && i < std::min(source_count, colours.size()); ++i)
         source.push_back({uint8_t(~colours[i].r), uint8_t(~colours[i].g), uint8_t(~colours[i].b)});
     std::string png;
-    REQUIRE(draw(colours, cell, &png, with_source ? &source : nullptr).empty());
+    REQUIRE(palview::draw(colours, cell, &png, with_source ? &source : nullptr).empty());
 
     std::vector<uint8_t> pixels;
     uint32_t width = 0, height = 0;

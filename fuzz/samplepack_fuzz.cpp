@@ -3,13 +3,17 @@
 // (bytes 4 to 7), which the program ignores, stands for the room left on the disk: an output that
 // would grow past it fails, and the run must then report "Output error!".
 #include "common/files.h"
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "samplepack/format.h"
 #include "samplepack/messages.h"
 #include "samplepack/pack.h"
 
 #include <algorithm>
 #include <cstring>
+
+using namespace samplepack;
+
+using namespace common;
 
 namespace {
 

@@ -6,7 +6,7 @@
 // either fails with a reason and writes nothing, or gives the 8-bit WAV file samplepack reads:
 // its header for the rate and the sample count, a whole number of blocks, every byte a code in
 // the high nibble and 8 below, the padding a player's silence.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "samplepack/format.h"
 #include "sampleprep/prep.h"
 #include "sound/memory.h"

@@ -5,7 +5,7 @@
 // refused; any other must give a 16-bit mono WAV file at the rate, rounded, whose samples are the
 // codes' levels, or those levels through the output's coupling (a 20 Hz high-pass, halved),
 // computed here anew.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "sampleunpack/unpack.h"
 #include "sound/codes.h"
 

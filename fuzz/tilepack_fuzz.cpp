@@ -1,17 +1,19 @@
 // Fuzz target for tilepack's core: pack() of a PNG picture as the program runs it, checked by
 // drawing its output back with tileview's core. Byte 0 picks the tile layout (its index in
 // tile_layouts(), modulo their count), byte 1 the map layout (in map_layouts()), byte 2 the depth
-// (in colour_layouts()), byte 3 bits: 0 no flips, 1 no duplicates removed, 2 priority, 3 pad with
+// (in colours::colour_layouts()), byte 3 bits: 0 no flips, 1 no duplicates removed, 2 priority, 3 pad with
 // white, 4-7 the colours a sub-palette below the most (0: all of them). The rest is the picture.
 // A packed picture draws back as it was read: each pixel in the colour the machine shows, the
 // transparent ones and those of the background in colour 0.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 #include "palettes/depth.h"
-#include "palpack/colour.h"
+#include "colours/layouts.h"
 #include "tilepack/pack.h"
 #include "tileview/draw.h"
 
 namespace {
+
+using namespace palettes;
 
 // Pictures larger than this are left out: the loops are the same, the runs far longer.
 constexpr size_t most_pixels = 64 * 64;
@@ -22,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
     const auto& layouts = tiles::tile_layouts();
     const auto& maps = tiles::map_layouts();
-    const auto& depths = colour_layouts();
+    const auto& depths = colours::colour_layouts();
     tilepack::Settings s;
     s.layout = &layouts[data[0] % layouts.size()];
     s.map = &maps[data[1] % maps.size()];

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace palettes {
+
 namespace {
 
 unsigned byte(const std::string& bytes, size_t i) {
@@ -181,3 +183,5 @@ std::string read_aco(const std::string& bytes, Palette* palette) {
     }
     return "";
 }
+
+} // namespace palettes

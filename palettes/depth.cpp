@@ -4,6 +4,10 @@
 #include <map>
 #include <tuple>
 
+namespace palettes {
+
+using namespace colours;
+
 std::string depth_names(bool palpack_only) {
     std::vector<int> depths;
     for (const ColourLayout& l : colour_layouts())
@@ -72,3 +76,5 @@ std::vector<std::vector<size_t>> merged(const std::vector<Colour>& before,
     for (auto& [first, indices] : groups) out.push_back(indices);
     return out;
 }
+
+} // namespace palettes

@@ -1,13 +1,15 @@
 #pragma once
 // Colours as a machine with 2 to 5 bits a component (6-, 9-, 12- or 15-bit colour) shows them.
-// The depths and their bits a component are the rows of colour_layouts() (palpack/colour.h).
+// The depths and their bits a component are the rows of colour_layouts() (colours/layouts.h).
 
+#include "colours/layouts.h"
 #include "palettes/palette.h"
-#include "palpack/colour.h"
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+namespace palettes {
 
 enum class Snap {
     nearest, // the level whose shown colour is nearest
@@ -16,7 +18,7 @@ enum class Snap {
 
 // Bits a component keeps at a depth of colour_layouts(): 8 when every colour is kept (24, 32).
 inline int component_bits(int depth) {
-    return colour_layout(depth)->bits;
+    return colours::colour_layout(depth)->bits;
 }
 
 // True when a depth moves colours: fewer than 8 bits a component.
@@ -48,3 +50,5 @@ Colour snap(Colour colour, int bits, Snap snap);
 // index order, groups by their first index). before and after have the same length.
 std::vector<std::vector<size_t>> merged(const std::vector<Colour>& before,
                                         const std::vector<Colour>& after);
+
+} // namespace palettes

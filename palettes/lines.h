@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace palettes {
+
 struct Line {
     size_t number;
     std::string_view text; // without its line end
@@ -43,3 +45,5 @@ std::vector<std::string_view> words(std::string_view text);
 
 // The first line of bytes that is not blank, trimmed; empty when there is none.
 std::string_view first_text_line(std::string_view bytes);
+
+} // namespace palettes

@@ -1,11 +1,14 @@
 #pragma once
-// Palettes as graphics editors write them, read from their bytes into a list of colours. Pure
-// functions: no files, no messages of their own.
+// Palettes as graphics editors write them, read from their bytes into a list of colours. The
+// readers are pure functions of the bytes, with no messages of their own; read_palette_file()
+// alone reads a file, for the programs.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace palettes {
 
 struct Colour {
     uint8_t r = 0, g = 0, b = 0;
@@ -74,3 +77,8 @@ std::string read_palette(const std::string& bytes, const PaletteFormat* format, 
 
 // The message for a file no format's detector takes.
 std::string unknown_format();
+
+// "R,G,B", each 0 to 255 by the rule of every number the programs take: "" or the reason.
+std::string read_colour(const char* text, Colour* colour);
+
+} // namespace palettes

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace palettes {
+
 namespace {
 
 // Decoded pixels beyond this are refused rather than allocated: a palette strip is small.
@@ -77,3 +79,5 @@ std::string read_png(const std::string& bytes, Palette* palette) {
                std::to_string(max_colours);
     return "";
 }
+
+} // namespace palettes

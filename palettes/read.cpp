@@ -1,7 +1,10 @@
 // The table of palette formats, and reading a palette through it.
 #include "common/cli.h"
+#include "common/io.h"
 #include "palettes/palette.h"
 #include "palettes/readers.h"
+
+namespace palettes {
 
 const std::vector<PaletteFormat>& palette_formats() {
     // Detection tries the rows in order: the Adobe table, known by its size alone, comes last.
@@ -58,7 +61,7 @@ const PaletteFormat* detect(const std::string& bytes) {
 }
 
 std::string read_palette_file(const std::string& path, std::string* bytes) {
-    std::string error = cli::read_file(path, largest_file, bytes);
+    std::string error = common::read_file(path, largest_file, bytes);
     if (!error.empty() && bytes->size() > largest_file) error += ": too large for a palette";
     return error;
 }
@@ -79,3 +82,26 @@ std::string read_palette(const std::string& bytes, const PaletteFormat* format, 
     palette->format = format;
     return "";
 }
+
+std::string read_colour(const char* text, Colour* c) {
+    // Three numbers, each by the rule of every number the programs take: no blanks.
+    std::string parts[3], rest = text;
+    int found = 0;
+    for (; found < 3; ++found) {
+        size_t comma = rest.find(',');
+        parts[found] = rest.substr(0, comma);
+        if (comma == std::string::npos) break;
+        rest = rest.substr(comma + 1);
+    }
+    uint8_t v[3];
+    for (int i = 0; i < 3; ++i) {
+        long long n = 0;
+        if (found != 2 || !cli::read_integer(parts[i].c_str(), 0, 255, &n).empty())
+            return "expected R,G,B with numbers 0-255";
+        v[i] = uint8_t(n);
+    }
+    *c = {v[0], v[1], v[2]};
+    return "";
+}
+
+} // namespace palettes

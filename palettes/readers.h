@@ -4,6 +4,8 @@
 
 #include "palettes/palette.h"
 
+namespace palettes {
+
 std::string read_jasc(const std::string& bytes, Palette* palette);
 std::string read_gpl(const std::string& bytes, Palette* palette);
 std::string read_hex(const std::string& bytes, Palette* palette);
@@ -21,3 +23,5 @@ bool is_riff(const std::string& bytes);
 bool is_aco(const std::string& bytes);
 bool is_png(const std::string& bytes);
 bool is_act(const std::string& bytes);
+
+} // namespace palettes

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace palettes {
+
 Lines::Lines(std::string_view bytes) : bytes_(bytes) {
     if (bytes_.substr(0, 3) == "\xEF\xBB\xBF") start_ = 3;
 }
@@ -122,8 +124,9 @@ bool text(const std::string& bytes) {
 
 } // namespace
 
-// A line that only begins with ";" or holds a few hexadecimal digits is no signature unless the
-// whole file is text: binary data must not pass for it.
+// The signatures of the text formats, on the first line. A line that only begins with ";" or
+// holds a few hexadecimal digits (is_hex, is_paintnet) is no signature unless the whole file is
+// text: binary data must not pass for it.
 bool is_jasc(const std::string& bytes) {
     return first_text_line(bytes) == "JASC-PAL";
 }
@@ -233,3 +236,5 @@ std::string read_paintnet(const std::string& bytes, Palette* palette) {
     }
     return "";
 }
+
+} // namespace palettes

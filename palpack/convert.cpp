@@ -2,7 +2,7 @@
 #include "palpack/messages.h"
 #include "palpack/scan.h"
 
-using namespace palpack;
+namespace palpack {
 
 int32_t leading_number(const char* text) {
     const char* p = text;
@@ -26,9 +26,11 @@ const char* convert(FILE* in, FILE* out, int32_t depth) {
         int32_t rgb[3];
         if (scan(text, "%d %d %d\n", rgb) < 3) return format_error;
         unsigned char bytes[4];
-        size_t n = pack_colour(rgb[0], rgb[1], rgb[2], depth, bytes);
+        size_t n = colours::pack_colour(rgb[0], rgb[1], rgb[2], depth, bytes);
         if (n == 0) return depth_error;
         if (fwrite(bytes, 1, n, out) != n) return write_error;
     }
     return nullptr;
 }
+
+} // namespace palpack

@@ -6,6 +6,7 @@
 #include "palpack/messages.h"
 
 using namespace palpack;
+using namespace common;
 
 static const char help[] = "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
                            "  output.bin     the binary palette to write\n"
@@ -14,7 +15,7 @@ static const char help[] = "  input.pal      a JASC-PAL palette of exactly 256 c
                            "  --version      as the only argument: print the version\n";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "palpack", usage, help)) return 0;
+    if (auto status = help_or_version(argc, argv, "palpack", usage, help, failure)) return *status;
     if (argc < 3) {
         printf(usage, invocation(argc, argv));
         return failure;

@@ -1,5 +1,7 @@
 #include "palpack/scan.h"
 
+namespace palpack {
+
 int TextInput::raw() {
     if (ahead_ == none) return getc(in_);
     int c = ahead_;
@@ -70,3 +72,5 @@ int scan(TextInput& in, const char* pattern, int32_t* values) {
     }
     return count;
 }
+
+} // namespace palpack

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace palpack {
+
 // The characters of a stream opened in binary mode as a text-mode read shows them: CR LF becomes
 // LF (a CR alone stays a CR), and a byte 0x1A ends the input like the end of the file.
 class TextInput {
@@ -40,3 +42,5 @@ inline int32_t to_int32(uint32_t v) {
 // character must equal the next input character, which stays unread when it differs. Stores the
 // numbers in values and returns how many were read before the matching stopped.
 int scan(TextInput& in, const char* pattern, int32_t* values);
+
+} // namespace palpack

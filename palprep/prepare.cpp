@@ -1,20 +1,16 @@
 #include "palprep/prepare.h"
 
-#include <cstdio>
+#include "common/cli.h"
+
+namespace palprep {
+
+using namespace palettes;
+using namespace colours;
 
 std::string read_snap(const char* text, Snap* snap) {
     std::string value = text;
     if (value != "nearest" && value != "trunc") return "expected nearest or trunc";
     *snap = value == "trunc" ? Snap::trunc : Snap::nearest;
-    return "";
-}
-
-std::string read_colour(const char* text, Colour* c) {
-    int v[3], end = 0;
-    bool ok = sscanf(text, "%3d,%3d,%3d%n", &v[0], &v[1], &v[2], &end) == 3 && text[end] == '\0';
-    for (int x : v) ok = ok && x >= 0 && x <= 255;
-    if (!ok) return "expected R,G,B with numbers 0-255";
-    *c = {uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2])};
     return "";
 }
 
@@ -32,7 +28,7 @@ Prepared prepare_palette(const std::vector<Colour>& colours, const Preparation& 
     return p;
 }
 
-std::string packed(const std::vector<Colour>& colours, int depth) {
+std::string binary_palette(const std::vector<Colour>& colours, int depth) {
     const ColourLayout* layout = colour_layout(depth);
     std::string bytes;
     for (Colour c : colours) {
@@ -72,3 +68,5 @@ std::string written_note(size_t read, const Prepared& p, const Preparation& how,
     if (bytes) note += ", " + std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
     return note;
 }
+
+} // namespace palprep

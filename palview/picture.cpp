@@ -1,11 +1,16 @@
 #include "palview/picture.h"
 
+#include "colours/layouts.h"
 #include "palettes/depth.h"
-#include "palpack/colour.h"
 
 #include <spng.h>
 
 #include <cstdlib>
+
+namespace palview {
+
+using namespace palettes;
+using namespace colours;
 
 std::string read_binary(const std::string& bytes, int depth, std::vector<Colour>* colours) {
     size_t entry = colour_size(depth);
@@ -169,3 +174,5 @@ std::string draw(const std::vector<Colour>& colours, int cell, std::string* png,
                                   SPNG_ENCODE_FINALIZE);
     return finish(e, error, png);
 }
+
+} // namespace palview

@@ -9,6 +9,7 @@
 #include <string>
 
 using namespace samplepack;
+using namespace common;
 
 static const char help[] =
     "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it,\n"
@@ -18,7 +19,8 @@ static const char help[] =
     "A key press ends the packing early. ";
 
 int main(int argc, char** argv) {
-    if (help_or_version(argc, argv, "samplepack", usage, help)) return 0;
+    if (auto status = help_or_version(argc, argv, "samplepack", usage, help, failure))
+        return *status;
     if (argc < 2) {
         printf(usage, invocation(argc, argv));
         return failure;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-using namespace samplepack;
+namespace samplepack {
 
 const char* check_header(FILE* in, uint32_t* length) {
     unsigned char h[wav8::header_size];
@@ -60,3 +60,5 @@ const char* pack(FILE* in, FILE* out, uint32_t length, bool (*stop)()) {
         return output_error;
     return nullptr;
 }
+
+} // namespace samplepack

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace samplepack {
+
 // Reads the 52-byte header and checks its three tags. Returns null and the header's data length,
 // or the message that refuses the file.
 const char* check_header(FILE* in, uint32_t* length);
@@ -14,3 +16,5 @@ const char* check_header(FILE* in, uint32_t* length);
 // and ends the packing early when it says yes. Returns null, or the message of the failure; the
 // packing stops at the read that takes it past the 65535 blocks the count can hold.
 const char* pack(FILE* in, FILE* out, uint32_t length, bool (*stop)());
+
+} // namespace samplepack

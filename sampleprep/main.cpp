@@ -1,11 +1,10 @@
 // sampleprep: turns any recording libsndfile reads into the 8-bit WAV file samplepack packs, with
 // the codes chosen for the player's 16 output levels.
 #include "common/cli.h"
-#include "common/files.h"
+#include "common/io.h"
 #include "samplepack/format.h"
 #include "sampleprep/prep.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <sndfile.h>
@@ -120,18 +119,18 @@ void report(const std::string& input, const SF_INFO& info, const Settings& s, co
 // converts it. "" when done, else the reason.
 std::string convert(const std::string& input, const PrepOptions& o, SF_INFO* info, std::string* wav,
                     PrepReport* r) {
-    FILE* in = input == "-" ? stdin : open_input(input.c_str());
-    if (!in) return strerror(errno);
+    std::string why;
+    FILE* in = common::open_input(input, &why);
+    if (!in) return why;
     SNDFILE* sound = sf_open_fd(fileno(in), SFM_READ, info, SF_FALSE);
-    std::string why = sound ? prepare(sound, *info, o, wav, r) : sf_strerror(nullptr);
+    why = sound ? prepare(sound, *info, o, wav, r) : sf_strerror(nullptr);
     if (sound) sf_close(sound);
-    if (in != stdin) fclose(in);
+    fclose(in);
     return why;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     Settings s;
     cli::Program p{program, "INPUT OUTPUT",
                    "Turns a recording into the 8-bit WAV file samplepack packs.", options(s)};
@@ -154,8 +153,14 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> inputs = {input};
     if (!find_dac(s.dac)) inputs.push_back(s.dac);
-    if (int status = cli::write_output(program, output, wav, inputs)) return status;
+    if (int status = common::write_output(program, output, wav, inputs)) return status;
     for (const std::string& w : r.warnings) cli::warn(program, input, w);
     if (s.verbose) report(input, info, s, r);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(program, [&] { return work(argc, argv); });
 }

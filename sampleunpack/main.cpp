@@ -1,5 +1,6 @@
 // sampleunpack: plays a packed sample file into a 16-bit WAV file, to hear what the machine will.
 #include "common/cli.h"
+#include "common/io.h"
 #include "samplepack/format.h"
 #include "sampleunpack/unpack.h"
 
@@ -30,16 +31,15 @@ std::vector<cli::Option> options(UnpackOptions& o, const char** dac) {
 // Reads the packed file. One too large to be one is refused for what its start and its size on
 // disk show (a WAV file, a count that does not match); a device that never ends has no size.
 std::string read_packed(const std::string& input, std::string* bytes) {
-    std::string why = cli::read_file(input, packed::max_size, bytes);
+    std::string why = common::read_file(input, packed::max_size, bytes);
     if (bytes->size() <= packed::max_size) return why;
     std::error_code ec;
     uintmax_t size = std::filesystem::file_size(input, ec);
     return ec ? why + ", the most a packed sample file holds" : check_size(*bytes, size);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
     UnpackOptions o;
     const char* dac = dacs[0].name;
     cli::Program p{program, "INPUT OUTPUT",
@@ -62,5 +62,11 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> inputs = {input};
     if (!find_dac(dac)) inputs.push_back(dac);
-    return cli::write_output(program, output, wav, inputs);
+    return common::write_output(program, output, wav, inputs);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return cli::run(program, [&] { return work(argc, argv); });
 }

@@ -1,6 +1,6 @@
 #include "sound/levels.h"
 
-#include "common/cli.h"
+#include "common/io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -107,7 +107,7 @@ std::string dac_levels(const char* dac, Levels* out) {
     if (named_levels(dac, out)) return "";
     std::string text;
     // A table is a few lines; a larger file is not one.
-    std::string why = cli::read_file(dac, 1 << 16, &text);
+    std::string why = common::read_file(dac, 1 << 16, &text);
     if (text.size() > 1 << 16) return why + ": not a table of 16 levels";
     if (!why.empty()) return why + " (the DACs by name: " + dac_names() + ")";
     return parse_levels(text, out);

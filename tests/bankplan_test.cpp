@@ -15,6 +15,15 @@
 #include <random>
 #include <regex>
 #include <set>
+#ifdef __linux__
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -402,6 +411,36 @@ TEST(BankplanWrites, NamesBesideTheRefusedOnes) {
         EXPECT_NE(header.find("extern const unsigned char " + std::string(name) + "[];"),
                   std::string::npos)
             << name;
+}
+
+// The names in a folder that are temporary files of the output path (".ak<pid>-<n>.tmp").
+std::vector<std::string> temporaries(const std::string& dir) {
+    std::vector<std::string> found;
+    for (const std::string& name : listing(dir))
+        if (name.rfind(".ak", 0) == 0) found.push_back(name);
+    return found;
+}
+
+// Every output is held as a temporary file until all are written: a few hundred at once.
+TEST(BankplanWrites, HundredsOfOutputsIntoOneFolder) {
+    TempDir t;
+    std::filesystem::create_directory(t / "out");
+    std::vector<std::string> args = {"-o", "out"};
+    std::string list;
+    for (int i = 0; i < 300; ++i) {
+        std::string stem = "f" + std::to_string(i);
+        write_file(t / (stem + ".bin"), data(50, unsigned(i)));
+        args.push_back(stem + ".bin");
+    }
+    auto r = run("bankplan", args, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    EXPECT_EQ(listing(t / "out").size(), 303u);
+    EXPECT_EQ(temporaries(t / "out"), std::vector<std::string>{});
+    std::string lst = read_file(t / "out/banks.lst");
+    EXPECT_EQ(std::count(lst.begin(), lst.end(), '\n'), 300);
+    ASSERT_EQ(run("binobj", {"f299.bin", "2"}, t.path()).status, 0);
+    EXPECT_EQ(read_file(t / "out/f299.rel"), read_file(t / "f299.o"));
 }
 
 struct Refusal {
@@ -1140,5 +1179,165 @@ TEST_F(BankplanOnTheMachine, BankromRefusesAModuleNotLinked) {
     EXPECT_EQ(r.err, "bankrom: high.ihx: a byte at 0xC000, above the bank window: not in ROM\n");
     EXPECT_FALSE(exists(t / "high.rom"));
 }
+
+#ifdef __linux__
+// ---- Outputs that are no regular files, and signals.
+
+struct OddOutput {
+    std::string name;
+    std::function<void(const TempDir&)> make; // puts the odd file among out/'s outputs
+    std::string message;
+};
+
+void PrintTo(const OddOutput& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PosixBankplanOutputs : public testing::TestWithParam<OddOutput> {};
+
+// An output the program names itself in its folder is a new or a regular file, or nothing is
+// written: a FIFO there would wait for a reader for ever, and a device is no file of the folder.
+TEST_P(PosixBankplanOutputs, RefusesWhatIsNoRegularFile) {
+    const OddOutput& c = GetParam();
+    TempDir t;
+    write_file(t / "a.bin", data(10, 1));
+    write_file(t / "b.bin", data(10, 2));
+    std::filesystem::create_directory(t / "out");
+    c.make(t);
+    auto before = snapshot(t.path());
+    auto r = run("bankplan", {"-o", "out", "a.bin", "b.bin"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.message);
+    EXPECT_EQ(snapshot(t.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Posix, PosixBankplanOutputs,
+    testing::Values(OddOutput{"Fifo",
+                              [](const TempDir& t) {
+                                  ASSERT_EQ(mkfifo((t / "out/b.rel").c_str(), 0644), 0);
+                              },
+                              "bankplan: out/b.rel: is not a regular file\n"},
+                    OddOutput{"FifoLast",
+                              [](const TempDir& t) {
+                                  ASSERT_EQ(mkfifo((t / "out/banks.lst").c_str(), 0644), 0);
+                              },
+                              "bankplan: out/banks.lst: is not a regular file\n"},
+                    OddOutput{"LinkToADevice",
+                              [](const TempDir& t) {
+                                  ASSERT_EQ(symlink("/dev/null", (t / "out/banks.h").c_str()), 0);
+                              },
+                              "bankplan: out/banks.h: is not a regular file\n"}),
+    ByName());
+
+// Watches a folder for files made in it and renamed into it.
+class Watch {
+  public:
+    explicit Watch(const std::string& dir) {
+        fd_ = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+        EXPECT_GE(fd_, 0);
+        EXPECT_GE(inotify_add_watch(fd_, dir.c_str(), IN_CREATE | IN_MOVED_TO), 0);
+    }
+    ~Watch() { close(fd_); }
+    // Waits for the count-th event of kind whose name begins with prefix, while the process pid
+    // runs: true when it came, false when the process ended first (its status in *status).
+    bool wait_for(uint32_t kind, const std::string& prefix, int count, pid_t pid, int* status) {
+        alignas(inotify_event) char buffer[65536];
+        for (int seen = 0; seen < count;) {
+            pollfd p = {fd_, POLLIN, 0};
+            if (poll(&p, 1, 100) == 0) {
+                if (waitpid(pid, status, WNOHANG) == pid) return false;
+                continue;
+            }
+            ssize_t n = read(fd_, buffer, sizeof buffer);
+            for (char* e = buffer; n > 0 && e < buffer + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(e);
+                if ((event->mask & kind) && event->len &&
+                    std::string(event->name).rfind(prefix, 0) == 0)
+                    ++seen;
+                e += sizeof(inotify_event) + event->len;
+            }
+        }
+        return true;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+struct SignalCase {
+    std::string name;
+    int signal;
+    uint32_t event;     // the moment: a temporary file made, or an output renamed into place
+    std::string prefix; // of the file's name
+    int count;          // the event's count-th time
+    bool ends = true;   // false: the signal is ignored, and the run goes on to its end
+};
+
+void PrintTo(const SignalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PosixBankplanSignals : public testing::TestWithParam<SignalCase> {};
+
+// A signal that ends bankplan while it holds hundreds of temporary files, or between two of its
+// renames, leaves none of them behind. SIGXFSZ, which a file size limit sends, is ignored, so that
+// the write it stops fails and is reported: the run goes on.
+TEST_P(PosixBankplanSignals, LeaveNoTemporaryFile) {
+    const SignalCase& c = GetParam();
+    TempDir t;
+    std::filesystem::create_directory(t / "out");
+    std::vector<std::string> args = {program("bankplan"), "-o", "out"};
+    for (int i = 0; i < 300; ++i) {
+        std::string name = "f" + std::to_string(i) + ".bin";
+        write_file(t / name, data(50, unsigned(i)));
+        args.push_back(name);
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // The run may end before the signal comes; it is tried again until the signal ends it.
+    int status = 0;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        Watch watch(t / "out");
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (chdir(t.path().c_str()) != 0) _exit(126);
+            int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        if (!watch.wait_for(c.event, c.prefix, c.count, pid, &status)) {
+            ADD_FAILURE() << "the run ended before the moment came, status " << status;
+            break;
+        }
+        kill(pid, c.signal);
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_EQ(temporaries(t / "out"), std::vector<std::string>{}) << "attempt " << attempt;
+        if (WIFSIGNALED(status) || !c.ends) break;
+    }
+    if (c.ends) {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal)
+            << "the signal never came before the run ended";
+    } else {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(listing(t / "out").size(), 303u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Posix, PosixBankplanSignals,
+    testing::Values(SignalCase{"InterruptWhileWriting", SIGINT, IN_CREATE, ".ak", 50},
+                    SignalCase{"TerminateWhileWriting", SIGTERM, IN_CREATE, ".ak", 50},
+                    SignalCase{"HangUpWhileWriting", SIGHUP, IN_CREATE, ".ak", 50},
+                    SignalCase{"FileSizeWhileWriting", SIGXFSZ, IN_CREATE, ".ak", 50, false},
+                    SignalCase{"InterruptBetweenRenames", SIGINT, IN_MOVED_TO, "f", 1},
+                    SignalCase{"TerminateBetweenRenames", SIGTERM, IN_MOVED_TO, "f", 1},
+                    SignalCase{"HangUpBetweenRenames", SIGHUP, IN_MOVED_TO, "f", 1}),
+    ByName());
+#endif
 
 } // namespace

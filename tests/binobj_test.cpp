@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace binobj;
+
 namespace {
 
 const char* usage_tail = " <input.bin> [banknr] [0x<address>] [identifier]\n";

@@ -1,6 +1,7 @@
 // The command-line skeleton in-process: read_flags() on a table of command lines, the number
 // readers on the texts users type, and write_output() on the files and folders it meets.
 #include "common/cli.h"
+#include "common/io.h"
 #include "common/output.h"
 #include "tests/harness.h"
 
@@ -17,6 +18,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using namespace common;
 
 namespace {
 
@@ -140,6 +143,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--count", "1.5", "in", "out"},
                  2,
                  "--count 1.5: expected a whole number from 1 to 65535"},
+        // An empty path names nothing: refused where a file or folder is expected.
+        FlagCase{"EmptyPathValue",
+                 {"--dac=", "in", "out"},
+                 2,
+                 "--dac '': expected a name or a file name"},
+        FlagCase{"EmptyPathValueLetter",
+                 {"-d", "", "in", "out"},
+                 2,
+                 "-d '': expected a name or a file name"},
+        FlagCase{"EmptyInput", {"", "out"}, 2, "empty operand: INPUT"},
+        FlagCase{"EmptyOutput", {"in", ""}, 2, "empty operand: OUTPUT"},
         FlagCase{"NoOperands", {}, 2, "missing operands: INPUT OUTPUT"},
         FlagCase{"OneOperand", {"-v", "in"}, 2, "missing operand: OUTPUT"},
         FlagCase{"ThreeOperands", {"in", "out", "more"}, 2, "extra operand: more"},
@@ -208,6 +222,46 @@ TEST(ReadFlags, WrapsALongUsageLine) {
               "            [--echo VALUE] [--foxtrot VALUE] [--golf VALUE] INPUT OUTPUT\n");
 }
 
+// Texts of help are wrapped by the skeleton at blanks, within 80 columns, each option's under its
+// first line; a "\n" still breaks a line where it stands.
+TEST(ReadFlags, WrapsTheHelp) {
+    cli::Program p;
+    p.name = "wide";
+    p.operands = "FILE";
+    p.summary = "A summary long enough to need two lines of help, so that the skeleton breaks it "
+                "at the last blank that fits.";
+    p.min_operands = 1;
+    p.max_operands = 1;
+    p.options = {{"folder", 'o', "DIR",
+                  "a help that runs on past the end of the line it begins, and on, and on, and "
+                  "then breaks\nhere",
+                  nullptr},
+                 {"word", 0, nullptr,
+                  "Averyveryveryveryveryveryveryveryveryveryverylongwordindeed"
+                  "thatfitsnowhere at all",
+                  nullptr}};
+    std::vector<std::string> operands;
+    char arg0[] = "wide", arg1[] = "--help";
+    char* argv[] = {arg0, arg1, nullptr};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(cli::read_flags(p, 2, argv, &operands), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "usage: wide [-o DIR] [--word] FILE\n"
+              "\n"
+              "A summary long enough to need two lines of help, so that the skeleton breaks it\n"
+              "at the last blank that fits.\n"
+              "\n"
+              "  -o, --folder DIR  a help that runs on past the end of the line it begins, and\n"
+              "                    on, and on, and then breaks\n"
+              "                    here\n"
+              "      --word        "
+              "Averyveryveryveryveryveryveryveryveryveryverylongwordindeedthatfitsnowhere\n"
+              "                    at all\n"
+              "  -h, --help        print this help\n"
+              "      --version     print the version\n"
+              "See the manual page wide(1).\n");
+}
+
 TEST(ReadFlags, NamesTheMissingOperandsAndSaysLaterMistakesAlike) {
     struct Case {
         const char* operands;
@@ -218,6 +272,7 @@ TEST(ReadFlags, NamesTheMissingOperandsAndSaysLaterMistakesAlike) {
         {"INPUT OUTPUT.png", 2, 2, {"in.pal"}, "missing operand: OUTPUT.png"},
         {"INPUT [OUTPUT]", 1, 2, {}, "missing operand"},
         {"FILE...", 1, 100, {}, "missing operand"},
+        {"FILE...", 1, 100, {"a", ""}, "empty operand"},
         {"INPUT [OUTPUT]", 1, 2, {"a", "b", "c"}, "extra operand: c"},
     };
     for (const Case& c : cases) {
@@ -372,7 +427,7 @@ struct Written {
 Written put(const std::string& path, const std::string& bytes,
             const std::vector<std::string>& inputs = {}) {
     testing::internal::CaptureStderr();
-    int status = cli::write_output("demo", path, bytes, inputs);
+    int status = common::write_output("demo", path, bytes, inputs);
     return {status, testing::internal::GetCapturedStderr()};
 }
 
@@ -535,6 +590,36 @@ TEST(WriteOutput, WritesDevicesWhereTheyAre) {
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
+// A FIFO the user names is written where it is, as a pipe to a player would be; only the outputs
+// a program names itself in a folder must be regular files (write_outputs()).
+TEST(WriteOutput, WritesAFifoTheUserNames) {
+    TempDir t;
+    ASSERT_EQ(mkfifo((t / "pipe").c_str(), 0600), 0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t reader = fork();
+    ASSERT_GE(reader, 0);
+    if (reader == 0) {
+        // Reads the FIFO to its end and hands what came on through the pipe.
+        close(fds[0]);
+        int fifo = open((t / "pipe").c_str(), O_RDONLY);
+        char buffer[64];
+        for (ssize_t n; fifo >= 0 && (n = read(fifo, buffer, sizeof buffer)) > 0;)
+            if (write(fds[1], buffer, size_t(n)) != n) _exit(1);
+        _exit(fifo >= 0 ? 0 : 1);
+    }
+    close(fds[1]);
+    EXPECT_EQ(put(t / "pipe", "through").status, 0);
+    std::string came;
+    char buffer[64];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) came.append(buffer, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(reader, &status, 0);
+    EXPECT_EQ(came, "through");
+    EXPECT_EQ(listing(t.path()), std::vector<std::string>{"pipe"});
+}
+
 // Runs f in a child process whose standard input, output and error are the files named (""
 // leaves one as it is); returns the child's wait status.
 int in_child(const std::function<int()>& f, const std::string& in, const std::string& out,
@@ -556,7 +641,7 @@ TEST(WriteOutput, WritesStandardOutputByAnyName) {
     TempDir t;
     for (const std::string name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
         SCOPED_TRACE(name);
-        int status = in_child([&] { return cli::write_output("demo", name, "bytes", {}); }, "",
+        int status = in_child([&] { return common::write_output("demo", name, "bytes", {}); }, "",
                               t / "out.bin");
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         EXPECT_EQ(read_file(t / "out.bin"), "bytes");
@@ -568,14 +653,15 @@ TEST(WriteOutput, WritesStandardOutputByAnyName) {
     // Standard output that is the input: writing it would destroy the input.
     TempDir e;
     write_file(t / "in.bin", "input");
-    int status = in_child([&] { return cli::write_output("demo", "-", "bytes", {t / "in.bin"}); },
-                          "", t / "in.bin", e / "err");
+    int status =
+        in_child([&] { return common::write_output("demo", "-", "bytes", {t / "in.bin"}); }, "",
+                 t / "in.bin", e / "err");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(read_file(e / "err"),
               "demo: -: is the same file as the input " + (t / "in.bin") + "\n");
     // (The redirection, as a shell's >, emptied it.) Standard input that is the output.
     write_file(t / "in.bin", "input");
-    status = in_child([&] { return cli::write_output("demo", t / "in.bin", "bytes", {"-"}); },
+    status = in_child([&] { return common::write_output("demo", t / "in.bin", "bytes", {"-"}); },
                       t / "in.bin", "", e / "err");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(read_file(e / "err"),
@@ -589,14 +675,14 @@ TEST(ReadFile, ReadsStandardInputAndRefusesFolders) {
     int status = in_child(
         [&] {
             std::string bytes;
-            return cli::read_file("-", 100, &bytes) == "" && bytes == "input bytes" ? 0 : 1;
+            return common::read_file("-", 100, &bytes) == "" && bytes == "input bytes" ? 0 : 1;
         },
         t / "in.bin", "");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     status = in_child(
         [&] {
             std::string why;
-            FILE* f = cli::open_input("-", &why);
+            FILE* f = common::open_input("-", &why);
             char buf[16] = {};
             bool ok =
                 f && fread(buf, 1, sizeof buf - 1, f) == 11 && std::string(buf) == "input bytes";
@@ -606,15 +692,15 @@ TEST(ReadFile, ReadsStandardInputAndRefusesFolders) {
         t / "in.bin", "");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::string why;
-    EXPECT_EQ(cli::open_input(t.path(), &why), nullptr);
+    EXPECT_EQ(common::open_input(t.path(), &why), nullptr);
     EXPECT_EQ(why, "Is a directory");
-    EXPECT_EQ(cli::open_input(t / "missing", &why), nullptr);
+    EXPECT_EQ(common::open_input(t / "missing", &why), nullptr);
     EXPECT_EQ(why, "No such file or directory");
     std::string bytes;
-    EXPECT_EQ(cli::read_file(t.path(), 100, &bytes), "Is a directory");
-    EXPECT_EQ(cli::read_file(t / "in.bin", 5, &bytes), "larger than 5 bytes");
-    EXPECT_EQ(cli::read_file("/dev/zero", 65536, &bytes), "larger than 64 KiB");
-    EXPECT_EQ(cli::read_file(t / "in.bin", 11, &bytes), "");
+    EXPECT_EQ(common::read_file(t.path(), 100, &bytes), "Is a directory");
+    EXPECT_EQ(common::read_file(t / "in.bin", 5, &bytes), "larger than 5 bytes");
+    EXPECT_EQ(common::read_file("/dev/zero", 65536, &bytes), "larger than 64 KiB");
+    EXPECT_EQ(common::read_file(t / "in.bin", 11, &bytes), "");
     EXPECT_EQ(bytes, "input bytes");
 }
 
@@ -657,7 +743,7 @@ TEST(WriteOutput, LeavesNoTemporaryFileOnAnyEnd) {
              struct rlimit limit = {4096, 4096};
              setrlimit(RLIMIT_FSIZE, &limit);
              testing::internal::CaptureStderr();
-             int status = cli::write_output("demo", t / "out.bin", big, {});
+             int status = common::write_output("demo", t / "out.bin", big, {});
              std::string err = testing::internal::GetCapturedStderr();
              return err == "demo: " + (t / "out.bin") + ": File too large\n" ? status : 99;
          }},

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace common;
+
 struct NameCase {
     const char* name;
     const char* path;
@@ -51,6 +53,23 @@ TEST(OutputName, KeepsPathsOfAnyLength) {
     std::string dir(300, 'd');
     std::string name(700, 'n');
     EXPECT_EQ(output_name(dir + "." + "x/" + name + ".wav", ".bin"), dir + ".x/" + name + ".bin");
+}
+
+// The one folder_of, for temporary files beside their target and for messages.
+TEST(FolderOf, KeepsTheLastSeparator) {
+    for (auto [path, folder] : std::vector<std::pair<std::string, std::string>>{
+             {"a/b/c.rel", "a/b/"},
+             {"/c", "/"},
+             {"c", ""},
+             {"new/", "new/"},
+             {"", ""},
+#ifdef _WIN32
+             {"a\\b", "a\\"},
+#else
+             {"a\\b", ""}, // a file name may hold a backslash
+#endif
+         })
+        EXPECT_EQ(folder_of(path), folder) << path;
 }
 
 TEST(SameFile, ComparesFilesNotSpellings) {

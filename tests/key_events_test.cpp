@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace common;
+
 namespace {
 
 INPUT_RECORD key(WORD vk, char c, bool down) {

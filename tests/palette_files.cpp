@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+using namespace palettes;
+
 std::vector<Colour> sixteen() {
     std::vector<Colour> c;
     for (int i = 0; i < 16; ++i)

@@ -6,6 +6,9 @@
 
 #include <cstdlib>
 
+using namespace palettes;
+using namespace colours;
+
 namespace {
 
 std::string text(const std::vector<Colour>& colours) {

@@ -1,9 +1,13 @@
 // palprep --pack: the machine's binary palette at every depth and count, end to end.
+#include "palettes/depth.h"
 #include "tests/harness.h"
 #include "tests/palette_files.h"
 
 #include <filesystem>
 #include <set>
+
+using namespace palettes;
+using namespace colours;
 
 namespace {
 
@@ -140,10 +144,10 @@ TEST_F(PalprepPack, Refusals) {
               "palprep: --count 16x: expected a whole number from 1 to 256"},
              {{"--depth", "6"},
               2,
-              "palprep: --depth 6 needs --pack (palpack writes 12, 15, 24 or 32)"},
+              "palprep: --depth 6 needs --pack (palpack writes " + depth_names(true) + ")"},
              {{"--depth", "9"},
               2,
-              "palprep: --depth 9 needs --pack (palpack writes 12, 15, 24 or 32)"},
+              "palprep: --depth 9 needs --pack (palpack writes " + depth_names(true) + ")"},
              // Dropping the colours past the count would lose them unseen.
              {{"--pack", "--depth", "12", "--count", "15"},
               1,

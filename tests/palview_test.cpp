@@ -11,6 +11,8 @@
 #include <map>
 #include <set>
 
+using namespace palettes;
+
 namespace {
 
 // 256 colours with components all over 0 to 255.

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <unistd.h>
 
+using namespace samplepack;
+
 namespace {
 
 std::string repeat(const std::string& s, size_t n) {

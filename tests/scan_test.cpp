@@ -1,5 +1,5 @@
 // The palette reader's own formatted-scan matching and the depth argument's number.
-#include "palpack/colour.h"
+#include "colours/layouts.h"
 #include "palpack/convert.h"
 #include "palpack/scan.h"
 
@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+using namespace colours;
+using namespace palpack;
 
 using namespace std::string_literals;
 

@@ -1,7 +1,7 @@
 // tilepack and tileview run on PNG pictures made here; what tileview draws is compared, pixel for
 // pixel, with the picture tilepack read, its colours snapped as the machine shows them.
 #include "palettes/depth.h"
-#include "palpack/colour.h"
+#include "colours/layouts.h"
 #include "tests/harness.h"
 #include "tests/png.h"
 #include "tiles/layouts.h"
@@ -10,6 +10,9 @@
 #include <random>
 
 namespace {
+
+using namespace palettes;
+using colours::ColourLayout;
 
 using Pattern = std::vector<uint8_t>; // 64 indices
 
@@ -88,7 +91,7 @@ struct RoadCase {
 std::vector<RoadCase> road_cases() {
     std::vector<RoadCase> cases;
     std::vector<int> depths;
-    for (const ColourLayout& c : colour_layouts()) depths.push_back(c.depth);
+    for (const ColourLayout& c : colours::colour_layouts()) depths.push_back(c.depth);
     size_t n = 0;
     for (const tiles::TileLayout& l : tiles::tile_layouts())
         for (const tiles::MapLayout& m : tiles::map_layouts()) {
@@ -156,7 +159,7 @@ TEST_P(TilepackRoad, TileviewDrawsThePictureBack) {
     // without a map the picture is stored whole.
     size_t stored = read_file(t / "out/tiles.bin").size() / c.layout->tile_size();
     EXPECT_EQ(stored, c.map->size ? shapes.size() + 1 : d.tiles.size());
-    size_t palette_bytes = colour_layout(c.depth)->size * size_t(colours) * size_t(palettes);
+    size_t palette_bytes = colours::colour_layout(c.depth)->size * size_t(colours) * size_t(palettes);
     EXPECT_EQ(read_file(t / "out/palettes.bin").size(), palette_bytes);
 }
 

@@ -9,13 +9,16 @@
 #include "tilepack/pack.h"
 
 #include "palettes/depth.h"
-#include "palpack/colour.h"
+#include "colours/layouts.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 
 namespace tilepack {
+
+using namespace palettes;
+using colours::ColourLayout;
 
 namespace {
 
@@ -139,7 +142,7 @@ std::string check(const Settings& s) {
     if (s.palettes < 1 || unsigned(s.palettes) > s.map->palettes)
         return std::string("--map ") + s.map->name + " selects " +
                palettes_text(int(s.map->palettes)) + ", not " + std::to_string(s.palettes);
-    if (!colour_layout(s.depth)) return "--depth " + std::to_string(s.depth) + ": no such depth";
+    if (!colours::colour_layout(s.depth)) return "--depth " + std::to_string(s.depth) + ": no such depth";
     return "";
 }
 
@@ -334,7 +337,7 @@ std::string pack(const std::vector<Input>& inputs, const Settings& s, Packed* ou
         stored_at.emplace(pattern, stored.size());
         stored.push_back(pattern);
     }
-    const ColourLayout* layout = colour_layout(s.depth);
+    const ColourLayout* layout = colours::colour_layout(s.depth);
     for (const std::vector<int>& slots : colour_at)
         for (int key : slots) {
             Colour colour = key < 0 ? background : colour_of(key);

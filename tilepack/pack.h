@@ -13,6 +13,8 @@
 
 namespace tilepack {
 
+using palettes::Colour;
+
 struct Settings {
     const tiles::TileLayout* layout = tiles::default_layout(4);
     const tiles::MapLayout* map = tiles::map_layout("16");

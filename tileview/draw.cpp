@@ -2,9 +2,12 @@
 #include "tileview/draw.h"
 
 #include "palettes/depth.h"
-#include "palpack/colour.h"
+#include "colours/layouts.h"
 
 namespace tileview {
+
+using namespace palettes;
+using colours::ColourLayout;
 
 namespace {
 
@@ -18,7 +21,7 @@ std::string count_text(size_t n, const char* what) {
 
 std::string draw(const std::string& tiles, const std::string& palettes, const std::string& map,
                  const View& v, tiles::Picture* picture) {
-    const ColourLayout* cl = colour_layout(v.depth);
+    const ColourLayout* cl = colours::colour_layout(v.depth);
     if (!v.layout || !v.map || !cl || v.colours < 1 || !v.width) return "no such layout";
     size_t palette_size = size_t(v.colours) * cl->size;
     if (palettes.empty() || palettes.size() % palette_size)

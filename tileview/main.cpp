@@ -1,6 +1,7 @@
 // tileview: draws what the machine shows of tiles, a tile map and sub-palettes as tilepack writes
 // them, as a PNG picture.
 #include "common/cli.h"
+#include "common/io.h"
 #include "palettes/depth.h"
 #include "tileview/draw.h"
 
@@ -8,13 +9,15 @@
 
 namespace {
 
+using namespace palettes;
+
 const char* const name = "tileview";
 
 struct Options {
     tiles::Given given;
     long long width = 32;
     bool verbose = false;
-} o;
+};
 
 std::string read_count(const char* text, long long min, long long max, int* value) {
     long long n = 0;
@@ -27,54 +30,56 @@ const std::string machine_help = "defaults of " + tiles::machine_names();
 const std::string layout_help = "the tile layout: " + tiles::tile_layout_names();
 const std::string depth_value = depth_values();
 
-const cli::Program program = {
-    name,
-    "TILES PALETTES [MAP] OUTPUT.png",
-    "Draws what the machine shows of TILES, PALETTES and MAP as tilepack writes them\n"
-    "(with --map none, TILES is a bitmap and there is no MAP) into a PNG picture.",
-    {
-        {"machine", 'm', "NAME", machine_help.c_str(),
-         [](const char* v) {
-             o.given.machine = tiles::machine(v);
-             return o.given.machine ? "" : "expected " + tiles::machine_names();
-         }},
-        {"bits", 0, "2|4", "bits a pixel (default 4)",
-         [](const char* v) {
-             std::string why = read_count(v, 2, 4, &o.given.bits);
-             return why.empty() && o.given.bits != 3 ? "" : "expected 2 or 4";
-         }},
-        {"layout", 0, "ROW", layout_help.c_str(),
-         [](const char* v) {
-             o.given.layout = tiles::tile_layout(v);
-             return o.given.layout ? "" : "expected " + tiles::tile_layout_names();
-         }},
-        {"map", 0, "16|8|none", "the map entry (default 16)",
-         [](const char* v) {
-             o.given.map = tiles::map_layout(v);
-             return o.given.map ? "" : "expected " + tiles::map_layout_names();
-         }},
-        {"colours", 0, "N",
-         "colours a sub-palette, colour 0 included\n(default 16, or 4 at 2 bits)",
-         [](const char* v) { return read_count(v, 2, 16, &o.given.colours); }},
-        {"depth", 0, depth_value.c_str(), "the colour depth of PALETTES (default 24)",
-         [](const char* v) { return read_depth(v, &o.given.depth); }},
-        {"width", 'w', "N", "tiles across, 1 to 4096 (default 32)",
-         [](const char* v) { return cli::read_integer(v, 1, 4096, &o.width); }},
-        {"verbose", 'v', nullptr, "say what was drawn",
-         [](const char*) {
-             o.verbose = true;
-             return "";
-         }},
-    },
-    3,
-    4,
-};
+cli::Program program(Options& o) {
+    return {
+        name,
+        "TILES PALETTES [MAP] OUTPUT.png",
+        "Draws what the machine shows of TILES, PALETTES and MAP as tilepack writes them\n"
+        "(with --map none, TILES is a bitmap and there is no MAP) into a PNG picture.",
+        {
+            {"machine", 'm', "NAME", machine_help.c_str(),
+             [&o](const char* v) {
+                 o.given.machine = tiles::machine(v);
+                 return o.given.machine ? "" : "expected " + tiles::machine_names();
+             }},
+            {"bits", 0, "2|4", "bits a pixel (default 4)",
+             [&o](const char* v) {
+                 std::string why = read_count(v, 2, 4, &o.given.bits);
+                 return why.empty() && o.given.bits != 3 ? "" : "expected 2 or 4";
+             }},
+            {"layout", 0, "ROW", layout_help.c_str(),
+             [&o](const char* v) {
+                 o.given.layout = tiles::tile_layout(v);
+                 return o.given.layout ? "" : "expected " + tiles::tile_layout_names();
+             }},
+            {"map", 0, "16|8|none", "the map entry (default 16)",
+             [&o](const char* v) {
+                 o.given.map = tiles::map_layout(v);
+                 return o.given.map ? "" : "expected " + tiles::map_layout_names();
+             }},
+            {"colours", 0, "N",
+             "colours a sub-palette, colour 0 included\n(default 16, or 4 at 2 bits)",
+             [&o](const char* v) { return read_count(v, 2, 16, &o.given.colours); }},
+            {"depth", 0, depth_value.c_str(), "the colour depth of PALETTES (default 24)",
+             [&o](const char* v) { return read_depth(v, &o.given.depth); }},
+            {"width", 'w', "N", "tiles across, 1 to 4096 (default 32)",
+             [&o](const char* v) { return cli::read_integer(v, 1, 4096, &o.width); }},
+            {"verbose", 'v', nullptr, "say what was drawn",
+             [&o](const char*) {
+                 o.verbose = true;
+                 return "";
+             }},
+        },
+        3,
+        4,
+    };
+}
 
-int run(const std::vector<std::string>& files, const tileview::View& view) {
+int run(const Options& o, const std::vector<std::string>& files, const tileview::View& view) {
     bool mapped = view.map->size != 0;
     std::string data[3]; // tiles, palettes, map
     for (size_t i = 0; i + 1 < files.size(); ++i) {
-        std::string error = cli::read_file(files[i], size_t(64) << 20, &data[i]);
+        std::string error = common::read_file(files[i], size_t(64) << 20, &data[i]);
         if (!error.empty()) {
             cli::complain(name, files[i], error);
             return 1;
@@ -89,33 +94,34 @@ int run(const std::vector<std::string>& files, const tileview::View& view) {
         return 1;
     }
     std::vector<std::string> inputs(files.begin(), files.end() - 1);
-    if (cli::write_output(name, files.back(), png, inputs)) return 1;
+    if (common::write_output(name, files.back(), png, inputs)) return 1;
     if (o.verbose)
-        cli::complain(name, files.back(),
-                      std::to_string(picture.width) + " x " + std::to_string(picture.height) +
-                          " pixels");
+        cli::note(name, files.back(),
+                  std::to_string(picture.width) + " x " + std::to_string(picture.height) +
+                      " pixels");
     return 0;
+}
+
+// The program's work, which cli::run() ends the way every program ends.
+int work(int argc, char** argv) {
+    Options o;
+    std::vector<std::string> files;
+    int status = cli::read_flags(program(o), argc, argv, &files);
+    if (status != cli::go_on) return status;
+    tiles::Format f;
+    if (std::string why = tiles::settle(o.given, &f); !why.empty())
+        return cli::usage_error(program(o), why);
+    tileview::View view{f.layout, f.map, f.colours, f.depth, unsigned(o.width)};
+    size_t wanted = f.map->size ? 4 : 3;
+    if (files.size() != wanted)
+        return cli::usage_error(program(o), f.map->size
+                                                ? "missing operand: OUTPUT.png"
+                                                : "extra operand with --map none: " + files[2]);
+    return run(o, files, view);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> files;
-    int status = cli::read_flags(program, argc, argv, &files);
-    if (status != cli::go_on) return status;
-    tiles::Format f;
-    if (std::string why = tiles::settle(o.given, &f); !why.empty())
-        return cli::usage_error(program, why);
-    tileview::View view{f.layout, f.map, f.colours, f.depth, unsigned(o.width)};
-    size_t wanted = f.map->size ? 4 : 3;
-    if (files.size() != wanted)
-        return cli::usage_error(program, f.map->size
-                                             ? "missing operand: OUTPUT.png"
-                                             : "extra operand with --map none: " + files[2]);
-    try {
-        return run(files, view);
-    } catch (const std::bad_alloc&) {
-        cli::complain(name, files[0], "out of memory");
-        return 1;
-    }
+    return cli::run(name, [&] { return work(argc, argv); });
 }

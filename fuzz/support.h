@@ -24,6 +24,11 @@ struct Written {
 // a disk.
 FILE* open_sink(Written* output);
 
+// Takes the name that begins an input, up to its first NUL byte, off the input: the choices the
+// targets read by name from the toolkit's tables ("jasc", "binary-12"), so that a new row of a
+// table never makes an old seed mean another. False when there is no NUL byte.
+bool take_name(std::string* input, std::string* name);
+
 #define REQUIRE(condition)                                                                         \
     do {                                                                                           \
         if (!(condition)) {                                                                        \

@@ -1,6 +1,6 @@
 // Memory streams through the C library's custom stream hooks: a round trip through the file
 // system on every run would slow the fuzzers down tenfold.
-#include "fuzz/memory.h"
+#include "fuzz/support.h"
 
 #include <cerrno>
 #include <cstring>
@@ -81,4 +81,12 @@ FILE* open_memory(const uint8_t* data, size_t size) {
 FILE* open_sink(Written* output) {
     cookie_io_functions_t io = {nullptr, sink_write, sink_seek, sink_close};
     return fopencookie(new Sink{output, 0}, "wb", io);
+}
+
+bool take_name(std::string* input, std::string* name) {
+    size_t end = input->find('\0');
+    if (end == std::string::npos) return false;
+    *name = input->substr(0, end);
+    input->erase(0, end + 1);
+    return true;
 }

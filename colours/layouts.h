@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace colours {
+
 struct ColourLayout {
     int32_t depth; // bits a colour, as the programs' --depth names it
     size_t size;   // bytes a colour
@@ -42,3 +44,5 @@ size_t colour_size(int32_t depth);
 // levels of its bits a component (the bits outside the fields are not read), at 24 and 32 bits
 // the bytes. bytes holds colour_size(depth) bytes.
 void unpack_colour(const unsigned char* bytes, int32_t depth, unsigned rgb[3]);
+
+} // namespace colours

@@ -1,4 +1,6 @@
-#include "palpack/colour.h"
+#include "colours/layouts.h"
+
+namespace colours {
 
 namespace {
 
@@ -96,3 +98,5 @@ size_t colour_size(int32_t depth) {
 void unpack_colour(const unsigned char* bytes, int32_t depth, unsigned rgb[3]) {
     colour_layout(depth)->decode(bytes, rgb);
 }
+
+} // namespace colours
