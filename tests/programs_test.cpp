@@ -133,6 +133,14 @@ std::vector<EmptyPath> empty_paths() {
          {"--source=", "a.bin", "b.png"},
          "palview: --source '': expected a file name"},
         {"PalviewOutput", "palview", {"a.bin", ""}, "palview: empty operand: OUTPUT.png"},
+        {"TilepackOutput",
+         "tilepack",
+         {"-o", "", "a.png"},
+         "tilepack: -o '': expected a folder name"},
+        {"TileviewTiles",
+         "tileview",
+         {"", "b.bin", "c.map", "o.png"},
+         "tileview: empty operand: TILES"},
     };
     std::vector<EmptyPath> cases;
     for (const EmptyPath& c : all)
