@@ -137,10 +137,7 @@ std::vector<EmptyPath> empty_paths() {
          "tilepack",
          {"-o", "", "a.png"},
          "tilepack: -o '': expected a folder name"},
-        {"TileviewTiles",
-         "tileview",
-         {"", "b.bin", "c.map", "o.png"},
-         "tileview: empty operand: TILES"},
+        {"TileviewTiles", "tileview", {"", "b.bin", "c.map", "o.png"}, "tileview: empty operand"},
     };
     std::vector<EmptyPath> cases;
     for (const EmptyPath& c : all)
