@@ -76,26 +76,31 @@ The manual of each program (manual\\sampleprep.html and the rest) tells every op
 endif()
 
 # README.txt works out a player's T by hand, as player/player-timing would: that is a POSIX shell
-# script, which cmd and PowerShell do not run. Each player's smallest T, read from its source.
+# script, which cmd and PowerShell do not run. Each player's smallest T, and what a wait state on
+# every M1 cycle adds to it, read from its source.
 set(ASSETKIT_TIMING_LINES "")
+set(ASSETKIT_TIMING_WAIT_LINES "")
 foreach(player linear psg ay)
-    set(line "  ${player}.s")
-    foreach(symbol PLAYER_T_MIN PLAYER_T_MIN_BANKED)
-        file(STRINGS ${PROJECT_SOURCE_DIR}/player/${player}.s found REGEX "^${symbol} *= *[0-9]+")
-        if(NOT found MATCHES "= *([0-9]+)")
-            message(FATAL_ERROR "player/${player}.s defines no ${symbol}")
-        endif()
-        # The columns of the heading: smallest T from the 14th character, banked from the 27th.
-        string(LENGTH "${line}" width)
-        if(width LESS 13)
-            math(EXPR pad "13 - ${width}")
-        else()
-            math(EXPR pad "26 - ${width}")
-        endif()
-        string(REPEAT " " ${pad} spaces)
-        string(APPEND line "${spaces}${CMAKE_MATCH_1}")
+    foreach(suffix "" _WAIT)
+        set(line "  ${player}.s")
+        foreach(symbol PLAYER_T_MIN${suffix} PLAYER_T_MIN_BANKED${suffix})
+            file(STRINGS ${PROJECT_SOURCE_DIR}/player/${player}.s found
+                REGEX "^${symbol} *= *[0-9]+")
+            if(NOT found MATCHES "= *([0-9]+)")
+                message(FATAL_ERROR "player/${player}.s defines no ${symbol}")
+            endif()
+            # The columns of the heading: smallest T from the 14th character, banked from the 27th.
+            string(LENGTH "${line}" width)
+            if(width LESS 13)
+                math(EXPR pad "13 - ${width}")
+            else()
+                math(EXPR pad "26 - ${width}")
+            endif()
+            string(REPEAT " " ${pad} spaces)
+            string(APPEND line "${spaces}${CMAKE_MATCH_1}")
+        endforeach()
+        string(APPEND ASSETKIT_TIMING${suffix}_LINES "${line}\n")
     endforeach()
-    string(APPEND ASSETKIT_TIMING_LINES "${line}\n")
 endforeach()
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/README.txt.in ${PROJECT_BINARY_DIR}/README.txt

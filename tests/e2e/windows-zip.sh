@@ -43,16 +43,21 @@ for p in $programs; do
     grep -q "^  $p\.exe " "$top/README.txt" || fail "README.txt does not list $p.exe"
 done
 # player-timing is a POSIX shell script, which cmd does not run: README.txt works T out by hand,
-# with each player's smallest T as the zip's player source defines it.
+# with each player's smallest T, and what a wait state on every M1 cycle adds to it, as the zip's
+# player source defines them.
 readme=$(tr -d '\r' <"$top/README.txt")
 grep -q 'player-timing works T out, but it is a script for a' <<<"$readme" ||
     fail "README.txt does not say that player-timing is a shell script"
 for player in linear psg ay; do
-    single=$(sed -n 's/^PLAYER_T_MIN *= *\([0-9][0-9]*\).*/\1/p' "$top/player/$player.s")
-    banked=$(sed -n 's/^PLAYER_T_MIN_BANKED *= *\([0-9][0-9]*\).*/\1/p' "$top/player/$player.s")
-    { [ -n "$single" ] && [ -n "$banked" ]; } || fail "player/$player.s in the zip has no smallest T"
-    grep -qE "^  $player\.s +$single +$banked\$" <<<"$readme" ||
-        fail "README.txt does not give $player.s's smallest T as $single, and $banked banked"
+    for suffix in "" _WAIT; do
+        single=$(sed -n "s/^PLAYER_T_MIN$suffix *= *\([0-9][0-9]*\).*/\1/p" "$top/player/$player.s")
+        banked=$(sed -n "s/^PLAYER_T_MIN_BANKED$suffix *= *\([0-9][0-9]*\).*/\1/p" \
+            "$top/player/$player.s")
+        { [ -n "$single" ] && [ -n "$banked" ]; } ||
+            fail "player/$player.s in the zip has no PLAYER_T_MIN$suffix"
+        grep -qE "^  $player\.s +$single +$banked\$" <<<"$readme" ||
+            fail "README.txt does not give $player.s's PLAYER_T_MIN$suffix: $single, $banked banked"
+    done
 done
 
 # Each library linked in has its licence in the zip, as scripts/build-windows-libs collected them
