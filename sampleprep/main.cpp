@@ -14,9 +14,12 @@ namespace {
 
 const char* program = "sampleprep";
 
+using sampleprep::PrepOptions;
+using sampleprep::PrepReport;
+
 struct Settings {
     PrepOptions o;
-    const char* dac = dacs[0].name;
+    const char* dac = sound::dacs()[0].name;
     bool offset = true; // --offset auto
     bool verbose = false;
 };
@@ -30,7 +33,7 @@ std::string one_of(const char* value, const char* a, const char* b, bool* is_a) 
 }
 
 std::vector<cli::Option> options(Settings& s) {
-    static const std::string dac_text = dac_help();
+    static const std::string dac_text = sound::dac_help();
     return {
         {"rate", 'r', "HZ", "output rate, fractional allowed (default 8000)",
          [&](const char* v) { return cli::read_number(v, 1, 1e6, &s.o.rate); }},
@@ -123,7 +126,7 @@ std::string convert(const std::string& input, const PrepOptions& o, SF_INFO* inf
     FILE* in = input == "-" ? stdin : open_input(input.c_str());
     if (!in) return strerror(errno);
     SNDFILE* sound = sf_open_fd(fileno(in), SFM_READ, info, SF_FALSE);
-    std::string why = sound ? prepare(sound, *info, o, wav, r) : sf_strerror(nullptr);
+    std::string why = sound ? sampleprep::prepare(sound, *info, o, wav, r) : sf_strerror(nullptr);
     if (sound) sf_close(sound);
     if (in != stdin) fclose(in);
     return why;
@@ -139,11 +142,11 @@ int main(int argc, char** argv) {
     if (int status = cli::read_flags(p, argc, argv, &files); status != cli::go_on) return status;
     const std::string &input = files[0], &output = files[1];
 
-    if (std::string why = dac_levels(s.dac, &s.o.levels); !why.empty()) {
+    if (std::string why = sound::dac_table(s.dac, &s.o.dac); !why.empty()) {
         cli::complain(program, s.dac, why);
         return 1;
     }
-    s.o.codes.offset = s.offset && offset_by_default(s.o.levels);
+    s.o.codes.offset = s.offset && sound::offset_by_default(s.o.dac.levels);
     s.o.codes.rate = s.o.rate;
     SF_INFO info = {};
     std::string wav;
@@ -153,7 +156,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<std::string> inputs = {input};
-    if (!find_dac(s.dac)) inputs.push_back(s.dac);
+    if (!s.o.dac.row) inputs.push_back(s.dac);
     if (int status = cli::write_output(program, output, wav, inputs)) return status;
     for (const std::string& w : r.warnings) cli::warn(program, input, w);
     if (s.verbose) report(input, info, s, r);

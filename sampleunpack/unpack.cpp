@@ -7,6 +7,8 @@
 #include <cmath>
 #include <vector>
 
+namespace sampleunpack {
+
 std::string check_size(const std::string& start, uint64_t size) {
     // A WAV file's "RI" reads as a count of 18513 blocks: the mistake is the file, not its size.
     if (start.size() >= 12 && start.compare(0, 4, "RIFF") == 0 &&
@@ -30,8 +32,8 @@ std::string unpack(const std::string& file, const UnpackOptions& o, std::string*
     std::vector<float> sound(2 * bytes);
     for (size_t i = 0; i < bytes; ++i) {
         uint8_t b = uint8_t(file[packed::count_bytes + i]);
-        sound[2 * i] = float(code_value(o.levels, b >> 4));
-        sound[2 * i + 1] = float(code_value(o.levels, b & 15));
+        sound[2 * i] = float(sound::code_value(o.dac.levels, b >> 4));
+        sound[2 * i + 1] = float(sound::code_value(o.dac.levels, b & 15));
     }
     if (!o.dc) {
         // The output's coupling capacitor: a first-order high-pass at 20 Hz. It swings up to the
@@ -51,7 +53,7 @@ std::string unpack(const std::string& file, const UnpackOptions& o, std::string*
     info.samplerate = int(std::lround(o.rate));
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    MemoryFile memory(wav);
+    sound::MemoryFile memory(wav);
     SNDFILE* out = memory.open(&info);
     if (!out) return sf_strerror(nullptr);
     sf_command(out, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -61,3 +63,5 @@ std::string unpack(const std::string& file, const UnpackOptions& o, std::string*
     sf_close(out);
     return why;
 }
+
+} // namespace sampleunpack

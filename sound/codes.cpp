@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace sound {
+
 namespace {
 
 // A sample on the levels' range; a value that is not a number (a damaged float file) is silence.
@@ -312,3 +314,5 @@ double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& code
     if (least == 0) return INFINITY;
     return 10 * std::log10(power / least);
 }
+
+} // namespace sound

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace sound {
+
 struct CodeOptions {
     bool offset = false; // a slowly varying offset that keeps the waveform where levels are dense
     bool dither = false; // triangular (TPDF) dither of one local level step
@@ -40,3 +42,5 @@ double code_value(const Levels& levels, uint8_t code);
 // polarity the codes play it.
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
               const Levels& levels, double rate = 8000);
+
+} // namespace sound

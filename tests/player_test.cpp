@@ -98,9 +98,11 @@ std::vector<z80::PortWrite> sample_writes(const std::string& dac,
     return samples;
 }
 
-// The code each player leaves its channel at, as sample_writes() gives it.
+// The code each player leaves its channel at, as sample_writes() gives it: its table's silence.
 uint8_t silence_of(const std::string& dac) {
-    return dac == "psg" ? 15 : dac == "ay" ? 0 : 8;
+    const sound::Dac* d = sound::find_dac(dac);
+    EXPECT_NE(d, nullptr) << dac;
+    return d ? d->silence : 0;
 }
 #endif
 
@@ -189,8 +191,8 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
     EXPECT_EQ(setup, setups.at(c.dac));
     EXPECT_EQ(machine.writes().back().t, writes.back().t) << "a write after the silencing";
     const uint8_t silence = silence_of(c.dac);
-    Levels levels{};
-    ASSERT_TRUE(named_levels(c.dac, &levels));
+    sound::Levels levels{};
+    ASSERT_TRUE(sound::named_levels(c.dac, &levels));
 
     size_t first = 0;
     for (size_t n = 0; n < sounds.size(); ++n) {
@@ -227,7 +229,7 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
         EXPECT_EQ(sound.info.samplerate, std::lround(true_rate));
         ASSERT_EQ(sound.samples.size(), played.size());
         for (size_t i = 0; i < played.size(); ++i)
-            ASSERT_NEAR(sound.samples[i], code_value(levels, played[i]), 2.0 / 32768)
+            ASSERT_NEAR(sound.samples[i], sound::code_value(levels, played[i]), 2.0 / 32768)
                 << "sample " << i;
     }
 #endif

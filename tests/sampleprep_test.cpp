@@ -19,6 +19,8 @@
 #include <thread>
 #include <unistd.h>
 
+using sound::Levels;
+
 namespace {
 
 std::string le16(uint16_t v) {
@@ -221,32 +223,32 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // The bytes of a signal whose values sit on the levels: the codes of those levels.
-struct Dac {
-    const char* name;
-    std::string table; // a file of levels, or empty for the named table
+struct Exact {
+    std::string name;  // a built-in table's, or the case's
+    std::string table; // a file of levels, or empty for the built-in table
     uint8_t silence;   // the code that pads the last block
 };
 
-void PrintTo(const Dac& c, std::ostream* os) {
+void PrintTo(const Exact& c, std::ostream* os) {
     *os << c.name;
 }
 
-class SampleprepExact : public testing::TestWithParam<Dac> {
+class SampleprepExact : public testing::TestWithParam<Exact> {
   protected:
     // Writes in.wav at 8000 Hz, float, with the values of codes, and returns the -d argument.
     std::string prepare(const std::vector<uint8_t>& codes, Levels* levels) {
-        const Dac& d = GetParam();
+        const Exact& d = GetParam();
         std::string arg = d.name;
         if (!d.table.empty()) {
             write_file(t / "levels.txt", d.table);
             arg = "levels.txt";
-            EXPECT_EQ(parse_levels(d.table, levels), "");
+            EXPECT_EQ(sound::parse_levels(d.table, levels), "");
         } else {
-            EXPECT_TRUE(named_levels(d.name, levels));
+            EXPECT_TRUE(sound::named_levels(d.name, levels));
         }
-        write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000,
-                    sf_count_t(codes.size()),
-                    [&](sf_count_t i, int) { return code_value(*levels, codes[size_t(i)]); });
+        write_sound(
+            t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, sf_count_t(codes.size()),
+            [&](sf_count_t i, int) { return sound::code_value(*levels, codes[size_t(i)]); });
         return arg;
     }
     TempDir t;
@@ -297,22 +299,40 @@ TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
     ASSERT_EQ(back.samples.size(), 32u * 32);
     for (size_t i = 0; i < back.samples.size(); ++i) {
         uint8_t c = i < codes.size() ? codes[i] : GetParam().silence;
-        EXPECT_NEAR(back.samples[i], code_value(levels, c), 1.0 / 32768) << "sample " << i;
+        EXPECT_NEAR(back.samples[i], sound::code_value(levels, c), 1.0 / 32768) << "sample " << i;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(SampleprepDacs, SampleprepExact,
-                         testing::Values(Dac{"linear", "", 8}, Dac{"psg", "", 15}, Dac{"ay", "", 0},
-                                         Dac{"File",
-                                             "# a resistor ladder, measured\n"
-                                             "0 3 5 6 9 10 11 20\n"
-                                             "21 22 30 31 40 50 60 70\n",
-                                             0},
-                                         // Evenly spaced, upside down: silence on the
-                                         // upper level of the middle two, code 7.
-                                         Dac{"Reversed", "15 14 13 12 11 10 9 8 7 6 5 4 3 2 1 0\n",
-                                             7}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// Every built-in table of one channel, each with the silence of its row, and tables from files.
+std::vector<Exact> exact_cases() {
+    std::vector<Exact> cases;
+    for (const sound::Dac& d : sound::dacs())
+        if (d.channels == 1) cases.push_back({d.name, "", d.silence});
+    cases.push_back({"File",
+                     "# a resistor ladder, measured\n"
+                     "0 3 5 6 9 10 11 20\n"
+                     "21 22 30 31 40 50 60 70\n",
+                     0});
+    // Evenly spaced, upside down: silence on the upper level of the middle two, code 7.
+    cases.push_back({"Reversed", "15 14 13 12 11 10 9 8 7 6 5 4 3 2 1 0\n", 7});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(SampleprepDacs, SampleprepExact, testing::ValuesIn(exact_cases()),
+                         [](const auto& info) { return info.param.name; });
+
+// A built-in row's silence is the code the rule for a file's table finds in the same levels, so
+// that a table saved to a file pads alike.
+TEST(SampleprepSilence, EveryRowAgreesWithTheRuleForFiles) {
+    for (const sound::Dac& d : sound::dacs()) {
+        sound::Table file;
+        file.levels = d.levels();
+        sound::Table row;
+        ASSERT_EQ(sound::dac_table(d.name, &row), "");
+        EXPECT_EQ(sampleprep::silence_code(row), d.silence) << d.name;
+        EXPECT_EQ(sampleprep::silence_code(file), d.silence) << d.name;
+    }
+}
 
 // A WAV file of frames frames at 8000 Hz whose middle second holds a sine, silence around it.
 void silence_around_sine(const std::string& path, sf_count_t frames) {
@@ -555,7 +575,7 @@ INSTANTIATE_TEST_SUITE_P(
             },
             {"-d", "levels", "in.wav", "out.wav"},
             1,
-            "sampleprep: levels: Is a directory (the DACs by name: linear, psg, ay)\n"},
+            "sampleprep: levels: Is a directory (the DACs by name: " + sound::dac_names() + ")\n"},
         Bad{"DacTooFewLevels",
             [](const TempDir& t) {
                 stereo(t);
@@ -679,6 +699,14 @@ TEST(SampleprepConventions, HelpAndVersion) {
     auto h = run("sampleprep", {"--help"}, t.path());
     EXPECT_EQ(h.status, 0);
     EXPECT_EQ(h.out.rfind("usage: sampleprep ", 0), 0u) << h.out;
+    // The built-in tables in the words users read; the other tests take them from the table.
+    EXPECT_NE(h.out.find("  -d, --dac NAME|FILE  the 16 output levels: a file of them, or one of\n"
+                         "                         linear  level = code (the default)\n"
+                         "                         psg     code 0 loudest, 2 dB a step, 15 silent\n"
+                         "                         ay      code 15 loudest, 3 dB a step down, 0 "
+                         "silent\n"),
+              std::string::npos)
+        << h.out;
     // The help ends where the manual is.
     EXPECT_EQ(h.out.substr(h.out.rfind('\n', h.out.size() - 2) + 1), manual_line("sampleprep"))
         << h.out;
@@ -874,16 +902,16 @@ TEST(SampleprepCore, ReadsFromMemory) {
     std::string in = riff(chunk("fmt ", fmt_body()) + chunk("data", sine_data()));
     write_file(t / "in.wav", in);
     ASSERT_EQ(run("sampleprep", {"-d", "psg", "in.wav", "out.wav"}, t.path()).status, 0);
-    PrepOptions o;
-    ASSERT_TRUE(named_levels("psg", &o.levels));
-    o.codes.offset = offset_by_default(o.levels);
+    sampleprep::PrepOptions o;
+    ASSERT_EQ(sound::dac_table("psg", &o.dac), "");
+    o.codes.offset = sound::offset_by_default(o.dac.levels);
     std::string wav;
-    PrepReport report;
+    sampleprep::PrepReport report;
     SF_INFO info;
-    EXPECT_EQ(prepare_bytes(in, o, &wav, &report, &info), "");
+    EXPECT_EQ(sampleprep::prepare_bytes(in, o, &wav, &report, &info), "");
     EXPECT_EQ(info.samplerate, 22050);
     EXPECT_EQ(hex(wav), hex(read_file(t / "out.wav")));
-    EXPECT_NE(prepare_bytes(in.substr(0, 30), o, &wav, &report, &info), "");
+    EXPECT_NE(sampleprep::prepare_bytes(in.substr(0, 30), o, &wav, &report, &info), "");
 }
 
 } // namespace

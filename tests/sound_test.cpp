@@ -1,14 +1,18 @@
-// The level tables and the code chooser that sampleprep and sampleunpack share, in-process.
+// The level tables and the code chooser that sampleprep and sampleunpack share, in-process, and
+// the chooser's driver for bench/quality.
 #include "sound/codes.h"
 #include "sound/levels.h"
+#include "tests/harness.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <sstream>
 
 using namespace std::string_literals;
+using namespace sound;
 
 namespace {
 
@@ -39,17 +43,17 @@ std::vector<float> pluck(double freq, double seconds, double peak = 1.0) {
 
 } // namespace
 
-struct Table {
+struct Steps {
     const char* name;
     int loudest;
     int silent;
     double db; // the step between neighbouring codes other than the silent one
 };
 
-class LevelsNamed : public testing::TestWithParam<Table> {};
+class LevelsNamed : public testing::TestWithParam<Steps> {};
 
 TEST_P(LevelsNamed, StepEvenlyFromSilenceToTheLoudestCode) {
-    const Table& t = GetParam();
+    const Steps& t = GetParam();
     Levels l = named(t.name);
     EXPECT_EQ(l[t.silent], 0.0);
     EXPECT_GT(l[t.silent + (t.loudest > t.silent ? 1 : -1)], 0.0);
@@ -65,8 +69,8 @@ TEST_P(LevelsNamed, StepEvenlyFromSilenceToTheLoudestCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, LevelsNamed,
-                         testing::Values(Table{"linear", 15, 0, 0}, Table{"psg", 0, 15, 2.0},
-                                         Table{"ay", 15, 0, 3.0}),
+                         testing::Values(Steps{"linear", 15, 0, 0}, Steps{"psg", 0, 15, 2.0},
+                                         Steps{"ay", 15, 0, 3.0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LevelsNames, UnknownNameIsRefused) {
@@ -158,14 +162,15 @@ TEST(LevelsParse, AnyFiniteLevelButNoEndlessRange) {
 
 // Each built-in table is found by its name and named in the list that help and messages give.
 TEST(LevelsNames, EveryTableByItsName) {
-    for (const Dac& d : dacs) {
+    for (const Dac& d : dacs()) {
         Levels l{};
         ASSERT_TRUE(named_levels(d.name, &l)) << d.name;
         EXPECT_EQ(l, d.levels());
         EXPECT_NE((", " + dac_names() + ",").find(", "s + d.name + ","), std::string::npos);
         EXPECT_LT(d.silence, 16);
+        EXPECT_GE(d.channels, 1);
     }
-    EXPECT_EQ(find_dac("linear"), &dacs[0]); // the default comes first
+    EXPECT_EQ(find_dac("linear"), &dacs()[0]); // the default comes first
 }
 
 TEST(LevelsNames, SharedLevelPlaysAsTheLowerCode) {
@@ -350,4 +355,22 @@ TEST(LevelsSnr, IgnoresWhatTheCouplingRemoves) {
     EXPECT_LT(heard, 60);
     for (float& v : x) v = -v; // upside down: the same
     EXPECT_NEAR(snr_db(x, codes, l), heard, 1e-6);
+}
+
+// bench/quality --model's driver of the chooser is built with the programs and gives every
+// table's values as the library does.
+TEST(LevelsBench, ChoosersDriverKnowsEveryTable) {
+    TempDir t;
+    for (const Dac& d : dacs()) {
+        Result r = run("choose", {d.name, "--values"}, t.path());
+        ASSERT_EQ(r.status, 0) << d.name << ": " << r.err;
+        std::istringstream values(r.out);
+        Levels l = d.levels();
+        for (int c = 0; c < 16; c++) {
+            double v = 0;
+            ASSERT_TRUE(values >> v) << d.name << " code " << c;
+            EXPECT_DOUBLE_EQ(v, code_value(l, uint8_t(c))) << d.name << " code " << c;
+        }
+    }
+    EXPECT_EQ(run("choose", {"nonesuch"}, t.path()).status, 2);
 }
