@@ -86,6 +86,11 @@ std::string format_name(int format) {
                : "unknown";
 }
 
+// "1 sample", "2 samples".
+std::string count(unsigned long long n, const char* thing) {
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
 // The -v report, one line for each step of the conversion.
 void report(const std::string& input, const SF_INFO& info, const Settings& s, const PrepReport& r) {
     const PrepOptions& o = s.o;
@@ -93,30 +98,43 @@ void report(const std::string& input, const SF_INFO& info, const Settings& s, co
                            : o.channel        ? "channel " + std::to_string(o.channel) + " of " +
                                              std::to_string(info.channels)
                                        : std::to_string(info.channels) + " channels mixed";
-    fprintf(stderr, "input: %s: %s, %s, %s, %d Hz, %lld frames (%.3f s)\n", input.c_str(),
+    fprintf(stderr, "input: %s: %s, %s, %s, %d Hz, %s (%.3f s)\n", input.c_str(),
             format_name(info.format & SF_FORMAT_TYPEMASK).c_str(),
             format_name(info.format & SF_FORMAT_SUBMASK).c_str(), channels.c_str(), info.samplerate,
-            (long long)r.frames, double(r.frames) / info.samplerate);
+            count(r.frames, "frame").c_str(), double(r.frames) / info.samplerate);
     if (info.samplerate == o.rate)
-        fprintf(stderr, "rate: %d Hz, unchanged: %llu samples\n", info.samplerate,
-                (unsigned long long)r.resampled);
+        fprintf(stderr, "rate: %d Hz, unchanged: %s\n", info.samplerate,
+                count(r.resampled, "sample").c_str());
     else
-        fprintf(stderr, "rate: %d Hz to %.10g Hz (libsoxr, high quality): %llu samples\n",
-                info.samplerate, o.rate, (unsigned long long)r.resampled);
-    fprintf(stderr, "level: peak %.1f dBFS, gain %+.1f dB (%s), %u samples clipped\n",
-            20 * std::log10(r.peak), r.gain_db, o.normalise ? "normalised" : "fixed", r.clipped);
+        fprintf(stderr, "rate: %d Hz to %.10g Hz (libsoxr, high quality): %s\n", info.samplerate,
+                o.rate, count(r.resampled, "sample").c_str());
+    // A gain that rounds to nothing is no loss: "+0.0", never "-0.0".
+    double gain_db = std::fabs(r.gain_db) < 0.05 ? 0.0 : r.gain_db;
+    if (r.peak > 0)
+        fprintf(stderr, "level: peak %.1f dBFS, gain %+.1f dB (%s), %s clipped\n",
+                20 * std::log10(r.peak), gain_db, o.normalise ? "normalised" : "fixed",
+                count(r.clipped, "sample").c_str());
+    else
+        fprintf(stderr, "level: silent, gain %+.1f dB (%s)\n", gain_db,
+                o.normalise ? "normalised" : "fixed");
     if (o.trim_db != 0)
-        fprintf(stderr, "trim: %g dB below the peak: %u samples kept\n", o.trim_db, r.samples);
-    char padding[80] = "";
+        fprintf(stderr, "trim: %g dB below the peak: %s kept\n", o.trim_db,
+                count(r.samples, "sample").c_str());
+    std::string padding;
     if (r.padding)
-        snprintf(padding, sizeof padding, ", %u of silence to fill the last block", r.padding);
-    fprintf(stderr,
-            "output: %u samples at %ld Hz (%.3f s)%s, %llu packed bytes; dac %s, offset %s, "
-            "dither %s\n",
-            r.samples, std::lround(o.rate), r.samples / o.rate, padding,
-            (unsigned long long)packed::size(packed::blocks_for(r.samples + r.padding)), s.dac,
-            o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
-    fprintf(stderr, "snr: %.1f dB\n", r.snr_db);
+        padding = ", " + std::to_string(r.padding) + " of silence to fill the last block";
+    fprintf(stderr, "output: %s at %ld Hz (%.3f s)%s, %s; dac %s, offset %s, dither %s\n",
+            count(r.samples, "sample").c_str(), std::lround(o.rate), r.samples / o.rate,
+            padding.c_str(),
+            count(packed::size(packed::blocks_for(r.samples + r.padding)), "packed byte").c_str(),
+            s.dac, o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
+    // As a listener hears it: both sides through the output's coupling.
+    if (std::isnan(r.snr_db))
+        fprintf(stderr, "snr: none, the input is silent\n");
+    else if (std::isinf(r.snr_db))
+        fprintf(stderr, "snr: exact, the codes play the input as it is\n");
+    else
+        fprintf(stderr, "snr: %.1f dB, the output coupled against the input coupled\n", r.snr_db);
 }
 
 // Reads the input, streamed (it may be longer than the output can hold, or a pipe), and

@@ -342,7 +342,9 @@ std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std:
     set_level(samples, o, report);
     std::vector<uint8_t> codes = sound::choose_codes(samples, o.dac.levels, o.codes);
     report->samples = uint32_t(codes.size());
-    if (o.snr) report->snr_db = sound::snr_db(samples, codes, o.dac.levels, o.rate);
+    // A silent input has nothing to measure against.
+    if (o.snr && report->peak >= silent)
+        report->snr_db = sound::snr_db(samples, codes, o.dac.levels, o.rate);
     *wav = wav_of(std::move(codes), o, report);
     return "";
 }

@@ -5,6 +5,7 @@
 #include "sound/codes.h"
 #include "sound/levels.h"
 
+#include <cmath>
 #include <cstdint>
 #include <sndfile.h>
 #include <string>
@@ -39,7 +40,9 @@ struct PrepReport {
     uint64_t resampled = 0; // samples at the output rate before trimming
     uint32_t samples = 0;   // samples of the sound written
     uint32_t padding = 0;   // samples of silence after them, to fill the last block
-    double snr_db = 0;      // of the chosen codes against the signal given to the chooser
+    // Of the chosen codes through the output's coupling against the signal given to the
+    // chooser through the same coupling; not a number when not measured or the input is silent.
+    double snr_db = NAN;
     // What the output holds that may surprise: a silent input, a gain limited, samples clipped
     // or not numbers. One line each, for standard error.
     std::vector<std::string> warnings;

@@ -36,17 +36,11 @@ std::string unpack(const std::string& file, const UnpackOptions& o, std::string*
         sound[2 * i + 1] = float(sound::code_value(o.dac.levels, b & 15));
     }
     if (!o.dc) {
-        // The output's coupling capacitor: a first-order high-pass at 20 Hz. It swings up to the
-        // levels' whole span either way, so the result is halved to keep it from clipping.
-        // M_PI is POSIX's, not standard C++'s: MinGW-w64 lacks it in strict mode.
-        const double pi = 3.14159265358979323846;
-        double a = 1 / (1 + 2 * pi * 20 / o.rate);
-        double x0 = sound.empty() ? 0 : sound[0], y = 0;
-        for (float& x : sound) {
-            y = a * (y + x - x0);
-            x0 = x;
-            x = float(y / 2);
-        }
+        // The coupled output swings up to the levels' whole span either way: halved, it does not
+        // clip.
+        std::vector<double> levels(sound.begin(), sound.end());
+        levels = sound::coupled(levels, o.rate);
+        for (size_t i = 0; i < sound.size(); ++i) sound[i] = float(levels[i] / 2);
     }
 
     SF_INFO info = {};

@@ -294,22 +294,40 @@ std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Level
     return codes;
 }
 
+std::vector<double> coupled(const std::vector<double>& x, double rate) {
+    // M_PI is POSIX's, not standard C++'s: MinGW-w64 lacks it in strict mode.
+    const double pi = 3.14159265358979323846;
+    double a = 1 / (1 + 2 * pi * 20 / rate);
+    double x0 = x.empty() ? 0 : x[0], y = 0;
+    std::vector<double> out(x.size());
+    for (size_t i = 0; i < x.size(); i++) {
+        y = a * (y + x[i] - x0);
+        x0 = x[i];
+        out[i] = y;
+    }
+    return out;
+}
+
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
               const Levels& levels, double rate) {
     size_t n = std::min(signal.size(), codes.size());
-    if (n == 0) return 0.0;
+    std::vector<double> played(n), source(n);
+    for (size_t i = 0; i < n; i++) {
+        played[i] = float(code_value(levels, codes[i])); // as precise as the signal
+        source[i] = signal[i];
+    }
+    played = coupled(played, rate);
+    source = coupled(source, rate);
     // The codes may play the sound upside down (a polarity no one hears): measured both ways.
     double power = 0, noise[2] = {0, 0};
-    for (int flip = 0; flip < 2; flip++) {
-        std::vector<double> error(n);
-        for (size_t i = 0; i < n; i++)
-            error[i] = code_value(levels, codes[i]) - (flip ? -1 : 1) * double(signal[i]);
-        // The offset and any other slow part of the error never reach the listener.
-        size_t third = std::max<size_t>(1, size_t(rate * 0.025));
-        std::vector<double> slow = box(box(box(error, third), third), third);
-        for (size_t i = 0; i < n; i++) noise[flip] += (error[i] - slow[i]) * (error[i] - slow[i]);
+    for (size_t i = 0; i < n; i++) {
+        power += source[i] * source[i];
+        for (int flip = 0; flip < 2; flip++) {
+            double e = played[i] - (flip ? -1 : 1) * source[i];
+            noise[flip] += e * e;
+        }
     }
-    for (size_t i = 0; i < n; i++) power += double(signal[i]) * signal[i];
+    if (!(power > 0)) return NAN;
     double least = std::min(noise[0], noise[1]);
     if (least == 0) return INFINITY;
     return 10 * std::log10(power / least);

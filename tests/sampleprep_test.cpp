@@ -456,6 +456,114 @@ TEST(SampleprepOptions, ChannelGainAndReport) {
     EXPECT_NE(report.find("\nsnr: "), std::string::npos) << report;
 }
 
+// The figure of "snr:" in a -v report, or NaN.
+double reported_snr(const std::string& report) {
+    size_t at = report.find("\nsnr: ");
+    return at == std::string::npos ? NAN : std::strtod(report.c_str() + at + 6, nullptr);
+}
+
+// The coupling of the output as a listener hears it: a first-order high-pass at 20 Hz, from rest.
+std::vector<double> high_pass(const std::vector<double>& x, double rate) {
+    double a = 1 / (1 + 2 * M_PI * 20 / rate), y = 0;
+    std::vector<double> out;
+    for (size_t i = 0; i < x.size(); ++i) {
+        y = a * (y + x[i] - x[i > 0 ? i - 1 : 0]);
+        out.push_back(y);
+    }
+    return out;
+}
+
+// -v's snr is what a listener hears: sampleunpack's coupled preview of the packed file against
+// the input through the same coupling, in either polarity; the padding is left out.
+TEST(SampleprepReport, SnrIsThePreviewAgainstTheCoupledInput) {
+    TempDir t;
+    // A vowel-like sound at the output rate whose peak is full scale, so that sampleprep takes
+    // the samples as they are.
+    const sf_count_t n = 6000;
+    std::vector<double> x(n);
+    double peak = 0;
+    for (sf_count_t i = 0; i < n; ++i) {
+        double s = 0;
+        for (int k = 1; k <= 6; ++k) s += std::sin(2 * M_PI * 130 * k * i / 8000 + k) / k;
+        x[size_t(i)] = s * (0.2 + 0.8 * std::sin(M_PI * i / n));
+        peak = std::max(peak, std::fabs(x[size_t(i)]));
+    }
+    for (double& v : x) v /= peak;
+    write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, n,
+                [&](sf_count_t i, int) { return x[size_t(i)]; });
+    for (const char* dac : {"psg", "ay", "linear"}) {
+        auto r = run("sampleprep", {"-v", "-d", dac, "in.wav", "out.wav"}, t.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
+        ASSERT_EQ(run("sampleunpack", {"-d", dac, "out.bin", "back.wav"}, t.path()).status, 0);
+        std::vector<double> back = read_sound(t / "back.wav").samples;
+        ASSERT_GE(back.size(), x.size());
+        std::vector<double> source = high_pass(x, 8000);
+        double power = 0, noise[2] = {0, 0};
+        for (size_t i = 0; i < x.size(); ++i) {
+            power += source[i] * source[i];
+            for (int flip = 0; flip < 2; ++flip) {
+                double e = 2 * back[i] - (flip ? -1 : 1) * source[i]; // the preview is halved
+                noise[flip] += e * e;
+            }
+        }
+        double heard = 10 * std::log10(power / std::min(noise[0], noise[1]));
+        EXPECT_NEAR(reported_snr(r.err), heard, 0.06) << dac << "\n" << r.err;
+    }
+}
+
+// The figure ranks the choices as a listener would: on the example word, the offset a PSG's or
+// an AY's uneven levels take by default beats none.
+TEST(SampleprepReport, SnrRanksTheOffsetAsHeard) {
+    TempDir t;
+    example_word(t);
+    for (const char* dac : {"psg", "ay"}) {
+        double snr[2];
+        for (int none = 0; none < 2; ++none) {
+            auto r =
+                run("sampleprep",
+                    {"-v", "-d", dac, "--offset", none ? "none" : "auto", "hello.wav", "o.wav"},
+                    t.path());
+            ASSERT_EQ(r.status, 0) << r.err;
+            snr[none] = reported_snr(r.err);
+        }
+        EXPECT_GT(snr[0], snr[1] + 1) << dac;
+    }
+}
+
+// One of a thing is said so; silence has no figure; codes that play the input as it is, none
+// either.
+TEST(SampleprepReport, SaysOneSilenceAndExactness) {
+    TempDir t;
+    write_sound(t / "one.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, 1,
+                [](sf_count_t, int) { return 0.5; });
+    write_sound(t / "silent.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, 100,
+                [](sf_count_t, int) { return 0.0; });
+    write_sound(t / "quiet.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, 100,
+                [](sf_count_t i, int) { return i % 2 ? 1e-6 : -1e-6; });
+    write_sound(t / "levels.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, 160,
+                [](sf_count_t i, int) { return (i % 16) * 2.0 / 15 - 1; });
+    const struct {
+        const char* input;
+        std::vector<const char*> words; // each in the report
+    } cases[] = {
+        {"one.wav",
+         {", 1 frame (0.000 s)\n", "unchanged: 1 sample\n", "output: 1 sample at 8000 Hz",
+          "31 of silence", ", 18 packed bytes;"}},
+        {"silent.wav", {"level: silent, gain +0.0 dB", "\nsnr: none, the input is silent\n"}},
+        {"quiet.wav", {"gain +0.0 dB", "\nsnr: none, the input is silent\n"}},
+        {"levels.wav", {"gain +0.0 dB", "\nsnr: exact, the codes play the input as it is\n"}},
+    };
+    for (const auto& c : cases) {
+        auto r = run("sampleprep", {"-v", "--offset", "none", c.input, "out.wav"}, t.path());
+        ASSERT_EQ(r.status, 0) << c.input << ": " << r.err;
+        for (const char* w : c.words)
+            EXPECT_NE(r.err.find(w), std::string::npos) << w << "\n" << r.err;
+        EXPECT_EQ(r.err.find("inf"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find(" 1 samples"), std::string::npos) << r.err;
+    }
+}
+
 struct Bad {
     const char* name;
     std::function<void(const TempDir&)> setup;
