@@ -42,9 +42,9 @@ double code_value(const Levels& levels, uint8_t code);
 std::vector<double> coupled(const std::vector<double>& x, double rate);
 
 // The signal-to-noise ratio in decibels of the played codes as a listener hears them: the codes'
-// levels through the output's coupling against the signal through the same coupling, in the
-// polarity the codes play it. Infinite where they play it exactly, not a number where the signal
-// has nothing the coupling passes.
+// levels through the output's coupling against the signal through the same coupling, the output
+// taken at the gain that brings it nearest (its loudness and polarity are no error). Infinite
+// where they play it exactly, not a number where the signal has nothing the coupling passes.
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
               const Levels& levels, double rate = 8000);
 
