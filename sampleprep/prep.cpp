@@ -1,6 +1,7 @@
 #include "sampleprep/prep.h"
 
 #include "samplepack/format.h"
+#include "sound/channels.h"
 #include "sound/memory.h"
 
 #include <algorithm>
@@ -299,6 +300,12 @@ void set_level(std::vector<float>& samples, const PrepOptions& o, PrepReport* re
                                    (report->clipped == 1 ? "" : "s") + " clipped");
 }
 
+// The code of each sample, for one channel or for three written in turn.
+std::vector<uint8_t> choose(const std::vector<float>& samples, const PrepOptions& o) {
+    if (o.dac.channels == 1) return sound::choose_codes(samples, o.dac.levels, o.codes);
+    return sound::choose_codes_in_turn(samples, o.dac.levels, silence_code(o.dac), o.codes);
+}
+
 // The WAV file samplepack packs: the codes, then the DAC's silence to the end of the last block
 // (samplepack fills it with code 8, which is silence on the linear table alone).
 std::string wav_of(std::vector<uint8_t> codes, const PrepOptions& o, PrepReport* report) {
@@ -340,11 +347,17 @@ std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std:
         !why.empty())
         return why;
     set_level(samples, o, report);
-    std::vector<uint8_t> codes = sound::choose_codes(samples, o.dac.levels, o.codes);
+    std::vector<uint8_t> codes = choose(samples, o);
     report->samples = uint32_t(codes.size());
     // A silent input has nothing to measure against.
     if (o.snr && report->peak >= silent)
-        report->snr_db = sound::snr_db(samples, codes, o.dac.levels, o.rate);
+        report->snr_db =
+            o.dac.channels == 1
+                ? sound::snr_db(samples, codes, o.dac.levels, o.rate)
+                : sound::snr_db(samples,
+                                sound::played_in_turn(codes, o.dac.levels, o.dac.channels,
+                                                      silence_code(o.dac)),
+                                o.rate);
     *wav = wav_of(std::move(codes), o, report);
     return "";
 }

@@ -1,6 +1,7 @@
 #include "sampleunpack/unpack.h"
 
 #include "samplepack/format.h"
+#include "sound/channels.h"
 #include "sound/codes.h"
 #include "sound/memory.h"
 
@@ -29,11 +30,21 @@ std::string unpack(const std::string& file, const UnpackOptions& o, std::string*
     size_t bytes = file.size() - packed::count_bytes;
 
     // The earlier sample of each pair is in the high nibble.
-    std::vector<float> sound(2 * bytes);
+    std::vector<uint8_t> codes(2 * bytes);
     for (size_t i = 0; i < bytes; ++i) {
         uint8_t b = uint8_t(file[packed::count_bytes + i]);
-        sound[2 * i] = float(sound::code_value(o.dac.levels, b >> 4));
-        sound[2 * i + 1] = float(sound::code_value(o.dac.levels, b & 15));
+        codes[2 * i] = b >> 4;
+        codes[2 * i + 1] = b & 15;
+    }
+    std::vector<float> sound(codes.size());
+    if (o.dac.channels == 1) {
+        for (size_t i = 0; i < codes.size(); ++i)
+            sound[i] = float(sound::code_value(o.dac.levels, codes[i]));
+    } else {
+        // Each channel holds its level until its next write; every channel starts silent.
+        std::vector<double> played = sound::played_in_turn(codes, o.dac.levels, o.dac.channels,
+                                                           o.dac.row ? o.dac.row->silence : 0);
+        for (size_t i = 0; i < codes.size(); ++i) sound[i] = float(played[i]);
     }
     if (!o.dc) {
         // The coupled output swings up to the levels' whole span either way: halved, it does not

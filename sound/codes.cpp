@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace sound {
 
@@ -316,12 +317,16 @@ std::vector<double> coupled(const std::vector<double>& x, double rate) {
 
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
               const Levels& levels, double rate) {
-    size_t n = std::min(signal.size(), codes.size());
-    std::vector<double> played(n), source(n);
-    for (size_t i = 0; i < n; i++) {
+    std::vector<double> played(std::min(signal.size(), codes.size()));
+    for (size_t i = 0; i < played.size(); i++)
         played[i] = float(code_value(levels, codes[i])); // as precise as the signal
-        source[i] = signal[i];
-    }
+    return snr_db(signal, std::move(played), rate);
+}
+
+double snr_db(const std::vector<float>& signal, std::vector<double> played, double rate) {
+    size_t n = std::min(signal.size(), played.size());
+    played.resize(n);
+    std::vector<double> source(signal.begin(), signal.begin() + std::ptrdiff_t(n));
     played = coupled(played, rate);
     source = coupled(source, rate);
     // The output's loudness and polarity are no error: the output is taken at the gain (negative

@@ -48,4 +48,7 @@ std::vector<double> coupled(const std::vector<double>& x, double rate);
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
               const Levels& levels, double rate = 8000);
 
+// As above, for the values played (on the -1..1 scale) instead of codes of one channel.
+double snr_db(const std::vector<float>& signal, std::vector<double> played, double rate);
+
 } // namespace sound

@@ -43,6 +43,8 @@ const std::vector<Dac>& dacs() {
         {"linear", "level = code (the default)", 8, linear, 1},
         {"psg", "code 0 loudest, 2 dB a step, 15 silent", 15, psg, 1},
         {"ay", "code 15 loudest, 3 dB a step down, 0 silent", 0, ay, 1},
+        {"psg3", "psg's levels on three channels in turn", 15, psg, 3},
+        {"ay3", "ay's levels on three channels in turn", 0, ay, 3},
     };
     return rows;
 }

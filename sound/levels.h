@@ -22,7 +22,8 @@ struct Dac {
 };
 
 // The built-in tables, the first the default: "linear" (level = code), "psg" (code 0 loudest,
-// 2 dB quieter per step, 15 silent) and "ay" (15 loudest, 3 dB quieter per step down, 0 silent).
+// 2 dB quieter per step, 15 silent) and "ay" (15 loudest, 3 dB quieter per step down, 0 silent),
+// and "psg3" and "ay3", the same levels on three channels written in turn.
 const std::vector<Dac>& dacs();
 
 // The row of that name, or null.
