@@ -159,6 +159,11 @@ std::vector<double> played_in_turn(const std::vector<uint8_t>& codes, const Leve
     return out;
 }
 
+std::vector<uint8_t> search_in_turn(const std::vector<float>& target, const Levels& levels,
+                                    uint8_t silence) {
+    return search(target, unit_levels(levels), silence);
+}
+
 std::vector<uint8_t> choose_codes_in_turn(const std::vector<float>& samples, const Levels& levels,
                                           uint8_t silence, const CodeOptions& options) {
     size_t n = samples.size();

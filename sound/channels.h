@@ -16,6 +16,12 @@ namespace sound {
 std::vector<double> played_in_turn(const std::vector<uint8_t>& codes, const Levels& levels,
                                    int channels, uint8_t silence);
 
+// The codes of least squared error between what three channels written in turn output and the
+// target, every channel silent before the first; both on the scale of the sum, where each
+// channel adds 0 at its lowest level and 1 at its highest. Exact.
+std::vector<uint8_t> search_in_turn(const std::vector<float>& target, const Levels& levels,
+                                    uint8_t silence);
+
 // Chooses a code for each sample of three channels written in turn, every channel silent before
 // the first: an exact search over the two other channels' levels (256 joint states, 16 choices a
 // sample) for the least squared error against the samples at a gain and offset, which are

@@ -2,6 +2,7 @@
 // libsndfile or byte by byte, through the built program and on into samplepack.
 #include "samplepack/format.h"
 #include "sampleprep/prep.h"
+#include "sound/channels.h"
 #include "sound/codes.h"
 #include "sound/levels.h"
 #include "tests/harness.h"
@@ -10,6 +11,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -491,7 +493,7 @@ TEST(SampleprepReport, SnrIsThePreviewAgainstTheCoupledInput) {
     for (double& v : x) v /= peak;
     write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, n,
                 [&](sf_count_t i, int) { return x[size_t(i)]; });
-    for (const char* dac : {"psg", "ay", "linear"}) {
+    for (const char* dac : {"psg", "ay", "linear", "psg3", "ay3"}) {
         auto r = run("sampleprep", {"-v", "-d", dac, "in.wav", "out.wav"}, t.path());
         ASSERT_EQ(r.status, 0) << r.err;
         ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
@@ -513,6 +515,45 @@ TEST(SampleprepReport, SnrIsThePreviewAgainstTheCoupledInput) {
         }
         double heard = 10 * std::log10(power / noise);
         EXPECT_NEAR(reported_snr(r.err), heard, 0.06) << dac << "\n" << r.err;
+    }
+}
+
+// Three channels in turn: the codes of the WAV file, packed and previewed with --dc, are what the
+// chip outputs (each channel holding its level), the sound ends on the silence of every channel,
+// and a sine comes out closer to the input than through one channel (by some 9 dB within it; the
+// offset's step from silence at either end takes a part of that here).
+TEST(SampleprepInTurn, ThreeChannelsPlayWhatTheChipOutputs) {
+    TempDir t;
+    write_sound(
+        t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, 4001,
+        [](sf_count_t i, int) { return 0.9 * std::sin(2 * M_PI * 440 * double(i) / 8000); });
+    for (const char* dac : {"psg3", "ay3"}) {
+        const sound::Dac* row = sound::find_dac(dac);
+        ASSERT_NE(row, nullptr) << dac;
+        ASSERT_EQ(row->channels, 3);
+        std::string one(dac, std::strlen(dac) - 1); // the same levels on one channel
+        auto r = run("sampleprep", {"-v", "-d", dac, "in.wav", "out.wav"}, t.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        auto single = run("sampleprep", {"-v", "-d", one, "in.wav", "one.wav"}, t.path());
+        ASSERT_EQ(single.status, 0) << single.err;
+        EXPECT_GT(reported_snr(r.err), reported_snr(single.err) + 4) << r.err << single.err;
+
+        std::string wav = read_file(t / "out.wav");
+        ASSERT_EQ(data_length(wav), 4032u);
+        std::vector<uint8_t> codes;
+        for (size_t i = wav8::header_size; i < wav8::header_size + 4032; ++i)
+            codes.push_back(uint8_t(wav[i]) >> 4);
+        // 31 samples of padding: silence on every channel from the third on.
+        for (size_t i = 4001; i < codes.size(); ++i) ASSERT_EQ(codes[i], row->silence) << i;
+        ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
+        auto u = run("sampleunpack", {"-d", dac, "--dc", "out.bin", "back.wav"}, t.path());
+        ASSERT_EQ(u.status, 0) << u.err;
+        std::vector<double> back = read_sound(t / "back.wav").samples;
+        std::vector<double> chip = sound::played_in_turn(codes, row->levels(), 3, row->silence);
+        ASSERT_EQ(back.size(), chip.size());
+        for (size_t i = 0; i < chip.size(); ++i)
+            ASSERT_NEAR(back[i], chip[i], 1.0 / 32768) << dac << " sample " << i;
+        EXPECT_EQ(chip.back(), -1.0); // every channel silent: the bottom of the range
     }
 }
 
@@ -679,7 +720,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"-d", "levels.txt", "in.wav", "out.wav"},
             1,
             "sampleprep: levels.txt: No such file or directory (the DACs by name: linear, psg, "
-            "ay)\n"},
+            "ay, psg3, ay3)\n"},
         Bad{"DacFolder",
             [](const TempDir& t) {
                 stereo(t);
@@ -816,7 +857,10 @@ TEST(SampleprepConventions, HelpAndVersion) {
                          "                         linear  level = code (the default)\n"
                          "                         psg     code 0 loudest, 2 dB a step, 15 silent\n"
                          "                         ay      code 15 loudest, 3 dB a step down, 0 "
-                         "silent\n"),
+                         "silent\n"
+                         "                         psg3    psg's levels on three channels in turn\n"
+                         "                         ay3     ay's levels on three channels in turn\n"
+                         "      --offset MODE"),
               std::string::npos)
         << h.out;
     // The help ends where the manual is.

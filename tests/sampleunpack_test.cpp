@@ -207,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"-d", "dac.txt", "in.bin", "out.wav"},
             1,
             "sampleunpack: dac.txt: No such file or directory (the DACs by name: linear, psg, "
-            "ay)\n"},
+            "ay, psg3, ay3)\n"},
         Bad{"DacNotNumbers",
             [](const TempDir& t) {
                 write_file(t / "in.bin", one_block);
