@@ -164,6 +164,11 @@ int main(int argc, char** argv) {
         cli::complain(program, s.dac, why);
         return 1;
     }
+    // Three channels' codes follow the sound from state to state; a random step between them
+    // would only add noise.
+    if (s.o.dac.channels > 1 && s.o.codes.dither)
+        return cli::usage_error(p, std::string("--dither tpdf is for one channel; ") + s.dac +
+                                       " writes three in turn");
     s.o.codes.offset = s.offset && sound::offset_by_default(s.o.dac.levels);
     s.o.codes.rate = s.o.rate;
     SF_INFO info = {};

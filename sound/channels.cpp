@@ -204,12 +204,13 @@ std::vector<uint8_t> choose_codes_in_turn(const std::vector<float>& samples, con
             t[k] = float(c.floor + c.gain * (sign * x[k] + (c.follow ? depth[c.flip][k] : 1.0)));
         return t;
     };
+    // The offset follows the sound only where options.offset allows it.
     std::vector<Choice> choices;
     for (int flip = 0; flip < 2; flip++)
-        for (bool follow : {false, true})
+        for (int follow = 0; follow <= int(options.offset); follow++)
             for (double gain : {0.375, 0.5, 0.75, 1.0, 1.25, 1.5})
                 for (double floor : {0.0, 0.125, 0.25, 0.5})
-                    choices.push_back({flip, follow, gain, floor});
+                    choices.push_back({flip, follow == 1, gain, floor});
     // Each judged on up to eight parts of 1024 samples spread over the sound, by its error
     // against the sound's own loudness at its gain.
     constexpr size_t part = 1024, parts = 8;

@@ -24,8 +24,10 @@ std::vector<uint8_t> search_in_turn(const std::vector<float>& target, const Leve
 
 // Chooses a code for each sample of three channels written in turn, every channel silent before
 // the first: an exact search over the two other channels' levels (256 joint states, 16 choices a
-// sample) for the least squared error against the samples at a gain and offset, which are
-// chosen among a few for the least error a listener hears. Samples as for choose_codes().
+// sample) for the least squared error against the samples at a gain, a polarity and an offset
+// (fixed, or with options.offset one that follows the sound's depth slowly), chosen among a few
+// on parts of the sound for the least error against its loudness. Samples as for
+// choose_codes(); options.dither is not taken.
 std::vector<uint8_t> choose_codes_in_turn(const std::vector<float>& samples, const Levels& levels,
                                           uint8_t silence, const CodeOptions& options);
 

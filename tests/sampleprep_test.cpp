@@ -729,6 +729,11 @@ INSTANTIATE_TEST_SUITE_P(
             {"-d", "levels", "in.wav", "out.wav"},
             1,
             "sampleprep: levels: Is a directory (the DACs by name: " + sound::dac_names() + ")\n"},
+        Bad{"DitherOnThreeChannels",
+            stereo,
+            {"-d", "psg3", "--dither", "tpdf", "in.wav", "out.wav"},
+            2,
+            "sampleprep: --dither tpdf is for one channel; psg3 writes three in turn\nusage: "},
         Bad{"DacTooFewLevels",
             [](const TempDir& t) {
                 stereo(t);
