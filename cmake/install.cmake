@@ -50,6 +50,8 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/player/linear.s
     ${PROJECT_SOURCE_DIR}/player/psg.s
     ${PROJECT_SOURCE_DIR}/player/ay.s
+    ${PROJECT_SOURCE_DIR}/player/psg3.s
+    ${PROJECT_SOURCE_DIR}/player/ay3.s
     ${PROJECT_SOURCE_DIR}/player/assetkit-delay.inc
     ${PROJECT_SOURCE_DIR}/player/assetkit-play.inc
     ${PROJECT_SOURCE_DIR}/player/settings.s

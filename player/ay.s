@@ -30,5 +30,8 @@ PLAYER_CODE_T = 7
         out     (AY_DATA),a     ; 11
         .endm
 
+        .macro PLAYER_SILENCE_REST  ; one channel: nothing else plays
+        .endm
+
         .include "assetkit-delay.inc"
         .include "assetkit-play.inc"

@@ -45,5 +45,8 @@ PLAYER_CODE_T = 14
         out     (PSG_PORT),a    ; 11
         .endm
 
+        .macro PLAYER_SILENCE_REST  ; one channel: nothing else plays
+        .endm
+
         .include "assetkit-delay.inc"
         .include "assetkit-play.inc"

@@ -2,6 +2,7 @@
 // and clocks, through the banks (a sound larger than a bank cut across them) and within one, its
 // image run to its end, and every port write checked against the WAV file sampleprep made and the
 // preview sampleunpack makes of the packed file.
+#include "sound/channels.h"
 #include "sound/codes.h"
 #include "sound/levels.h"
 #include "tests/harness.h"
@@ -98,6 +99,54 @@ std::vector<z80::PortWrite> sample_writes(const std::string& dac,
     return samples;
 }
 
+// The writes that are samples of a player of three channels in turn, each with its channel in
+// *channels, and the silencing write at T after the last; not the setup's silencing of every
+// channel nor the silencing of the other two after the last sample, which come within a few
+// T-states of each other, far less than any T.
+std::vector<z80::PortWrite> in_turn_writes(const std::string& dac,
+                                           const std::vector<z80::PortWrite>& writes,
+                                           std::vector<int>* channels) {
+    std::vector<z80::PortWrite> samples;
+    channels->clear();
+    const uint64_t close = 100;
+    uint64_t last = 0; // the last volume write, kept or not
+    int selected = -1, skip = 0;
+    for (const z80::PortWrite& w : writes) {
+        uint8_t port = uint8_t(w.port);
+        int channel = -1;
+        if (dac == "psg3" && port == 0x7F && (w.value & 0x90) == 0x90) {
+            channel = w.value >> 5 & 3;
+            if (channel == 3) { // the noise: the setup, whose first write was taken for a sample
+                if (!samples.empty() && w.t - samples.back().t < close) {
+                    samples.pop_back();
+                    channels->pop_back();
+                }
+                last = 0; // the next volume write is a sample, however soon
+                continue;
+            }
+        } else if (dac == "ay3" && port == 0xA0) {
+            selected = w.value;
+            if (selected == 7) skip = 3; // the mixer: the setup's three volumes follow
+            continue;
+        } else if (dac == "ay3" && port == 0xA1 && selected >= 8 && selected <= 10) {
+            channel = selected - 8;
+            if (skip > 0) {
+                --skip;
+                last = 0; // the next volume write is a sample, however soon
+                continue;
+            }
+        } else {
+            continue;
+        }
+        bool near = last != 0 && w.t - last < close;
+        last = w.t;
+        if (near) continue;
+        samples.push_back({w.port, uint8_t(w.value & 15), w.t});
+        channels->push_back(channel);
+    }
+    return samples;
+}
+
 // The code each player leaves its channel at, as sample_writes() gives it: its table's silence.
 uint8_t silence_of(const std::string& dac) {
     const sound::Dac* d = sound::find_dac(dac);
@@ -178,7 +227,13 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
         EXPECT_EQ(machine.bank(), std::stoi(banks.substr(at + 18)));
     }
 
-    std::vector<z80::PortWrite> writes = sample_writes(c.dac, machine.writes());
+    const sound::Dac* row = sound::find_dac(c.dac);
+    ASSERT_NE(row, nullptr);
+    const bool in_turn = row->channels == 3;
+    std::vector<int> channels;
+    std::vector<z80::PortWrite> writes = in_turn
+                                             ? in_turn_writes(c.dac, machine.writes(), &channels)
+                                             : sample_writes(c.dac, machine.writes());
     ASSERT_EQ(writes.size(), total) << "every sample and the silencing, of every sound";
     // Before the first sample, the setup alone: psg silences the other channels and the noise and
     // sets the tone period to 1; ay selects the mixer, turns every tone and noise off and selects
@@ -186,10 +241,25 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
     std::vector<int> setup;
     for (const z80::PortWrite& w : machine.writes())
         if (w.t < writes.front().t) setup.push_back(w.value);
+    // psg3 silences every channel and sets every tone period to 1; ay3 turns every tone and
+    // noise off and every volume to 0, then selects the first sample's register.
     const std::map<std::string, std::vector<int>> setups = {
-        {"linear", {}}, {"psg", {0xBF, 0xDF, 0xFF, 0x81, 0x00}}, {"ay", {7, 0xBF, 8}}};
+        {"linear", {}},
+        {"psg", {0xBF, 0xDF, 0xFF, 0x81, 0x00}},
+        {"ay", {7, 0xBF, 8}},
+        {"psg3", {0x9F, 0xBF, 0xDF, 0xFF, 0x81, 0x00, 0xA1, 0x00, 0xC1, 0x00}},
+        {"ay3", {7, 0xBF, 8, 0, 9, 0, 10, 0, 8}}};
     EXPECT_EQ(setup, setups.at(c.dac));
-    EXPECT_EQ(machine.writes().back().t, writes.back().t) << "a write after the silencing";
+    // After the silencing write, only the other channels' silencing.
+    std::vector<int> after;
+    for (const z80::PortWrite& w : machine.writes())
+        if (w.t > writes.back().t) after.push_back(w.value);
+    const std::map<std::string, std::vector<int>> afters = {{"linear", {}},
+                                                            {"psg", {}},
+                                                            {"ay", {}},
+                                                            {"psg3", {0xBF, 0xDF}},
+                                                            {"ay3", {8, 0, 9, 0, 10, 0}}};
+    EXPECT_EQ(after, afters.at(c.dac)) << "writes after the silencing";
     const uint8_t silence = silence_of(c.dac);
     sound::Levels levels{};
     ASSERT_TRUE(sound::named_levels(c.dac, &levels));
@@ -205,6 +275,14 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
         for (size_t i = 0; i + 1 < samples.size(); ++i) played.push_back(samples[i].value);
         EXPECT_EQ(played, expected[n]);
         EXPECT_EQ(samples.back().value, silence);
+        if (in_turn) {
+            // Sample i on channel i mod 3, from the first of every sound; the silencing at T
+            // on channel 0 (psg3) or on the channel of the last sample (ay3).
+            for (size_t i = 0; i + 1 < samples.size(); ++i)
+                ASSERT_EQ(channels[first - samples.size() + i], int(i % 3)) << "sample " << i;
+            EXPECT_EQ(channels[first - 1],
+                      c.dac == std::string("psg3") ? 0 : int((samples.size() - 2) % 3));
+        }
 
         uint64_t shortest = UINT64_MAX, longest = 0;
         for (size_t i = 1; i < samples.size(); ++i) {
@@ -228,9 +306,13 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
         Sound sound = read_sound(t / "preview.wav");
         EXPECT_EQ(sound.info.samplerate, std::lround(true_rate));
         ASSERT_EQ(sound.samples.size(), played.size());
+        // What the chip outputs: one channel's level, or the sum of three, each holding its
+        // level until its next write.
+        std::vector<double> chip(played.size());
+        for (size_t i = 0; i < played.size(); ++i) chip[i] = sound::code_value(levels, played[i]);
+        if (in_turn) chip = sound::played_in_turn(played, levels, 3, silence);
         for (size_t i = 0; i < played.size(); ++i)
-            ASSERT_NEAR(sound.samples[i], sound::code_value(levels, played[i]), 2.0 / 32768)
-                << "sample " << i;
+            ASSERT_NEAR(sound.samples[i], chip[i], 2.0 / 32768) << "sample " << i;
     }
 #endif
 }
@@ -255,7 +337,15 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"LinearHighest", "linear", 35795, 3579545, false},
                     Case{"PsgHighest", "psg", 33454, 3579545, false},
                     Case{"AyHighest", "ay", 35795, 3579545, false},
-                    Case{"Psg8000WithinBanks", "psg", 8000, 3579545, false}),
+                    Case{"Psg8000WithinBanks", "psg", 8000, 3579545, false},
+                    // Three channels in turn, within a bank and across three, at the highest
+                    // rate within one.
+                    Case{"Psg3_8000", "psg3", 8000, 3579545, false},
+                    Case{"Ay3_8000", "ay3", 8000, 3579545, false},
+                    Case{"Psg3AcrossBanks", "psg3", 11025, 3546900, true, true},
+                    Case{"Ay3AcrossBanks", "ay3", 8000, 1773400, true, true},
+                    Case{"Psg3Highest", "psg3", 27965, 3579545, false},
+                    Case{"Ay3Highest", "ay3", 26320, 3579545, false}),
     ByName());
 
 // The settings are prerequisites: the same ones again leave nothing to do (a rate that gives the
@@ -344,8 +434,8 @@ TEST(PlayerTiming, GivesTAndTheTrueRate) {
         {{"-b", "linear", "44100"}, 0, "160 22372.156250\n"},
         {{"-b", "psg", "44100"}, 0, "167 21434.401198\n"},
         {{"-b", "ay", "22000", "4000000"}, 0, "182 21978.021978\n"},
-        {{"beeper", "8000"}, 2, "usage: player-timing [-b] linear|psg|ay rate [clock]\n"},
-        {{"-b"}, 2, "usage: player-timing [-b] linear|psg|ay rate [clock]\n"},
+        {{"beeper", "8000"}, 2, "usage: player-timing [-b] linear|psg|ay|psg3|ay3 rate [clock]\n"},
+        {{"-b"}, 2, "usage: player-timing [-b] linear|psg|ay|psg3|ay3 rate [clock]\n"},
         {{"linear", "-b", "8000"},
          2,
          "player-timing: the rate and the clock are numbers of Hz above 0\n"},
@@ -386,7 +476,8 @@ TEST(PlayerPaths, EveryPlaceInThePagesAndBanks) {
     for (long offset = 0; offset < 16; ++offset) places.push_back({offset - 0x3F00, 47, false});
     places.push_back({14 - 0x3F00, 0, false});
     TempDir t;
-    for (auto [dac, smallest] : {std::pair{"linear", 160}, {"psg", 167}, {"ay", 160}}) {
+    for (auto [dac, smallest] :
+         {std::pair{"linear", 160}, {"psg", 167}, {"ay", 160}, {"psg3", 188}, {"ay3", 196}}) {
         for (int T : {smallest, 447}) {
             write_file(t / "mine.s", "PLAYER_T = " + std::to_string(T) + "\nPLAYER_BANKED = 1\n");
             Tool assembled = tool({"sdasz80", "-o", "player.rel", source_path("player/settings.s"),
@@ -434,10 +525,18 @@ TEST(PlayerPaths, EveryPlaceInThePagesAndBanks) {
                 ASSERT_EQ(machine.run(10000000), z80::Stop::halted);
                 EXPECT_EQ(machine.bank(), 2) << "the bank of the call, selected again";
                 EXPECT_EQ(machine.interrupts_enabled(), ei);
-                std::vector<z80::PortWrite> samples = sample_writes(dac, machine.writes());
+                std::vector<int> channels;
+                const bool in_turn = sound::find_dac(dac)->channels == 3;
+                std::vector<z80::PortWrite> samples =
+                    in_turn ? in_turn_writes(dac, machine.writes(), &channels)
+                            : sample_writes(dac, machine.writes());
                 ASSERT_EQ(samples.size(), codes.size() + 1);
-                for (size_t i = 0; i < codes.size(); ++i)
+                for (size_t i = 0; i < codes.size(); ++i) {
                     ASSERT_EQ(samples[i].value, codes[i]) << "sample " << i;
+                    if (in_turn) {
+                        ASSERT_EQ(channels[i], int(i % 3)) << "sample " << i;
+                    }
+                }
                 EXPECT_EQ(samples.back().value, silence_of(dac));
                 for (size_t i = 1; i < samples.size(); ++i)
                     ASSERT_EQ(samples[i].t - samples[i - 1].t, uint64_t(T)) << "sample " << i;
@@ -462,7 +561,11 @@ TEST(PlayerAssembly, RefusesTBelowTheSmallest) {
                                          {"ay", 0, 100},
                                          {"linear", 1, 160},
                                          {"psg", 1, 167},
-                                         {"ay", 1, 160}}) {
+                                         {"ay", 1, 160},
+                                         {"psg3", 0, 128},
+                                         {"ay3", 0, 136},
+                                         {"psg3", 1, 188},
+                                         {"ay3", 1, 196}}) {
         for (int T : {smallest - 1, smallest}) {
             write_file(t / "mine.s", "PLAYER_T = " + std::to_string(T) +
                                          "\nPLAYER_BANKED = " + std::to_string(banked) + "\n");
