@@ -5,26 +5,32 @@
 // writes what it makes, so that tests and fuzzers call it on bytes alone.
 
 #include "bankplan/plan.h"
+#include "machines/mapper.h"
 
 #include <string>
 #include <vector>
 
 namespace bankplan {
 
-constexpr long window = 0x4000; // the mapper's window, 0x8000 to 0xBFFF
-constexpr int last_bank = 255;  // the bank number lives in bits 16 to 23 of the address
+constexpr long largest_bank_size = machines::mapper_size; // the mapper's window holds a bank
+constexpr int last_bank = machines::last_bank; // the bank number: bits 16 to 23 of the address
 constexpr const char* header_name = "banks.h";
 constexpr const char* options_name = "banks.opt";
 constexpr const char* list_name = "banks.lst";
 
 struct Options {
-    long size = window; // bytes a bank
-    int first = 2;      // the number of the first bank
+    long size = largest_bank_size; // bytes a bank
+    int first = machines::first_bank; // the number of the first bank
     std::string dir = ".";
     bool split = false;
     bool verbose = false;
     long budget = default_budget;
+    std::vector<std::string> reserved; // names the program around banks.h keeps
 };
+
+// Adds the names of a list split by commas ("mapper,main") to *reserved (--reserve): "" when
+// taken, else the reason, for a list that is not all C names.
+std::string read_reserved(const std::string& list, std::vector<std::string>* reserved);
 
 // One piece of an input in one bank: the whole input, or a part of a split one.
 struct Piece {
@@ -48,7 +54,7 @@ struct Layout {
     Plan plan;
     int first = 2;
     int banks = 0; // the banks used, from first on: the split inputs' full ones and the plan's
-    long size = window;
+    long size = largest_bank_size;
 };
 
 // The most bytes an input can hold: a bank's, or with options.split all the banks' from the first.
@@ -56,9 +62,10 @@ struct Layout {
 size_t input_limit(const Options& options);
 
 // Settles the layout of the inputs (their path and bytes; name and parts are found here). "" when
-// settled, else the reason, with the input it concerns in *file (empty for none): an input too
-// large without options.split, a name C cannot take or one that clashes with another's, more
-// banks than there are.
+// settled, else the reason, with the input it concerns in *file: an input too
+// large without options.split, a name C cannot take, one that clashes with another input's, a
+// name the program around banks.h already uses (the players' header's, a macro of C's library,
+// options.reserved), more banks than there are (the first input in a bank beyond the last).
 std::string plan_layout(std::vector<Input> inputs, const Options& options, Layout* layout,
                         std::string* file);
 

@@ -2,60 +2,99 @@
 // module for each, a C header that names their banks and the linker options that place the banks.
 #include "bankplan/bankplan.h"
 #include "common/cli.h"
+#include "common/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
 const char* const name = "bankplan";
-bankplan::Options o;
 
-const cli::Program program = {
-    name,
-    "FILE...",
-    "Places files into as few banks as it can and writes, into the output folder, an\n"
-    "object module for each (NAME.rel), banks.h, the linker options banks.opt and the\n"
-    "list of modules banks.lst; all of them, or none when any cannot be written.",
-    {
-        {"size", 's', "BYTES", "bytes a bank, 1 to 16384 (default 16384)",
-         [](const char* v) {
-             long long n = 0;
-             std::string why = cli::read_integer(v, 1, bankplan::window, &n);
-             o.size = long(n);
-             return why;
-         }},
-        {"first", 'f', "N", "the first bank's number, 2 to 255 (default 2)",
-         [](const char* v) {
-             long long n = 0;
-             std::string why = cli::read_integer(v, 2, bankplan::last_bank, &n);
-             o.first = int(n);
-             return why.empty() ? why : why + " (banks 0 and 1 hold the program)";
-         }},
-        {"output", 'o', "DIR", "the folder to write into (default .)",
-         [](const char* v) {
-             o.dir = v;
-             return std::string();
-         }},
-        {"split", 0, nullptr, "cut a file larger than a bank across consecutive banks",
-         [](const char*) {
-             o.split = true;
-             return std::string();
-         }},
-        {"verbose", 'v', nullptr, "report the banks on standard output",
-         [](const char*) {
-             o.verbose = true;
-             return std::string();
-         }},
-    },
-    1,
-    1 << 30,
-};
+cli::Program program(bankplan::Options& o) {
+    return {
+        name,
+        "FILE...",
+        "Places files into as few banks as it can and writes, into the output folder, an\n"
+        "object module for each (NAME.rel), banks.h, the linker options banks.opt and the\n"
+        "list of modules banks.lst; all of them, or none when any cannot be written.",
+        {
+            {"size", 's', "BYTES", "bytes a bank, 1 to 16384 (default 16384)",
+             [&o](const char* v) {
+                 long long n = 0;
+                 std::string why = cli::read_integer(v, 1, bankplan::largest_bank_size, &n);
+                 o.size = long(n);
+                 return why;
+             }},
+            {"first", 'f', "N", "the first bank's number, 2 to 255 (default 2)",
+             [&o](const char* v) {
+                 long long n = 0;
+                 std::string why = cli::read_integer(v, machines::first_bank, bankplan::last_bank, &n);
+                 o.first = int(n);
+                 return why.empty() ? why : why + " (banks 0 and 1 hold the program)";
+             }},
+            {"output", 'o', "DIR", "the folder to write into (default .)",
+             [&o](const char* v) {
+                 o.dir = v;
+                 return std::string();
+             }},
+            {"split", 0, nullptr, "cut a file larger than a bank across consecutive banks",
+             [&o](const char*) {
+                 o.split = true;
+                 return std::string();
+             }},
+            {"reserve", 0, "NAMES",
+             "names the program uses, split by commas: no input may\ntake one in banks.h",
+             [&o](const char* v) { return bankplan::read_reserved(v, &o.reserved); }},
+            {"verbose", 'v', nullptr, "report the banks on standard output",
+             [&o](const char*) {
+                 o.verbose = true;
+                 return std::string();
+             }},
+        },
+        1,
+        1 << 30,
+    };
+}
+
+// Each input once, and by a file's name, which names its asset (standard input has none). False
+// after complaining.
+bool inputs_named(const std::vector<std::string>& paths) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (paths[i] == "-") {
+            cli::complain(name, paths[i], "standard input has no file name to name its asset");
+            return false;
+        }
+        for (size_t j = 0; j < i; ++j)
+            if (paths[j] == paths[i] || same_file(paths[j].c_str(), paths[i].c_str())) {
+                cli::complain(name, paths[i],
+                              paths[j] == paths[i] ? "given twice"
+                                                   : "given twice (as " + paths[j] + " too)");
+                return false;
+            }
+    }
+    return true;
+}
+
+// The output folder, named as such when it is not there, not by the first output that cannot be
+// made in it. False after complaining.
+bool folder_there(const std::string& dir) {
+    struct stat folder;
+    int err = stat(dir.c_str(), &folder) != 0 ? errno : S_ISDIR(folder.st_mode) ? 0 : ENOTDIR;
+    if (err != 0) cli::complain(name, dir, strerror(err));
+    return err == 0;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
+    bankplan::Options o;
     std::vector<std::string> paths;
-    int status = cli::read_flags(program, argc, argv, &paths);
+    int status = cli::read_flags(program(o), argc, argv, &paths);
     if (status != cli::go_on) return status;
 
+    if (!inputs_named(paths)) return 1;
     // Read one byte past the most an input may hold, so that the core names a larger one.
     std::vector<bankplan::Input> inputs(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -72,13 +111,10 @@ int main(int argc, char** argv) {
     std::string why = bankplan::plan_layout(std::move(inputs), o, &layout, &file);
     if (why.empty()) why = bankplan::make_outputs(layout, o, &made, &file);
     if (!why.empty()) {
-        // A reason about no one file (more banks than there are) stands alone.
-        if (file.empty())
-            fprintf(stderr, "%s: %s\n", name, why.c_str());
-        else
-            cli::complain(name, file, why);
+        cli::complain(name, file, why);
         return 1;
     }
+    if (!folder_there(o.dir)) return 1;
     std::vector<std::pair<std::string, std::string>> outputs;
     for (bankplan::OutputFile& f : made) outputs.emplace_back(f.path, std::move(f.bytes));
     if (cli::write_outputs(name, outputs, paths)) return 1;

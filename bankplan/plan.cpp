@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <unordered_set>
+
+namespace bankplan {
 
 namespace {
 
@@ -301,7 +304,7 @@ int simple_bound(const std::vector<long>& sizes, long capacity) {
 }
 
 int strong_bound(const std::vector<long>& sizes, long capacity) {
-    int best = simple_bound(sizes, capacity);
+    int best = std::max(simple_bound(sizes, capacity), cardinality_bound(sizes, capacity));
     std::vector<long> thresholds{0};
     for (long s : sizes)
         if (s <= capacity / 2) thresholds.push_back(s);
@@ -322,6 +325,19 @@ int strong_bound(const std::vector<long>& sizes, long capacity) {
         long over = small_sum - (middle * capacity - middle_sum);
         long bound = big + middle + (over > 0 ? (over + capacity - 1) / capacity : 0);
         best = std::max(best, int(bound));
+    }
+    return best;
+}
+
+int cardinality_bound(const std::vector<long>& sizes, long capacity) {
+    // At most k items larger than capacity / (k + 1) share a bin: bins >= ceil(count / k).
+    std::vector<long> sorted(sizes);
+    std::sort(sorted.begin(), sorted.end(), std::greater<long>());
+    int best = 0;
+    size_t count = 0;
+    for (long k = 1; k <= long(sorted.size()); ++k) {
+        while (count < sorted.size() && sorted[count] * (k + 1) > capacity) ++count;
+        best = std::max(best, int((long(count) + k - 1) / k));
     }
     return best;
 }
@@ -399,3 +415,5 @@ Plan plan_bins(const std::vector<long>& sizes, long capacity, size_t separate, l
     if (plan.bins == 0) plan.bins = plan.ffd = 1; // somewhere to be, and no fewer bins can do
     return plan;
 }
+
+} // namespace bankplan

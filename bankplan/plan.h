@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <vector>
 
+namespace bankplan {
+
 struct Plan {
     std::vector<int> bin_of; // the bin of each item, numbered from 0
     int bins = 0;
     bool optimal = false; // proven: no plan with fewer bins exists
     int lower_bound = 0;  // ceil(total / capacity), at least the number of separate items
-    int strong_bound = 0; // the bound the search starts from (Martello and Toth's L2)
+    int strong_bound = 0; // the bound the search starts from (strong_bound(), or separate)
     int ffd = 0;          // bins by first-fit decreasing alone, for comparison
     long nodes = 0;       // search nodes spent
 };
@@ -23,7 +25,11 @@ constexpr long default_budget = 12'000'000;
 // ceil(total / capacity).
 int simple_bound(const std::vector<long>& sizes, long capacity);
 
-// Martello and Toth's L2 bound, never below simple_bound.
+// How many items can share a bin: at most k of those larger than capacity / (k + 1), so at
+// least ceil(their count / k) bins, for every k (two a bin above a third, one above a half).
+int cardinality_bound(const std::vector<long>& sizes, long capacity);
+
+// The best of Martello and Toth's L2 bound, cardinality_bound and simple_bound.
 int strong_bound(const std::vector<long>& sizes, long capacity);
 
 // First-fit decreasing: items by decreasing size (ties by index), each into the first bin it fits.
@@ -36,3 +42,5 @@ std::vector<int> first_fit_decreasing(const std::vector<long>& sizes, long capac
 // any bin. Bins are numbered in the order of their first item's placement otherwise.
 Plan plan_bins(const std::vector<long>& sizes, long capacity, size_t separate = 0,
                long budget = default_budget);
+
+} // namespace bankplan

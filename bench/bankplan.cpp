@@ -16,6 +16,9 @@
 
 namespace {
 
+using bankplan::Plan;
+using bankplan::plan_bins;
+
 constexpr long bank = 16384;
 
 // n pieces from banks of 16384 bytes: cut points drawn without repeats in each bank.
@@ -97,6 +100,11 @@ int main(int argc, char** argv) {
             rows.push_back(row);
         }
     }
+    // No four of them fit a bank: the optimum is a third of their count, which only a bound that
+    // counts how many can share a bank proves.
+    Row thirds{"random 4097-6000", 97};
+    for (int i = 0; i < per_row; ++i) measure(&thirds, random_sizes(97, 4097, 6000, rng), 33);
+    rows.push_back(thirds);
     printf("| Instances | Assets | Banks (bankplan) | Banks (FFD) | Lower bound | Proven optimal |"
            " Optimum found | Time per plan (mean / worst) |\n");
     printf("|---|---|---|---|---|---|---|---|\n");

@@ -15,7 +15,9 @@ static const char help[] =
     "               extension .o\n"
     "  banknr       a code bank: the data goes into the area _CODE_banknr\n"
     "  0x<address>  a fixed address, in hexadecimal: the data goes into the area _ABS\n"
-    "  identifier   the data's name: the symbol _identifier (default: the file name)\n";
+    "  identifier   the data's name: the symbol _identifier (default: the file name)\n"
+    "  --help       as the only argument: print this help\n"
+    "  --version    as the only argument: print the version\n";
 
 int main(int argc, char** argv) {
     if (help_or_version(argc, argv, "binobj", usage, help)) return 0;

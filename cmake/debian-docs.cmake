@@ -54,6 +54,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${assetkit_docdir})
 install(FILES
     ${PROJECT_SOURCE_DIR}/examples/Makefile
     ${PROJECT_SOURCE_DIR}/examples/main.c
+    ${PROJECT_SOURCE_DIR}/examples/start.s
     ${PROJECT_SOURCE_DIR}/examples/limits.awk
     ${PROJECT_SOURCE_DIR}/examples/hello.wav
     ${PROJECT_SOURCE_DIR}/examples/bell.wav

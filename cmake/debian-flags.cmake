@@ -3,7 +3,10 @@
 # (PIE, RELRO, bind-now, fortified functions, stack protector), with the source folder's path
 # mapped away so that two builds give the same bytes. The preset includes this file right after
 # project(), before any program is defined.
-set(assetkit_buildflags_env "DEB_BUILD_MAINT_OPTIONS=$ENV{DEB_BUILD_MAINT_OPTIONS} hardening=+all")
+# Options of one's own in DEB_BUILD_MAINT_OPTIONS are kept; the variable unset gives no leading
+# blank, which dpkg-buildflags takes for an empty option and warns about.
+string(STRIP "$ENV{DEB_BUILD_MAINT_OPTIONS} hardening=+all" assetkit_maint_options)
+set(assetkit_buildflags_env "DEB_BUILD_MAINT_OPTIONS=${assetkit_maint_options}")
 foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
     execute_process(
         COMMAND ${CMAKE_COMMAND} -E env "${assetkit_buildflags_env}" dpkg-buildflags --get ${kind}

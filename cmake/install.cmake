@@ -1,5 +1,6 @@
 # Installing: the programs into bin/ and their manual pages, compressed, into share/man/man1/
-# (the players into share/assetkit/player/, their page into share/man/man7/),
+# (the players into share/assetkit/player/, the machines into share/assetkit/machines/, their
+# pages into share/man/man7/),
 # under any prefix (cmake --install <build> --prefix <folder>), with the licence and the changelog
 # in share/doc/assetkit/; the Debian package is made from them (package.cmake). The Windows build
 # installs the .exe files, README, LICENSE and the manual pages as HTML into one folder, which
@@ -40,25 +41,36 @@ function(assetkit_install_program program)
 endfunction()
 
 # The Z80 sample players, for a user's own Makefile: sources, header, settings and player-timing
-# in share/assetkit/player/ (player/ in the Windows zip), with their manual page in section 7.
+# in share/assetkit/player/ (player/ in the Windows zip), with their manual page in section 7;
+# the table of machines beside them in share/assetkit/machines/, as player-timing and the starter
+# find it. The build tree holds the same folders under share/assetkit/, beside its bin/, so that
+# a starter given BIN=<build>/bin finds them as it would beside an installed toolkit.
 if(WIN32)
     set(assetkit_playerdir player)
+    set(assetkit_machinesdir machines)
 else()
     set(assetkit_playerdir ${CMAKE_INSTALL_DATADIR}/assetkit/player)
+    set(assetkit_machinesdir ${CMAKE_INSTALL_DATADIR}/assetkit/machines)
 endif()
-install(FILES
-    ${PROJECT_SOURCE_DIR}/player/linear.s
-    ${PROJECT_SOURCE_DIR}/player/psg.s
-    ${PROJECT_SOURCE_DIR}/player/ay.s
-    ${PROJECT_SOURCE_DIR}/player/psg3.s
-    ${PROJECT_SOURCE_DIR}/player/ay3.s
-    ${PROJECT_SOURCE_DIR}/player/assetkit-delay.inc
-    ${PROJECT_SOURCE_DIR}/player/assetkit-play.inc
-    ${PROJECT_SOURCE_DIR}/player/settings.s
-    ${PROJECT_SOURCE_DIR}/player/player.h
-    DESTINATION ${assetkit_playerdir})
-install(PROGRAMS ${PROJECT_SOURCE_DIR}/player/player-timing DESTINATION ${assetkit_playerdir})
+set(assetkit_player_files linear.s psg.s ay.s psg3.s ay3.s assetkit-delay.inc assetkit-play.inc
+    settings.s player.h player-timing)
+foreach(file IN LISTS assetkit_player_files)
+    configure_file(${PROJECT_SOURCE_DIR}/player/${file}
+        ${CMAKE_BINARY_DIR}/share/assetkit/player/${file} COPYONLY)
+    if(file STREQUAL "player-timing")
+        install(PROGRAMS ${PROJECT_SOURCE_DIR}/player/${file} DESTINATION ${assetkit_playerdir})
+    else()
+        install(FILES ${PROJECT_SOURCE_DIR}/player/${file} DESTINATION ${assetkit_playerdir})
+    endif()
+endforeach()
+foreach(row IN LISTS assetkit_machine_rows)
+    get_filename_component(name ${row} NAME)
+    configure_file(${row} ${CMAKE_BINARY_DIR}/share/assetkit/machines/${name} COPYONLY)
+endforeach()
+install(FILES ${assetkit_machine_rows} DESTINATION ${assetkit_machinesdir})
 assetkit_manual_page(assetkit-player SECTION 7 SOURCE ${PROJECT_SOURCE_DIR}/player/assetkit-player.7)
+assetkit_manual_page(assetkit-machines SECTION 7
+    SOURCE ${PROJECT_SOURCE_DIR}/machines/assetkit-machines.7)
 
 # On Windows the zip's README, licences and texts come from cmake/windows-zip.cmake, which the top
 # CMakeLists.txt includes once every program is declared, for its list of them.

@@ -13,6 +13,8 @@ set(assetkit_descriptions
     "sampleunpack|plays a packed sample file back into a WAV file to listen to"
     "palprep|turns an editor's palette (GIMP, Adobe, PNG...) into the JASC-PAL palpack reads"
     "palview|draws a palette as the machine shows it, as a PNG picture"
+    "tilepack|turns PNG pictures into a machine's tiles, tile maps and sub-palettes"
+    "tileview|draws tiles, a tile map and sub-palettes as the machine shows them"
     "bankplan|places assets into as few banks of a 16 KB mapper as it can"
     "bankrom|makes the ROM image of a link with banks from the linker's Intel HEX output")
 set(ASSETKIT_PROGRAM_LINES "")
@@ -33,7 +35,7 @@ foreach(program IN LISTS assetkit_zip_programs)
         endif()
         string(REPEAT " " ${pad} spaces)
         string(APPEND ASSETKIT_PROGRAM_LINES "  ${program}.exe${spaces}${what}\n")
-        if(program MATCHES "^(sampleprep|sampleunpack|palprep|palview)$")
+        if(program MATCHES "^(sampleprep|sampleunpack|palprep|palview|tilepack|tileview)$")
             list(APPEND companions ${program})
         endif()
     endif()
@@ -88,6 +90,29 @@ From a recording to an object module for code bank 2, and from a palette to one 
 The manual of each program (manual\\sampleprep.html and the rest) tells every option.
 ")
 endif()
+
+# README.txt works out a player's T by hand, as player/player-timing would: that is a POSIX shell
+# script, which cmd and PowerShell do not run. Each player's smallest T, read from its source.
+set(ASSETKIT_TIMING_LINES "")
+foreach(player linear psg ay)
+    set(line "  ${player}.s")
+    foreach(symbol PLAYER_T_MIN PLAYER_T_MIN_BANKED)
+        file(STRINGS ${PROJECT_SOURCE_DIR}/player/${player}.s found REGEX "^${symbol} *= *[0-9]+")
+        if(NOT found MATCHES "= *([0-9]+)")
+            message(FATAL_ERROR "player/${player}.s defines no ${symbol}")
+        endif()
+        # The columns of the heading: smallest T from the 14th character, banked from the 27th.
+        string(LENGTH "${line}" width)
+        if(width LESS 13)
+            math(EXPR pad "13 - ${width}")
+        else()
+            math(EXPR pad "26 - ${width}")
+        endif()
+        string(REPEAT " " ${pad} spaces)
+        string(APPEND line "${spaces}${CMAKE_MATCH_1}")
+    endforeach()
+    string(APPEND ASSETKIT_TIMING_LINES "${line}\n")
+endforeach()
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/README.txt.in ${PROJECT_BINARY_DIR}/README.txt
     @ONLY)

@@ -1,39 +1,61 @@
-/* The starter project's program. It reads the first colour of the first palette (a real program
- * would hand it to its video chip) and plays each packed sound once through the player, each
+/* The starter project's program. It writes the first palette into the video chip's colour
+ * memory (on a machine that has one) and plays each packed sound once through the player, each
  * through its bank (through its banks, with SPLIT, for a sound larger than one), then stops the
  * CPU for good: interrupts off and HALT, where an emulator can tell it has finished. banks.h,
- * written by bankplan, names every asset (by its file name), its size and its bank. main never
- * returns: the mapper's register at 0xFFFF is also the top of RAM, where main's return address
- * lies. */
+ * written by bankplan, names every asset (by its file name), its size and its bank; machine.h,
+ * written by the Makefile from the machine's row, its mapper's register and colour memory. */
 #include "banks.h"
+#include "machine.h"
 #include "player.h"
 
 /* The mapper's register: the bank written here shows in the window from 0x8000 to 0xBFFF. */
-volatile __at 0xFFFF unsigned char mapper;
+volatile __at(MACHINE_MAPPER_REGISTER) unsigned char mapper;
 
 struct asset {
     const unsigned char *data;
+    unsigned int size;
     unsigned char bank;
 };
 
 /* The packed sounds, named by the Makefile's SOUNDS in build/sounds.h: block count, then 16-byte
- * blocks; the palettes, by its PALETTES in build/palettes.h: 256 colours, little-endian words at
- * 12 and 15 bits. */
-#define SOUND(name) {name, name##_bank},
+ * blocks; the palettes, by its PALETTES in build/palettes.h: the colour memory's bytes, as
+ * palprep --pack wrote them for the machine (256 colours by palpack on a machine without one). */
+#define SOUND(name) {name, name##_size, name##_bank},
 static const struct asset sounds[] = {
 #include "sounds.h"
 };
-#define PALETTE(name) {name, name##_bank},
+#define PALETTE(name) {name, name##_size, name##_bank},
 static const struct asset palettes[] = {
 #include "palettes.h"
 };
 
+#if MACHINE_COLOURS
+/* The video chip: two bytes to its control port choose the colour memory's first entry, then its
+ * data port takes the entries' bytes in turn. */
+__sfr __at(MACHINE_COLOUR_CONTROL) video_control;
+__sfr __at(MACHINE_COLOUR_DATA) video_data;
+
+static void load_colours(const struct asset *palette) {
+    const unsigned char *p = palette->data;
+    unsigned int n = palette->size;
+    mapper = palette->bank;
+    video_control = MACHINE_COLOUR_SETUP & 0xFF;
+    video_control = MACHINE_COLOUR_SETUP >> 8;
+    while (n--) video_data = *p++;
+}
+#else
 unsigned int background;
+#endif
 
 void main(void) {
-    unsigned char i;
+    unsigned int i; /* any number of sounds, more than 255 too */
+#if MACHINE_COLOURS
+    load_colours(&palettes[0]);
+#else
+    /* No colour memory: the first colour read, where a program would hand it on. */
     mapper = palettes[0].bank;
     background = palettes[0].data[0] | palettes[0].data[1] << 8;
+#endif
     for (i = 0; i != sizeof sounds / sizeof sounds[0]; ++i) {
 #ifdef SPLIT
         /* Selects the bank itself, and the banks after it for a sound bankplan cut. */

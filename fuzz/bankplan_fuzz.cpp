@@ -14,6 +14,9 @@
 
 namespace {
 
+using bankplan::Plan;
+using bankplan::plan_bins;
+
 // The least count of bins for the items, the first `separate` each in a bin of its own, by
 // trying every assignment (an item goes into a bin already open or opens the next).
 struct Exhaustive {
@@ -73,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             REQUIRE(std::count(plan.bin_of.begin(), plan.bin_of.end(), b) > 0);
     for (size_t i = 0; i < separate; ++i) REQUIRE(plan.bin_of[i] == int(i));
 
-    REQUIRE(plan.lower_bound == std::max(simple_bound(sizes, capacity), int(separate)));
+    REQUIRE(plan.lower_bound == std::max(bankplan::simple_bound(sizes, capacity), int(separate)));
     REQUIRE(plan.strong_bound >= plan.lower_bound);
     REQUIRE(plan.bins >= plan.strong_bound);
     REQUIRE(plan.bins <= std::max(plan.ffd, 1));

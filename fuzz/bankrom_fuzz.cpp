@@ -1,8 +1,8 @@
 // Fuzz target for bankrom's readers of the Intel HEX image, the linker's map and the bank
 // modules. The input is their texts, each ended by a NUL byte: the HEX image, the map, then any
 // modules (at most 16). An image made is whole banks, the first 32 KB and at most bank 255's end,
-// with every byte of the HEX image below 0x8000 in its place; a refusal names one of the inputs
-// and says why.
+// with every byte of a HEX image's one record below 0x8000 in its place; a refusal names one of
+// the inputs and says why.
 #include "bankrom/rom.h"
 #include "fuzz/memory.h"
 
@@ -31,9 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     REQUIRE(file.empty());
     REQUIRE(rom.size() % 0x4000 == 0 && rom.size() >= 0x8000 && rom.size() <= 256 * 0x4000);
-    // A HEX image of one record before the end: its bytes stand where it says.
+    // A HEX image of one record, then the end record: its bytes stand where it says.
     const std::string& hex = parts[0].text;
-    if (hex.size() >= 11 && hex[0] == ':' && hex.find('\n') == hex.size() - 1) {
+    size_t eol = hex.find('\n');
+    if (eol != std::string::npos && eol >= 11 && hex[0] == ':' &&
+        (hex.compare(eol + 1, std::string::npos, ":00000001FF") == 0 ||
+         hex.compare(eol + 1, std::string::npos, ":00000001FF\n") == 0)) {
         auto byte = [&](size_t i) {
             return unsigned(std::stoul(hex.substr(1 + 2 * i, 2), nullptr, 16));
         };

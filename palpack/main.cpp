@@ -9,7 +9,9 @@ using namespace palpack;
 
 static const char help[] = "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
                            "  output.bin     the binary palette to write\n"
-                           "  12|15|<24>|32  the bits a colour (default 24)\n";
+                           "  12|15|<24>|32  the bits a colour (default 24)\n"
+                           "  --help         as the only argument: print this help\n"
+                           "  --version      as the only argument: print the version\n";
 
 int main(int argc, char** argv) {
     if (help_or_version(argc, argv, "palpack", usage, help)) return 0;

@@ -9,9 +9,12 @@
 
         .module player_ay3
 
-; The smallest PLAYER_T of play_sample and of play_sample_banked (see assetkit-play.inc).
+; The smallest PLAYER_T of play_sample and of play_sample_banked, and what each wait state on
+; an M1 cycle adds to them (see assetkit-play.inc).
 PLAYER_T_MIN = 136
+PLAYER_T_MIN_WAIT = 26
 PLAYER_T_MIN_BANKED = 196
+PLAYER_T_MIN_BANKED_WAIT = 35
 ; Volume 0: the channel silent, at T after the last sample in the channel last selected.
 PLAYER_SILENT = 0
 
@@ -44,10 +47,11 @@ PLAYER_SILENT = 0
         .endm
 
 PLAYER_CODE_T = 43
+PLAYER_CODE_M1 = 9
         .macro PLAYER_CODE
         and     #0x0F           ; 7 (clears carry)
         exx                     ; 4
-        out     (c),e           ; 12 this channel's volume register
+        out     (c),e           ; 12 [2: a prefixed instruction] this channel's volume register
         ld      l,e             ; 4 the next channel's next
         ld      e,d             ; 4
         ld      d,h             ; 4

@@ -4,9 +4,12 @@
 
         .module player_linear
 
-; The smallest PLAYER_T of play_sample and of play_sample_banked (see assetkit-play.inc).
+; The smallest PLAYER_T of play_sample and of play_sample_banked, and what each wait state on
+; an M1 cycle adds to them (see assetkit-play.inc).
 PLAYER_T_MIN = 100
+PLAYER_T_MIN_WAIT = 18
 PLAYER_T_MIN_BANKED = 160
+PLAYER_T_MIN_BANKED_WAIT = 27
 ; The code that leaves the DAC in the middle of its range, as sampleprep's silence.
 PLAYER_SILENT = 8
 
@@ -14,6 +17,7 @@ PLAYER_SILENT = 8
         .endm
 
 PLAYER_CODE_T = 7
+PLAYER_CODE_M1 = 1
         .macro PLAYER_CODE
         and     #0x0F           ; 7
         .endm

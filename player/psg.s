@@ -7,9 +7,12 @@
 
         .module player_psg
 
-; The smallest PLAYER_T of play_sample and of play_sample_banked (see assetkit-play.inc).
+; The smallest PLAYER_T of play_sample and of play_sample_banked, and what each wait state on
+; an M1 cycle adds to them (see assetkit-play.inc).
 PLAYER_T_MIN = 107
+PLAYER_T_MIN_WAIT = 19
 PLAYER_T_MIN_BANKED = 167
+PLAYER_T_MIN_BANKED_WAIT = 28
 ; The volume byte of the channel without its code; with code 15, the channel is silent.
 PSG_VOLUME = 0x90|(PSG_CHANNEL<<5)
 PLAYER_SILENT = PSG_VOLUME|0x0F
@@ -36,6 +39,7 @@ PLAYER_SILENT = PSG_VOLUME|0x0F
         .endm
 
 PLAYER_CODE_T = 14
+PLAYER_CODE_M1 = 2
         .macro PLAYER_CODE
         and     #0x0F           ; 7
         or      #PSG_VOLUME     ; 7

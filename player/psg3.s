@@ -9,9 +9,12 @@
 
         .module player_psg3
 
-; The smallest PLAYER_T of play_sample and of play_sample_banked (see assetkit-play.inc).
+; The smallest PLAYER_T of play_sample and of play_sample_banked, and what each wait state on
+; an M1 cycle adds to them (see assetkit-play.inc).
 PLAYER_T_MIN = 128
+PLAYER_T_MIN_WAIT = 25
 PLAYER_T_MIN_BANKED = 188
+PLAYER_T_MIN_BANKED_WAIT = 34
 ; Channel 0 silent, at T after the last sample; the others follow at once.
 PLAYER_SILENT = 0x9F
 
@@ -47,6 +50,7 @@ PLAYER_SILENT = 0x9F
         .endm
 
 PLAYER_CODE_T = 35
+PLAYER_CODE_M1 = 8
         .macro PLAYER_CODE
         and     #0x0F           ; 7 (clears carry)
         exx                     ; 4

@@ -11,8 +11,10 @@
 using namespace samplepack;
 
 static const char help[] =
-    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it, with the\n"
-    "             extension .bin\n"
+    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it,\n"
+    "             with the extension .bin\n"
+    "  --help     as the only argument: print this help\n"
+    "  --version  as the only argument: print the version\n"
     "A key press ends the packing early. ";
 
 int main(int argc, char** argv) {

@@ -18,6 +18,9 @@
 
 namespace {
 
+using bankplan::Plan;
+using bankplan::plan_bins;
+
 // Every item in a bin, no bin over capacity, bins numbered from 0 without gaps.
 void expect_valid(const Plan& plan, const std::vector<long>& sizes, long capacity) {
     ASSERT_EQ(plan.bin_of.size(), sizes.size());
@@ -182,6 +185,44 @@ TEST(PlanBinsAgainstEveryPartition, SmallInstances) {
     EXPECT_GT(above_bound, 0) << "no instance needed the search to refute a count";
 }
 
+// The bound counts how many items can share a bin: items above a third of it two a bin at most,
+// above a quarter three; the bytes alone would allow fewer bins.
+struct Bound {
+    std::string name;
+    std::vector<long> sizes;
+    long capacity;
+    int bound;
+};
+
+void PrintTo(const Bound& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PlanBinsBound : public testing::TestWithParam<Bound> {};
+
+TEST_P(PlanBinsBound, CountsWhatCanShareABin) {
+    const Bound& c = GetParam();
+    EXPECT_EQ(bankplan::strong_bound(c.sizes, c.capacity), c.bound);
+    Plan plan = plan_bins(c.sizes, c.capacity, 0, 0); // no search: the bound alone proves it
+    EXPECT_EQ(plan.bins, c.bound);
+    EXPECT_TRUE(plan.optimal);
+}
+
+std::vector<long> sizes_between(size_t n, long low, long high) {
+    std::mt19937 rng(7);
+    std::vector<long> sizes;
+    for (size_t i = 0; i < n; ++i) sizes.push_back(low + long(rng() % uint32_t(high - low + 1)));
+    return sizes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PlanBinsBound,
+                         testing::Values(Bound{"ThreeABin", std::vector<long>(7, 26), 100, 3},
+                                         Bound{"TwoABin", std::vector<long>(5, 34), 100, 3},
+                                         Bound{"OneABin", {51, 51, 51, 1}, 100, 3},
+                                         Bound{"ThreeABankOf97", sizes_between(97, 4097, 6000),
+                                               16384, 33}),
+                         ByName());
+
 // With no budget for the search, the plan still holds every item and says it is not proven.
 TEST(PlanBinsBudget, RunsOutHonestly) {
     std::vector<long> sizes{2, 5, 4, 3, 4, 2, 7, 7, 6};
@@ -286,9 +327,32 @@ TEST(BankplanWrites, SplitPartsInConsecutiveBanks) {
     EXPECT_EQ(read_file(t / "banks.lst"), "big_0.rel\nbig_1.rel\nbig_2.rel\nd.rel\n");
 
     // Listed first, the input's last part begins its bank, whatever the order of the inputs.
-    auto again = run("bankplan", {"--split", "-s", "100", "d.bin", "big.bin"}, t.path());
+    // The report lists each bank's contents in that order too.
+    auto again = run("bankplan", {"-v", "--split", "-s", "100", "d.bin", "big.bin"}, t.path());
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(read_file(t / "banks.lst"), "big_0.rel\nbig_1.rel\nbig_2.rel\nd.rel\n");
+    EXPECT_EQ(again.out, "bank 2: 0 bytes free: big_0 (100)\n"
+                         "bank 3: 0 bytes free: big_1 (100)\n"
+                         "bank 4: 20 bytes free: big_2 (50) d (30)\n"
+                         "3 banks for 280 bytes, lower bound 3: optimal\n");
+}
+
+// 97 files of which no four fit a bank: 33 banks, proven, where the bytes alone allow 31.
+TEST(BankplanReport, ProvenByHowManyShareABank) {
+    TempDir t;
+    std::vector<std::string> args{"-v"};
+    long total = 0;
+    for (long size : sizes_between(97, 4097, 6000)) {
+        std::string file = "f" + std::to_string(args.size()) + ".bin";
+        write_file(t / file, data(size_t(size), unsigned(size)));
+        args.push_back(file);
+        total += size;
+    }
+    ASSERT_LT((total + 16383) / 16384, 33);
+    auto r = run("bankplan", args, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1),
+              "33 banks for " + std::to_string(total) + " bytes, lower bound 33: optimal\n");
 }
 
 // A plan the search could not prove says so, with what first-fit decreasing would have used; the
@@ -321,6 +385,23 @@ TEST(BankplanWrites, AnEmptyFile) {
                      "1 bank for 0 bytes, lower bound 0: optimal\n");
     ASSERT_EQ(run("binobj", {"none.bin", "2"}, t.path()).status, 0);
     EXPECT_EQ(read_file(t / "none.rel"), read_file(t / "none.o"));
+}
+
+// Names beside the refused ones are taken: one "_" first, two within, a keyword within.
+TEST(BankplanWrites, NamesBesideTheRefusedOnes) {
+    TempDir t;
+    std::vector<std::string> args;
+    for (const char* name : {"_one", "a__b", "int8", "Bool"}) {
+        write_file(t / (std::string(name) + ".bin"), data(10, 1));
+        args.push_back(std::string(name) + ".bin");
+    }
+    auto r = run("bankplan", args, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string header = read_file(t / "banks.h");
+    for (const char* name : {"_one", "a__b", "int8", "Bool"})
+        EXPECT_NE(header.find("extern const unsigned char " + std::string(name) + "[];"),
+                  std::string::npos)
+            << name;
 }
 
 struct Refusal {
@@ -390,20 +471,84 @@ INSTANTIATE_TEST_SUITE_P(
                 {"my-song.bin"},
                 1,
                 "bankplan: my-song.bin: \"my-song\" is no C name: the file name before its last "
-                "\".\" must be letters, digits and \"_\", not beginning with a digit, and no "
-                "keyword\n"},
+                "\".\" must be letters, digits and \"_\", not beginning with a digit\n"},
         Refusal{"Keyword",
                 {{"a.bin", 10}, {"int.pal", 10}},
                 {"a.bin", "int.pal"},
                 1,
-                "bankplan: int.pal: \"int\" is no C name: the file name before its last \".\" "
-                "must be letters, digits and \"_\", not beginning with a digit, and no keyword\n"},
+                "bankplan: int.pal: \"int\" is a keyword of C\n"},
         Refusal{"DigitFirst",
                 {{"8bit.bin", 10}},
                 {"8bit.bin"},
                 1,
                 "bankplan: 8bit.bin: \"8bit\" is no C name: the file name before its last \".\" "
-                "must be letters, digits and \"_\", not beginning with a digit, and no keyword\n"},
+                "must be letters, digits and \"_\", not beginning with a digit\n"},
+        Refusal{"TwoUnderscoresFirst",
+                {{"a.bin", 10}, {"__init.bin", 10}},
+                {"a.bin", "__init.bin"},
+                1,
+                "bankplan: __init.bin: \"__init\" begins with two \"_\", which C keeps for the "
+                "compiler\n"},
+        Refusal{"IncludeGuard",
+                {{"BANKPLAN_BANKS_H.bin", 10}},
+                {"BANKPLAN_BANKS_H.bin"},
+                1,
+                "bankplan: BANKPLAN_BANKS_H.bin: its name BANKPLAN_BANKS_H in banks.h clashes "
+                "with banks.h's include guard\n"},
+        Refusal{"LibraryMacro",
+                {{"NULL.bin", 10}},
+                {"NULL.bin"},
+                1,
+                "bankplan: NULL.bin: its name NULL in banks.h clashes with a macro of stddef.h\n"},
+        Refusal{"BoolMacro",
+                {{"a.bin", 10}, {"true.bin", 10}},
+                {"a.bin", "true.bin"},
+                1,
+                "bankplan: true.bin: its name true in banks.h clashes with a macro of stdbool.h (a "
+                "keyword of C23)\n"},
+        Refusal{"PlayersHeader",
+                {{"play_sample_banked.bin", 10}},
+                {"play_sample_banked.bin"},
+                1,
+                "bankplan: play_sample_banked.bin: its name play_sample_banked in banks.h clashes "
+                "with the players' header player.h\n"},
+        Refusal{"Reserved",
+                {{"a.bin", 10}, {"mapper.bin", 10}},
+                {"--reserve", "main,sounds", "a.bin", "--reserve", "mapper", "mapper.bin"},
+                1,
+                "bankplan: mapper.bin: its name mapper in banks.h clashes with a name the program "
+                "keeps (--reserve)\n"},
+        Refusal{"ReservedNameOfAPart",
+                {{"song.bin", 300}},
+                {"--split", "-s", "100", "--reserve", "song_2_bank", "song.bin"},
+                1,
+                "bankplan: song.bin: its name song_2_bank in banks.h clashes with a name the "
+                "program keeps (--reserve)\n"},
+        Refusal{"ReserveNoCName",
+                {{"a.bin", 10}},
+                {"--reserve", "my-name", "a.bin"},
+                2,
+                "bankplan: --reserve my-name: expected C names, split by commas\n"},
+        Refusal{"ReserveEmptyName",
+                {{"a.bin", 10}},
+                {"--reserve", "main,", "a.bin"},
+                2,
+                "bankplan: --reserve main,: expected C names, split by commas\n"},
+        Refusal{"GivenTwice",
+                {{"a.bin", 10}, {"b.bin", 10}},
+                {"a.bin", "b.bin", "a.bin"},
+                1,
+                "bankplan: a.bin: given twice\n"},
+        Refusal{"GivenTwiceByAnotherPath",
+                {{"a.bin", 10}},
+                {"a.bin", "./a.bin"},
+                1,
+                "bankplan: ./a.bin: given twice (as a.bin too)\n"},
+        Refusal{"StandardInput",
+                {{"a.bin", 10}},
+                {"a.bin", "-"},
+                1,
+                "bankplan: -: standard input has no file name to name its asset\n"},
         Refusal{"Missing",
                 {{"a.bin", 10}},
                 {"a.bin", "b.bin"},
@@ -413,12 +558,18 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"a.bin", 100}, {"b.bin", 100}, {"c.bin", 100}},
                 {"-s", "100", "-f", "254", "a.bin", "b.bin", "c.bin"},
                 1,
-                "bankplan: the inputs need 3 banks from bank 254, beyond the last, 255\n"},
+                "bankplan: c.bin: lands in bank 256, beyond the last, 255: the inputs need 3 "
+                "banks from bank 254\n"},
         Refusal{"OutputFolderMissing",
                 {{"a.bin", 10}},
                 {"-o", "nowhere", "a.bin"},
                 1,
-                "bankplan: nowhere/a.rel: No such file or directory\n"},
+                "bankplan: nowhere: No such file or directory\n"},
+        Refusal{"OutputFolderAFile",
+                {{"a.bin", 10}},
+                {"-o", "a.bin", "a.bin"},
+                1,
+                "bankplan: a.bin: Not a directory\n"},
         Refusal{"OutputIsAnInput",
                 {{"a.bin", 10}, {"banks.h", 10}},
                 {"a.bin", "banks.h"},
@@ -479,6 +630,26 @@ INSTANTIATE_TEST_SUITE_P(
                 "bankplan: option takes no value: --split\n"}),
     ByName());
 
+// Every name the players' header declares or defines is refused as an input's, so that a program
+// that plays the banks' sounds compiles whatever the files are called.
+TEST(BankplanRefusesNames, EveryNameOfThePlayersHeader) {
+    std::string header = read_file(source_path("player/player.h"));
+    header = std::regex_replace(header, std::regex(R"(/\*[^*]*\*+([^/*][^*]*\*+)*/)"), "");
+    std::set<std::string> names;
+    std::regex declared(R"(#\s*(?:define|ifndef)\s+(\w+)|\b([A-Za-z]\w*)\s*\()");
+    for (std::sregex_iterator m(header.begin(), header.end(), declared), end; m != end; ++m)
+        names.insert((*m)[1].matched ? (*m)[1].str() : (*m)[2].str());
+    EXPECT_GE(names.size(), 3u) << header;
+    TempDir t;
+    for (const std::string& name : names) {
+        write_file(t / (name + ".bin"), data(10, 1));
+        auto r = run("bankplan", {name + ".bin"}, t.path());
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.err, "bankplan: " + name + ".bin: its name " + name +
+                             " in banks.h clashes with the players' header player.h\n");
+    }
+}
+
 // An earlier module of the same name is replaced only when the whole run succeeds: a refused run
 // leaves the previous outputs as they were.
 TEST(BankplanRefusesAfterSuccess, KeepsThePreviousOutputs) {
@@ -511,11 +682,17 @@ TEST(BankplanTells, HelpAndVersion) {
     EXPECT_EQ(help.out.substr(help.out.rfind('\n', help.out.size() - 2) + 1),
               manual_line("bankplan"))
         << help.out;
+    std::string bankplan_help = help.out;
     help = run("bankrom", {"--help"}, t.path());
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.substr(help.out.rfind('\n', help.out.size() - 2) + 1),
               manual_line("bankrom"))
         << help.out;
+    // Within 80 columns, as a terminal shows them.
+    for (const std::string& text : {bankplan_help, help.out}) {
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+    }
     auto version = run("bankrom", {"--version"}, t.path());
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, version_text("bankrom"));
@@ -553,6 +730,15 @@ TEST_P(BankromRefuses, WritingNothing) {
     write_file(t / "huge.rel", module.substr(0, module.find("%s")) + "FFFFFFFF" +
                                    module.substr(module.find("%s") + 2));
     write_file(t / "a.map", "     00028000  _a\n");
+    // The module a.rel's bytes in the HEX image, with a byte no module places (at 0x8003), or
+    // with another byte on one of its own (at 0x8001), as an absolute area's would stand.
+    write_file(t / "over.ihx", ":03800000AABBCC4C\n:01800300DD9F\n:00000001FF\n");
+    write_file(t / "under.ihx", ":03800000AABBCC4C\n:01800100116D\n:00000001FF\n");
+    write_file(t / "abs.ihx", ":01900000AAC5\n:00000001FF\n");
+    write_file(t / "cut.ihx", ":02010000AA55FE\n");
+    write_file(t / "banks.map", "_CODE_2    00028000    00000003 =    3. bytes (REL,CON)\n");
+    write_file(t / "undefined.map", "     00000000  _play\n\n?ASlink-Warning-Undefined Global "
+                                    "'_play' referenced by module 'main'\n");
     write_file(t / "far.map", "     FFFF8000  _a\n");
     std::filesystem::create_directory(t / "sub");
     auto before = snapshot(t.path());
@@ -601,6 +787,41 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "bankrom: a.rel: the map puts _a at 0xFFFF8000, not in the window of a bank "
                    "from 2 to 255\n"},
+        RomRefusal{"ImageCutShort",
+                   {"cut.ihx", "prog.map"},
+                   1,
+                   "bankrom: cut.ihx: no end record: the image is cut short\n"},
+        RomRefusal{"ByteInTheWindowNoModuleGiven",
+                   {"abs.ihx", "prog.map"},
+                   1,
+                   "bankrom: abs.ihx: its byte at 0x9000, in the bank window, comes from no module "
+                   "given (an absolute area, or a module left out)\n"},
+        RomRefusal{
+            "ByteBesideAModule",
+            {"over.ihx", "a.map", "a.rel"},
+            1,
+            "bankrom: over.ihx: its byte at 0x8003, in the bank window, comes from no module "
+            "given (an absolute area, or a module left out)\n"},
+        RomRefusal{
+            "ByteOnAModulesOwn",
+            {"under.ihx", "a.map", "a.rel"},
+            1,
+            "bankrom: under.ihx: its byte at 0x8001, in the bank window, comes from no module "
+            "given (an absolute area, or a module left out)\n"},
+        RomRefusal{"BankWithoutModules",
+                   {"prog.ihx", "banks.map"},
+                   1,
+                   "bankrom: banks.map: the map's area _CODE_2 holds 3 bytes, and no module given "
+                   "lies in it\n"},
+        RomRefusal{"UndefinedGlobal",
+                   {"prog.ihx", "undefined.map"},
+                   1,
+                   "bankrom: undefined.map: the linker left a global undefined: '_play' referenced "
+                   "by module 'main' (the link failed)\n"},
+        RomRefusal{"StandardInputTwice",
+                   {"-o", "y.rom", "-", "-"},
+                   2,
+                   "bankrom: - (standard input) named twice\n"},
         RomRefusal{"OutputIsTheMap",
                    {"-o", "prog.map", "prog.ihx", "prog.map"},
                    1,
@@ -631,9 +852,83 @@ TEST(BankromWrites, StandardOutputAndTheDefaultName) {
     r = run("bankrom", {"prog.ihx", "prog.map"}, t.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read_file(t / "prog.rom"), expected);
+
+    // A module's bytes in the HEX image's window, and in the map its bank's area, which it fills.
+    write_file(t / "bank.ihx", ":03800000AABBCC4C\n:00000001FF\n");
+    write_file(t / "bank.map", "_CODE_2    00028000    00000003 =    3. bytes (REL,CON)\n"
+                               "     00028000  _a\n");
+    write_file(t / "a.rel", "XL2\nH 1 areas 1 global symbols\nA _CODE_2 size 3 flags 0 addr 0\n"
+                            "S _a Def0000\nT 00 00 AA BB CC\nR 00 00 00 00\n");
+    r = run("bankrom", {"-o", "-", "bank.ihx", "bank.map", "a.rel"}, t.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.out.size(), 3 * 16384u);
+    EXPECT_EQ(r.out.substr(2 * 16384, 4), "\xAA\xBB\xCC\xFF");
 }
 
 // ---- The link, the ROM image and the machine.
+// The window's edges, byte for byte: an area of the program's own may end at 0x8000 and begin at
+// 0xC000, no nearer; a module's area may begin at 0x8000 and end at 0xC000, no further.
+struct Edge {
+    std::string name;
+    std::string map;    // the linker's map: an area line, or a module's symbol
+    std::string module; // "": none; else the module's area size, in hexadecimal
+    int status;
+    std::string message; // standard error
+};
+
+void PrintTo(const Edge& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BankromWindow : public testing::TestWithParam<Edge> {};
+
+TEST_P(BankromWindow, EdgesAreExact) {
+    const Edge& c = GetParam();
+    TempDir t;
+    write_file(t / "prog.ihx", ":00000001FF\n");
+    write_file(t / "prog.map", c.map);
+    std::vector<std::string> args{"-o", "-", "prog.ihx", "prog.map"};
+    if (!c.module.empty()) {
+        write_file(t / "a.rel", "XL2\nH 1 areas 1 global symbols\nA _CODE_2 size " + c.module +
+                                    " flags 0 addr 0\nS _a Def0000\nT 00 00 AA\nR 00 00 00 00\n");
+        args.push_back("a.rel");
+    }
+    auto r = run("bankrom", args, t.path());
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.message);
+    if (c.status == 0) {
+        EXPECT_GE(r.out.size(), 32768u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bankrom, BankromWindow,
+    testing::Values(
+        Edge{"AreaEndsAtTheWindow", "_CODE    00007FF0    00000010 =    16. bytes (REL,CON)\n", "",
+             0, ""},
+        Edge{"AreaOneByteIntoTheWindow", "_CODE    00007FF0    00000011 =    17. bytes (REL,CON)\n",
+             "", 1,
+             "bankrom: prog.map: the map puts the area _CODE at 0x7FF0 (17 bytes), into the bank "
+             "window\n"},
+        Edge{"AreaAtTheWindowsLastByte", "_DATA    0000BFFF    00000001 =    1. bytes (REL,CON)\n",
+             "", 1,
+             "bankrom: prog.map: the map puts the area _DATA at 0xBFFF (1 byte), into the bank "
+             "window\n"},
+        Edge{"AreaOverTheWholeAddressSpace",
+             "_CODE    00000100    FFFFFFFF =    4294967295. bytes (REL,CON)\n", "", 1,
+             "bankrom: prog.map: the map puts the area _CODE at 0x100 (4294967295 bytes), into "
+             "the bank window\n"},
+        Edge{"AreaAboveTheWindow", "_DATA    0000C000    00000100 =    256. bytes (REL,CON)\n", "",
+             0, ""},
+        Edge{"ModuleAtTheWindowsStart", "     00028000  _a\n", "4000", 0, ""},
+        Edge{"ModuleOneByteBelowTheWindow", "     00027FFF  _a\n", "1", 1,
+             "bankrom: a.rel: the map puts _a at 0x27FFF, not in the window of a bank from 2 to "
+             "255\n"},
+        Edge{"ModuleEndsAtTheWindowsTop", "     0002BFFF  _a\n", "1", 0, ""},
+        Edge{"ModuleOneByteOverTheWindowsTop", "     0002BFFF  _a\n", "2", 1,
+             "bankrom: a.rel: the map puts _a at 0x2BFFF, not in the window of a bank from 2 to "
+             "255\n"}),
+    ByName());
 
 struct Asset {
     std::string file;
@@ -812,6 +1107,32 @@ TEST_F(BankplanOnTheMachine, BankromRefusesAModuleNotLinked) {
     EXPECT_EQ(r.err, "bankrom: over.map: the map puts the area _CODE at 0x7FF0 (32 bytes), into "
                      "the bank window\n");
     EXPECT_FALSE(exists(t / "over.rom"));
+
+    // An absolute area in the window, as binobj writes one for an address: its bytes are in the
+    // HEX image, and in no module bankrom is given.
+    write_file(t / "pal.bin", data(64, 3));
+    ASSERT_EQ(run("binobj", {"pal.bin", "0x9000"}, t.path()).status, 0);
+    std::filesystem::rename(t / "pal.o", t / "pal.rel"); // the name sdcc links
+    linked = tool({"sdcc", "-mz80", "--data-loc", "0xC000", "-Wl-b_CODE_2=0x28000", "-o", "abs.ihx",
+                   "main.rel", "a.rel", "pal.rel"},
+                  t.path());
+    ASSERT_EQ(linked.status, 0) << linked.output;
+    ASSERT_TRUE(exists(t / "abs.ihx")) << linked.output; // sdcc ends 0 on a file it cannot take
+    r = run("bankrom", {"abs.ihx", "abs.map", "a.rel"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "bankrom: abs.ihx: its byte at 0x9000, in the bank window, comes from no "
+                     "module given (an absolute area, or a module left out)\n");
+    EXPECT_FALSE(exists(t / "abs.rom"));
+
+    // A link that failed, a global left undefined, still leaves its image and map behind.
+    linked = tool({"sdcc", "-mz80", "--data-loc", "0xC000", "-o", "undefined.ihx", "main.rel"},
+                  t.path());
+    ASSERT_NE(linked.status, 0) << linked.output;
+    r = run("bankrom", {"undefined.ihx", "undefined.map"}, t.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "bankrom: undefined.map: the linker left a global undefined: '_a' referenced "
+                     "by module 'main' (the link failed)\n");
+    EXPECT_FALSE(exists(t / "undefined.rom"));
 
     write_file(t / "high.ihx", ":01C00000AA95\n:00000001FF\n");
     r = run("bankrom", {"high.ihx", "prog.map", "a.rel"}, t.path());

@@ -3,6 +3,8 @@
 #include "tests/harness.h"
 #include "tests/wav.h"
 
+#include <sstream>
+
 namespace {
 
 struct OptionCase {
@@ -45,8 +47,10 @@ std::string version(const std::string& program) {
 
 const std::string samplepack_help =
     "%s [input.wav]\n"
-    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it, with the\n"
-    "             extension .bin\n"
+    "  input.wav  an 8-bit WAV file; its samples are packed into a file beside it,\n"
+    "             with the extension .bin\n"
+    "  --help     as the only argument: print this help\n"
+    "  --version  as the only argument: print the version\n"
     "A key press ends the packing early. " +
     manual_line("samplepack");
 
@@ -56,13 +60,17 @@ const std::string binobj_help =
     "               extension .o\n"
     "  banknr       a code bank: the data goes into the area _CODE_banknr\n"
     "  0x<address>  a fixed address, in hexadecimal: the data goes into the area _ABS\n"
-    "  identifier   the data's name: the symbol _identifier (default: the file name)\n" +
+    "  identifier   the data's name: the symbol _identifier (default: the file name)\n"
+    "  --help       as the only argument: print this help\n"
+    "  --version    as the only argument: print the version\n" +
     manual_line("binobj");
 
 const std::string palpack_help = "Syntax: %s <input.pal> <output.bin> [12|15|<24>|32]\n"
                                  "  input.pal      a JASC-PAL palette of exactly 256 colours\n"
                                  "  output.bin     the binary palette to write\n"
-                                 "  12|15|<24>|32  the bits a colour (default 24)\n" +
+                                 "  12|15|<24>|32  the bits a colour (default 24)\n"
+                                 "  --help         as the only argument: print this help\n"
+                                 "  --version      as the only argument: print the version\n" +
                                  manual_line("palpack");
 
 std::vector<OptionCase> samplepack_cases() {
@@ -143,6 +151,19 @@ std::vector<std::pair<std::string, OptionCase>> of(const std::string& program,
 
 std::string case_name(const testing::TestParamInfo<std::pair<std::string, OptionCase>>& info) {
     return info.param.second.name;
+}
+
+// The help fits a terminal of 80 columns, as every program's does; the usage line, which holds the
+// name the program was started by, aside.
+TEST(ConverterHelp, FitsIn80Columns) {
+    TempDir t;
+    for (const char* program : {"samplepack", "binobj", "palpack"}) {
+        Result r = run(program, {"--help"}, t.path());
+        std::istringstream lines(r.out);
+        std::string line;
+        ASSERT_TRUE(std::getline(lines, line)) << program;
+        while (std::getline(lines, line)) EXPECT_LE(line.size(), 80u) << program << ": " << line;
+    }
 }
 
 // Named after each program, so that the cases run against the Windows build under Wine too.

@@ -6,6 +6,7 @@
 #include "sound/codes.h"
 #include "sound/levels.h"
 #include "tests/harness.h"
+#include "tests/machines.h"
 #include "tests/sound_files.h"
 #include "tests/tools.h"
 #ifdef ASSETKIT_HAVE_Z80EX
@@ -35,15 +36,20 @@ std::string folder_of(const std::string& path) {
 
 // A scratch copy of the starter project.
 void copy_starter(const TempDir& t) {
-    for (const char* name : {"Makefile", "main.c", "limits.awk", "hello.wav", "pastel16.pal"})
+    for (const char* name :
+         {"Makefile", "main.c", "start.s", "limits.awk", "hello.wav", "pastel16.pal"})
         write_file(t / name, read_file(source_path(std::string("examples/") + name)));
 }
 
-// make in the copy, with the programs just built and the players of the source tree.
+// make in the copy, with the programs just built and the players and machines of the source
+// tree, for the machine linear unless the settings name another.
 Tool make(const TempDir& t, const std::vector<std::string>& settings) {
-    std::vector<std::string> argv{"make", "--no-print-directory",
+    std::vector<std::string> argv{"make",
+                                  "--no-print-directory",
                                   "BIN=" + folder_of(program("sampleprep")),
-                                  "PLAYER=" + source_path("player")};
+                                  "PLAYER=" + source_path("player"),
+                                  "MACHINES=" + source_path("machines"),
+                                  "MACHINE=linear"};
     argv.insert(argv.end(), settings.begin(), settings.end());
     return tool(argv, t.path());
 }
@@ -80,19 +86,23 @@ class Player : public testing::TestWithParam<Case> {};
 #ifdef ASSETKIT_HAVE_Z80EX
 // The writes that are samples, by the players' default settings (player/settings.s), and the
 // silencing write after them, which a sample write of the silent code looks like.
+// On a machine of the table, its ports: data (the DAC's, the psg's, the ay's write port) and
+// select (the ay's register select).
 std::vector<z80::PortWrite> sample_writes(const std::string& dac,
-                                          const std::vector<z80::PortWrite>& writes) {
+                                          const std::vector<z80::PortWrite>& writes, int data = -1,
+                                          int select = 0xA0) {
+    if (data < 0) data = dac == "linear" ? 0x00 : dac == "psg" ? 0x7F : 0xA1;
     std::vector<z80::PortWrite> samples;
     int selected = -1;
     for (const z80::PortWrite& w : writes) {
         uint8_t port = uint8_t(w.port);
-        if (dac == "linear" && port == 0x00) {
+        if (dac == "linear" && port == data) {
             samples.push_back(w);
-        } else if (dac == "psg" && port == 0x7F && (w.value & 0xF0) == 0x90) {
+        } else if (dac == "psg" && port == data && (w.value & 0xF0) == 0x90) {
             samples.push_back({w.port, uint8_t(w.value & 15), w.t});
-        } else if (dac == "ay" && port == 0xA0) {
+        } else if (dac == "ay" && port == select) {
             selected = w.value;
-        } else if (dac == "ay" && port == 0xA1 && selected == 8) {
+        } else if (dac == "ay" && port == data && selected == 8) {
             samples.push_back(w);
         }
     }
@@ -152,6 +162,39 @@ uint8_t silence_of(const std::string& dac) {
     const sound::Dac* d = sound::find_dac(dac);
     EXPECT_NE(d, nullptr) << dac;
     return d ? d->silence : 0;
+}
+
+// The emulated board of a machine's row.
+z80::Board board_of(const machines::Row& row) {
+    z80::Board board;
+    const std::string kind = row.text("MAPPER_KIND");
+    if (kind == "three-register")
+        board.mapper = z80::Mapper::three_register;
+    else if (kind == "two-window")
+        board.mapper = z80::Mapper::two_window;
+    else
+        EXPECT_EQ(kind, "one-register") << row.name;
+    board.m1_waits = int(row.number("M1_WAITS"));
+    board.mapper_register = uint16_t(row.number("MAPPER_REGISTER"));
+    if (!row.text("NEVER_WRITE").empty())
+        for (auto [first, last] : row.ranges("NEVER_WRITE"))
+            board.never_write.push_back({uint16_t(first), uint16_t(last)});
+    const long colours = row.number("COLOURS");
+    if (colours > 0) {
+        // The video chip's protocol, from the control port's second byte: 11 in bits 7-6 chooses
+        // colour memory at an address, 10 writes a register (16, the palette's index).
+        const long setup = row.number("COLOUR_SETUP") >> 8;
+        board.video = (setup & 0xC0) == 0xC0 ? z80::Video::address : z80::Video::register16;
+        board.colour_control = uint8_t(row.number("COLOUR_CONTROL"));
+        board.colour_data = uint8_t(row.number("COLOUR_DATA"));
+        board.colour_bytes = size_t(colours) * (row.number("COLOUR_DEPTH") > 8 ? 2 : 1);
+    }
+    return board;
+}
+
+// Fails the test with each fault the board saw.
+void expect_no_faults(const z80::Machine& machine) {
+    for (const std::string& fault : machine.faults()) ADD_FAILURE() << fault;
 }
 #endif
 
@@ -215,10 +258,11 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
 
 #ifdef ASSETKIT_HAVE_Z80EX
     z80::Machine machine;
-    machine.use_banks(read_file(t / "build/starter.rom"));
+    machine.use_board(board_of(machines::row("linear")), read_file(t / "build/starter.rom"));
     const uint64_t limit = 10000000 + uint64_t(T) * 2 * total;
     ASSERT_EQ(machine.run(limit), z80::Stop::halted)
         << "still running after " << limit << " T-states";
+    expect_no_faults(machine);
     EXPECT_FALSE(machine.interrupts_enabled());
     // play_sample_banked selects the sound's first bank again when it returns.
     if (c.big) {
@@ -338,6 +382,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"PsgHighest", "psg", 33454, 3579545, false},
                     Case{"AyHighest", "ay", 35795, 3579545, false},
                     Case{"Psg8000WithinBanks", "psg", 8000, 3579545, false},
+                    // Slow rates, whose delays once overran the players' relative jumps.
+                    Case{"LinearSlow200", "linear", 200, 3579545},
+                    Case{"PsgSlow200WithinBanks", "psg", 200, 3579545, false},
                     // Three channels in turn, within a bank and across three, at the highest
                     // rate within one.
                     Case{"Psg3_8000", "psg3", 8000, 3579545, false},
@@ -347,6 +394,210 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"Psg3Highest", "psg3", 27965, 3579545, false},
                     Case{"Ay3Highest", "ay3", 26320, 3579545, false}),
     ByName());
+
+// The starter built for each machine of the table, run on the board its row describes: the image
+// boots as the machine starts it, nothing is written or fetched that the program did not mean,
+// the colour memory holds palprep --pack's bytes, and every sound plays in order at one interval,
+// wait states counted, which is T and gives the rate asked within 0.1%: with the code where the
+// row puts it, 1 KB into the cartridge, and with twelve sounds.
+struct MachineCase {
+    const char* name;
+    const char* machine;
+    long code_offset;           // CODE_LOC from the cartridge's start; 0: the row's
+    int sounds;                 // 1: hello; else that many short sounds
+    uint8_t cartridge_slot = 1; // ay-9bit: the board's slot for the cartridge, as ENASLT takes it
+};
+
+void PrintTo(const MachineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Machines : public testing::TestWithParam<MachineCase> {};
+
+// Short sounds of different lengths and pitches, so that swapping or cutting any shows.
+std::vector<std::string> write_short_sounds(const TempDir& t, int count) {
+    std::vector<std::string> names;
+    for (int n = 0; n < count; ++n) {
+        const int rate = 22050;
+        names.push_back("s" + std::to_string(n + 1));
+        write_sound(t / (names.back() + ".wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, rate,
+                    rate / 40 + 97 * n, [&](sf_count_t i, int) {
+                        const double pi = std::acos(-1.0);
+                        return 0.8 * std::sin(2 * pi * (300 + 70 * n) * double(i) / rate);
+                    });
+    }
+    return names;
+}
+
+TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
+    const MachineCase& c = GetParam();
+    if (!have_tool("sdcc") || !have_tool("make") || !have_z80ex())
+        GTEST_SKIP() << "sdcc, make or libz80ex is missing";
+#ifdef ASSETKIT_HAVE_Z80EX
+    const machines::Row row = machines::row(c.machine);
+    TempDir t;
+    copy_starter(t);
+    std::vector<std::string> sounds{"hello"};
+    if (c.sounds > 1) sounds = write_short_sounds(t, c.sounds);
+    std::string sound_list;
+    for (const std::string& sound : sounds) sound_list += (sound_list.empty() ? "" : " ") + sound;
+    std::vector<std::string> settings{std::string("MACHINE=") + c.machine, "SOUNDS=" + sound_list};
+    if (c.code_offset) {
+        char code_loc[40];
+        snprintf(code_loc, sizeof code_loc, "CODE_LOC=0x%04lX",
+                 row.number("FIXED_START") + c.code_offset);
+        settings.push_back(code_loc);
+    }
+    Tool built = make(t, settings);
+    ASSERT_EQ(built.status, 0) << built.output;
+
+    // T from player-timing for the row's player, waits and clock; the true rate at 8000 Hz.
+    const std::string dac = row.text("DAC");
+    const long clock = row.number("CLOCK");
+    Tool timing =
+        tool({"sh", source_path("player/player-timing"), "-b", c.machine, "8000"}, t.path());
+    ASSERT_EQ(timing.status, 0) << timing.output;
+    const long T = std::stol(timing.output);
+    EXPECT_LT(std::fabs(double(clock) / T - 8000) / 8000, 0.001) << timing.output;
+
+    // The image: whole banks, a power of two of them.
+    const std::string image = read_file(t / "build/starter.rom");
+    EXPECT_GE(image.size(), 0x4000u);
+    EXPECT_EQ(image.size() & (image.size() - 1), 0u) << image.size() << " bytes";
+
+    std::vector<std::vector<uint8_t>> expected;
+    size_t total = 0;
+    for (const std::string& sound : sounds) {
+        expected.push_back(wav_codes(read_file(t / ("build/" + sound + ".wav"))));
+        total += expected.back().size() + 1;
+    }
+
+    z80::Board board = board_of(row);
+    board.cartridge_slot = c.cartridge_slot;
+    z80::Machine machine;
+    machine.use_board(board, image);
+    const uint64_t limit = 10000000 + uint64_t(T) * 2 * total;
+    ASSERT_EQ(machine.run(limit), z80::Stop::halted)
+        << "still running after " << limit << " T-states, at 0x" << std::hex << machine.pc();
+    expect_no_faults(machine);
+
+    // The colour memory holds what palprep --pack makes of the palette for the machine.
+    if (row.number("COLOURS") > 0) {
+        Tool packed = tool({program("palprep"), "--pack", "--depth", row.text("COLOUR_DEPTH"),
+                            "--count", row.text("COLOURS"), "pastel16.pal", "direct.bin"},
+                           t.path());
+        ASSERT_EQ(packed.status, 0) << packed.output;
+        const std::string direct = read_file(t / "direct.bin");
+        EXPECT_EQ(std::string(machine.colour_memory().begin(), machine.colour_memory().end()),
+                  direct);
+    }
+
+    std::vector<z80::PortWrite> writes = sample_writes(
+        dac, machine.writes(), int(row.number("SOUND_PORT")), int(row.number("SOUND_SELECT")));
+    ASSERT_EQ(writes.size(), total) << "every sample and the silencing, of every sound";
+    size_t first = 0;
+    uint64_t shortest = UINT64_MAX, longest = 0;
+    for (size_t n = 0; n < sounds.size(); ++n) {
+        SCOPED_TRACE(sounds[n]);
+        std::vector<uint8_t> played;
+        for (size_t i = first; i < first + expected[n].size(); ++i)
+            played.push_back(writes[i].value);
+        EXPECT_EQ(played, expected[n]);
+        EXPECT_EQ(writes[first + expected[n].size()].value, silence_of(dac));
+        for (size_t i = first + 1; i <= first + expected[n].size(); ++i) {
+            uint64_t d = writes[i].t - writes[i - 1].t;
+            shortest = std::min(shortest, d);
+            longest = std::max(longest, d);
+        }
+        first += expected[n].size() + 1;
+    }
+    EXPECT_EQ(shortest, uint64_t(T));
+    EXPECT_EQ(longest, uint64_t(T));
+    printf("%s: T %ld, %.6f Hz for 8000 Hz; intervals %llu to %llu T-states; image %zu bytes\n",
+           c.name, T, double(clock) / T, (unsigned long long)shortest, (unsigned long long)longest,
+           image.size());
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Machines,
+    testing::Values(MachineCase{"Psg6Bit", "psg-6bit", 0, 1},
+                    MachineCase{"Psg6BitCodeAt0x0400", "psg-6bit", 0x400, 1},
+                    MachineCase{"Psg6BitTwelveSounds", "psg-6bit", 0, 12},
+                    MachineCase{"Psg12Bit", "psg-12bit", 0, 1},
+                    MachineCase{"Psg12BitCodeAt0x0400", "psg-12bit", 0x400, 1},
+                    MachineCase{"Psg12BitTwelveSounds", "psg-12bit", 0, 12},
+                    MachineCase{"Ay9Bit", "ay-9bit", 0, 1},
+                    MachineCase{"Ay9BitCode1KBIn", "ay-9bit", 0x400, 1},
+                    MachineCase{"Ay9BitTwelveSounds", "ay-9bit", 0, 12},
+                    // The cartridge in slot 2, and in slot 2 expanded, at its secondary slot 1.
+                    MachineCase{"Ay9BitInSlot2", "ay-9bit", 0, 1, 0x02},
+                    MachineCase{"Ay9BitInAnExpandedSlot", "ay-9bit", 0, 1, 0x86},
+                    MachineCase{"Linear", "linear", 0, 1},
+                    MachineCase{"LinearCodeAt0x0400", "linear", 0x400, 1},
+                    MachineCase{"LinearTwelveSounds", "linear", 0, 12}),
+    ByName());
+
+// The start-up this starter once had, the stack from 0x0000: on the board with the three-register
+// mapper its first pushes land on the mapper's registers, which the board reports.
+TEST(MachinesStartUp, TheStackAtTheTopOfMemoryFails) {
+    if (!have_tool("sdcc") || !have_tool("make") || !have_z80ex())
+        GTEST_SKIP() << "sdcc, make or libz80ex is missing";
+#ifdef ASSETKIT_HAVE_Z80EX
+    TempDir t;
+    copy_starter(t);
+    std::string start = read_file(t / "start.s");
+    const std::string stack = "ld      sp,#MACHINE_STACK";
+    ASSERT_NE(start.find(stack), std::string::npos);
+    start.replace(start.find(stack), stack.size(), "ld      sp,#0x0000");
+    write_file(t / "start.s", start);
+    Tool built = make(t, {"MACHINE=psg-6bit", "CODE_LOC=0x0400"});
+    ASSERT_EQ(built.status, 0) << built.output;
+    z80::Machine machine;
+    machine.use_board(board_of(machines::row("psg-6bit")), read_file(t / "build/starter.rom"));
+    machine.run(20000000);
+    ASSERT_FALSE(machine.faults().empty());
+    EXPECT_NE(machine.faults().front().find("0xFFF"), std::string::npos)
+        << machine.faults().front();
+    printf("the stack from 0x0000: %zu faults, the first: %s\n", machine.faults().size(),
+           machine.faults().front().c_str());
+#endif
+}
+
+// Every row has every key the starter, player-timing and the tests read, with numbers where
+// numbers belong, a DAC with a player, and a mapper the emulated boards know.
+TEST(MachinesTable, EveryRowHasEveryKey) {
+    const std::vector<std::string> names = machines::names();
+    EXPECT_EQ(names, (std::vector<std::string>{"ay-9bit", "linear", "psg-12bit", "psg-6bit"}));
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        machines::Row row = machines::row(name);
+        for (const char* key :
+             {"CLOCK",           "M1_WAITS",        "ROM_START",       "FIXED_START",
+              "FIXED_END",       "CODE_LOC",        "RAM_START",       "RAM_END",
+              "RAM_MIRROR",      "STACK",           "MAPPER_REGISTER", "MAPPER_WINDOW",
+              "MAPPER_SIZE",     "BANK_FIRST",      "BANK_LAST",       "IMAGE_SLOT",
+              "FIRMWARE_RSLREG", "FIRMWARE_ENASLT", "FIRMWARE_EXPTBL", "SOUND_PORT",
+              "SOUND_SELECT",    "COLOURS",         "COLOUR_DEPTH",    "COLOUR_CONTROL",
+              "COLOUR_DATA",     "COLOUR_SETUP"})
+            row.number(key);
+        for (const char* key : {"NEVER_WRITE", "MAPPER_KIND", "MAPPER_POWER_ON", "IMAGE_HEADER",
+                                "IMAGE_FILE", "DAC", "PICTURES"})
+            row.text(key);
+        EXPECT_TRUE(std::filesystem::exists(source_path("player/" + row.text("DAC") + ".s")));
+        // The stack's pushes stay in RAM, below everything never written.
+        const long stack = row.number("STACK");
+        EXPECT_GT(stack - 256, row.number("RAM_START"));
+        EXPECT_LE(stack, row.number("RAM_END"));
+        if (!row.text("NEVER_WRITE").empty()) {
+            for (auto [low, high] : row.ranges("NEVER_WRITE"))
+                EXPECT_TRUE(stack <= low || stack - 256 > high) << low << "-" << high;
+        }
+        // Code in the fixed ROM.
+        EXPECT_GE(row.number("CODE_LOC"), row.number("FIXED_START"));
+        EXPECT_LT(row.number("CODE_LOC"), row.number("FIXED_END"));
+    }
+}
 
 // The settings are prerequisites: the same ones again leave nothing to do (a rate that gives the
 // same T is the same build), another rate, clock or DAC remakes the sound and the player alone.
@@ -379,48 +630,141 @@ TEST(PlayerMake, RebuildsWhatASettingChanges) {
     }
 }
 
+// The palette as the starter packs it for each machine and depth: palprep --pack at the colour
+// memory's depth and size, at 6 and 9 bits even without colour memory (palpack packs neither),
+// and palpack's 256 colours at 15 bits where the machine has none.
+TEST(PlayerMake, PacksThePaletteForTheMachine) {
+    if (!have_tool("make") || !have_tool("sh")) GTEST_SKIP() << "make or sh is missing";
+    struct Row {
+        std::vector<std::string> settings;
+        std::vector<std::string> palprep; // the same bytes from palprep --pack; empty: palpack's
+        size_t bytes;
+    } rows[] = {
+        {{"MACHINE=psg-6bit"}, {"--depth", "6", "--count", "32"}, 32},
+        {{"MACHINE=psg-12bit"}, {"--depth", "12", "--count", "32"}, 64},
+        {{"MACHINE=ay-9bit"}, {"--depth", "9", "--count", "16"}, 32},
+        {{"MACHINE=psg-6bit", "DEPTH=12"}, {"--depth", "12", "--count", "32"}, 64},
+        {{"MACHINE=linear", "DEPTH=6"}, {"--depth", "6"}, 16},
+        {{"MACHINE=linear", "DEPTH=9"}, {"--depth", "9"}, 32},
+        {{"MACHINE=linear"}, {}, 512},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.settings.back());
+        TempDir t;
+        copy_starter(t);
+        std::vector<std::string> settings = row.settings;
+        settings.push_back("build/pastel16.bin");
+        Tool built = make(t, settings);
+        ASSERT_EQ(built.status, 0) << built.output;
+        const std::string packed = read_file(t / "build/pastel16.bin");
+        EXPECT_EQ(packed.size(), row.bytes);
+        if (row.palprep.empty()) continue;
+        std::vector<std::string> argv{program("palprep"), "--pack"};
+        argv.insert(argv.end(), row.palprep.begin(), row.palprep.end());
+        argv.insert(argv.end(), {"pastel16.pal", "direct.bin"});
+        Tool direct = tool(argv, t.path());
+        ASSERT_EQ(direct.status, 0) << direct.output;
+        EXPECT_EQ(packed, read_file(t / "direct.bin"));
+    }
+}
+
 // The players' delays last exactly what they are asked, from the shortest to several rounds of
-// their longest loop, each measured between two writes on the emulator.
+// their longest loops and the longest delay a player's T can ask, each measured between two
+// writes on the emulator, without wait states and with one on every M1 cycle (where each
+// instruction, the write's own included, lasts one T-state more).
 TEST(PlayerDelay, LastsExactlyTheTStatesAsked) {
     if (!have_tool("sdasz80") || !have_tool("sdldz80") || !have_z80ex())
         GTEST_SKIP() << "SDCC or libz80ex is missing";
-    std::vector<long> delays{0, 4, 5};
-    for (long d = 7; d <= 300; ++d) delays.push_back(d);
-    for (long d = 4070; d <= 4130; ++d) delays.push_back(d);
-    for (long d : {8160L, 8187L, 8188L, 8189L, 8200L, 8211L, 12000L, 20000L}) delays.push_back(d);
-    TempDir t;
-    // Carry clear, as the players leave it where they wait.
-    std::string source = "        .include \"" + source_path("player/assetkit-delay.inc") +
-                         "\"\n        .area _CODE\n        di\n        or a\n"
-                         "        out (0),a\n";
-    for (long d : delays)
-        source += "        PLAYER_DELAY " + std::to_string(d) + "\n        out (0),a\n";
-    source += "        halt\n";
-    write_file(t / "delays.s", source);
-    Tool assembled = tool({"sdasz80", "-o", "delays.rel", "delays.s"}, t.path());
-    ASSERT_EQ(assembled.status, 0) << assembled.output;
-    Tool linked =
-        tool({"sdldz80", "-n", "-i", "-b", "_CODE=0x0000", "delays.ihx", "delays.rel"}, t.path());
-    ASSERT_EQ(linked.status, 0) << linked.output;
+    for (int waits : {0, 1}) {
+        SCOPED_TRACE(std::to_string(waits) + " wait states");
+        // The shortest: 0, a nop, and every length from the least up.
+        std::vector<long> delays{0, 4 + waits};
+        if (waits == 0) delays.push_back(5);
+        for (long d = 7 + 3 * waits; d <= 300; ++d) delays.push_back(d);
+        // Around a loop's turns, one loop's longest and the loop on AF'.
+        const long turn = 16 + 2 * waits, outer = 255 * turn + 26 + 5 * waits;
+        for (long d = 257 * turn - 40; d <= 257 * turn + 40; ++d) delays.push_back(d);
+        for (long d : {outer, outer + 1, 2 * outer + 7, 8160L, 8189L, 12000L, 20000L, 500000L,
+                       999989L, 1000000L})
+            delays.push_back(d);
+        TempDir t;
+        // Carry clear, as the players leave it where they wait.
+        std::string source = "PLAYER_M1_WAITS = " + std::to_string(waits) +
+                             "\n        .include \"" + source_path("player/assetkit-delay.inc") +
+                             "\"\n        .area _CODE\n        di\n        or a\n"
+                             "        out (0),a\n";
+        for (long d : delays)
+            source += "        PLAYER_DELAY " + std::to_string(d) + "\n        out (0),a\n";
+        source += "        halt\n";
+        write_file(t / "delays.s", source);
+        Tool assembled = tool({"sdasz80", "-o", "delays.rel", "delays.s"}, t.path());
+        ASSERT_EQ(assembled.status, 0) << assembled.output;
+        Tool linked = tool(
+            {"sdldz80", "-n", "-i", "-b", "_CODE=0x0000", "delays.ihx", "delays.rel"}, t.path());
+        ASSERT_EQ(linked.status, 0) << linked.output;
 #ifdef ASSETKIT_HAVE_Z80EX
-    z80::Machine machine;
-    machine.load(intel_hex_image(read_file(t / "delays.ihx")));
-    ASSERT_EQ(machine.run(10000000), z80::Stop::halted);
-    const auto& writes = machine.writes();
-    ASSERT_EQ(writes.size(), delays.size() + 1);
-    for (size_t i = 0; i < delays.size(); ++i)
-        EXPECT_EQ(writes[i + 1].t - writes[i].t, uint64_t(11 + delays[i]))
-            << "PLAYER_DELAY " << delays[i];
+        std::string rom(0x8000, '\xFF');
+        for (auto [at, byte] : intel_hex_image(read_file(t / "delays.ihx")))
+            rom.at(at) = char(byte);
+        z80::Board board;
+        board.m1_waits = waits;
+        z80::Machine machine;
+        machine.use_board(board, rom);
+        ASSERT_EQ(machine.run(100000000), z80::Stop::halted);
+        expect_no_faults(machine);
+        const auto& writes = machine.writes();
+        ASSERT_EQ(writes.size(), delays.size() + 1);
+        for (size_t i = 0; i < delays.size(); ++i)
+            EXPECT_EQ(writes[i + 1].t - writes[i].t, uint64_t(11 + waits + delays[i]))
+                << "PLAYER_DELAY " << delays[i];
 #endif
+    }
 }
 
-// player-timing: T nearest to CLOCK / RATE, never below the player's smallest, and the true rate.
+// A delay no instructions can make stops the assembly: with a wait state on every M1 cycle, the
+// lengths below the least but a nop's.
+TEST(PlayerDelay, RefusesWhatItCannotMake) {
+    if (!have_tool("sdasz80")) GTEST_SKIP() << "sdasz80 is missing";
+    TempDir t;
+    struct Row {
+        int waits;
+        long delay;
+        bool made;
+    };
+    for (auto [waits, delay, made] : {Row{0, 3, false},
+                                      {0, 6, false},
+                                      {0, 7, true},
+                                      {1, 4, false},
+                                      {1, 5, true},
+                                      {1, 9, false},
+                                      {1, 10, true},
+                                      {0, -4, false},
+                                      {0, 1100000, false},
+                                      {1, 14, true}}) {
+        write_file(t / "delay.s", "PLAYER_M1_WAITS = " + std::to_string(waits) +
+                                      "\n        .include \"" +
+                                      source_path("player/assetkit-delay.inc") +
+                                      "\"\n        .area _CODE\n        PLAYER_DELAY " +
+                                      std::to_string(delay) + "\n");
+        Tool assembled = tool({"sdasz80", "-o", "delay.rel", "delay.s"}, t.path());
+        EXPECT_EQ(assembled.status == 0, made)
+            << delay << " with " << waits << " wait states: " << assembled.output;
+    }
+}
+
+// player-timing: T nearest to CLOCK / RATE, never below the player's smallest (larger by a wait
+// state on every M1 cycle), never above the largest its delays make, and the true rate; a machine
+// of the table gives the player, the wait states and the clock.
 TEST(PlayerTiming, GivesTAndTheTrueRate) {
     if (!have_tool("sh")) GTEST_SKIP() << "sh is missing";
+    const std::string usage =
+        "usage: player-timing [-b] [-w waits] linear|psg|ay|psg3|ay3|machine rate [clock]\n";
+    const std::string not_hz = "player-timing: the rate and the clock are numbers of Hz above 0\n";
     struct Row {
         std::vector<std::string> args;
         int status;
-        std::string output;
+        std::string output; // all of it, or its start when prefix
+        bool prefix = false;
     } rows[] = {
         {{"linear", "8000"}, 0, "447 8007.930649\n"},
         {{"psg", "8000", "4000000"}, 0, "500 8000.000000\n"},
@@ -434,23 +778,57 @@ TEST(PlayerTiming, GivesTAndTheTrueRate) {
         {{"-b", "linear", "44100"}, 0, "160 22372.156250\n"},
         {{"-b", "psg", "44100"}, 0, "167 21434.401198\n"},
         {{"-b", "ay", "22000", "4000000"}, 0, "182 21978.021978\n"},
-        {{"beeper", "8000"}, 2, "usage: player-timing [-b] linear|psg|ay|psg3|ay3 rate [clock]\n"},
-        {{"-b"}, 2, "usage: player-timing [-b] linear|psg|ay|psg3|ay3 rate [clock]\n"},
-        {{"linear", "-b", "8000"},
+        // A wait state on every M1 cycle: the same T, the smallest larger.
+        {{"-w", "1", "ay", "8000"}, 0, "447 8007.930649\n"},
+        {{"-w", "1", "psg", "1000000"}, 0, "126 28409.087302\n"},
+        {{"-b", "-w", "1", "psg", "44100"}, 0, "195 18356.641026\n"},
+        {{"-w", "0", "linear", "44100"}, 0, "100 35795.450000\n"},
+        // Three channels in turn: their smallest, with and without a wait state.
+        {{"psg3", "44100"}, 0, "128 27965.195312\n"},
+        {{"-b", "ay3", "44100"}, 0, "196 18262.984694\n"},
+        {{"-w", "1", "psg3", "1000000"}, 0, "153 23395.718954\n"},
+        {{"-w", "1", "ay3", "44100"}, 0, "162 22095.956790\n"},
+        {{"-b", "-w", "1", "psg3", "44100"}, 0, "222 16124.076577\n"},
+        {{"-b", "-w", "1", "ay3", "44100"}, 0, "231 15495.865801\n"},
+        {{"ay3", "8000"}, 0, "447 8007.930649\n"},
+        // A machine: its player, wait states and clock; a clock given wins.
+        {{"psg-6bit", "8000"}, 0, "447 8007.930649\n"},
+        {{"ay-9bit", "40000"}, 0, "118 30335.127119\n"},
+        {{"-b", "ay-9bit", "40000"}, 0, "187 19141.951872\n"},
+        {{"ay-9bit", "8000", "1773400"}, 0, "222 7988.288288\n"},
+        {{"-b", "psg-12bit", "16000"}, 0, "224 15980.111607\n"},
+        // The slowest rates: T up to the delays' largest, then refused with the slowest rate.
+        {{"linear", "3.58"}, 0, "999873 3.580000\n"},
+        {{"linear", "3.57"},
+         1,
+         "player-timing: 3.57 Hz is below the slowest rate at 3579545 Hz, 3.579545 Hz (T "
+         "1000000)\n"},
+        {{"linear", "0.0001"},
+         1,
+         "player-timing: 0.0001 Hz is below the slowest rate at 3579545 Hz, 3.579545 Hz (T "
+         "1000000)\n"},
+        {{"beeper", "8000"}, 2, "player-timing: beeper: no such player or machine (no ", true},
+        {{"../linear", "8000"}, 2, usage},
+        {{"-w", "2", "ay", "8000"},
          2,
-         "player-timing: the rate and the clock are numbers of Hz above 0\n"},
-        {{"linear", "0"}, 2, "player-timing: the rate and the clock are numbers of Hz above 0\n"},
-        {{"linear", "8000", "3.5MHz"},
-         2,
-         "player-timing: the rate and the clock are numbers of Hz above 0\n"},
+         "player-timing: the wait states on an M1 cycle are 0 or 1\n"},
+        {{"-w"}, 2, usage},
+        {{"-b"}, 2, usage},
+        {{"linear", "-b", "8000"}, 2, not_hz},
+        {{"linear", "0"}, 2, not_hz},
+        {{"linear", "8000", "3.5MHz"}, 2, not_hz},
     };
     TempDir t;
     for (const Row& row : rows) {
         std::vector<std::string> argv{"sh", source_path("player/player-timing")};
         argv.insert(argv.end(), row.args.begin(), row.args.end());
         Tool timing = tool(argv, t.path());
-        EXPECT_EQ(timing.status, row.status) << row.args[0];
-        EXPECT_EQ(timing.output, row.output) << row.args[0];
+        std::string shown;
+        for (const std::string& arg : row.args) shown += arg + " ";
+        EXPECT_EQ(timing.status, row.status) << shown;
+        EXPECT_EQ(row.prefix ? timing.output.substr(0, row.output.size()) : timing.output,
+                  row.output)
+            << shown;
     }
 }
 
@@ -476,106 +854,148 @@ TEST(PlayerPaths, EveryPlaceInThePagesAndBanks) {
     for (long offset = 0; offset < 16; ++offset) places.push_back({offset - 0x3F00, 47, false});
     places.push_back({14 - 0x3F00, 0, false});
     TempDir t;
-    for (auto [dac, smallest] :
-         {std::pair{"linear", 160}, {"psg", 167}, {"ay", 160}, {"psg3", 188}, {"ay3", 196}}) {
-        for (int T : {smallest, 447}) {
-            write_file(t / "mine.s", "PLAYER_T = " + std::to_string(T) + "\nPLAYER_BANKED = 1\n");
-            Tool assembled = tool({"sdasz80", "-o", "player.rel", source_path("player/settings.s"),
-                                   "mine.s", source_path(std::string("player/") + dac + ".s")},
-                                  t.path());
-            ASSERT_EQ(assembled.status, 0) << assembled.output;
-            for (const Place& place : places) {
-                SCOPED_TRACE(std::string(dac) + " T " + std::to_string(T) + " at 0xBF00 + " +
-                             std::to_string(place.offset) + ", " + std::to_string(place.blocks) +
-                             " blocks, " + (place.banked ? "banked" : "within the window"));
-                const long address = 0xBF00 + place.offset;
-                // Interrupts enabled before the call at odd places: enabled again after it.
-                const bool ei = place.offset % 2 != 0;
-                char call[200];
-                snprintf(call, sizeof call,
-                         place.banked ? "ld a,#2\n ld de,#0x%lX\n call _play_sample_banked\n"
-                                      : "ld hl,#0x%lX\n call _play_sample\n",
-                         address);
-                write_file(t / "main.s", std::string("        .globl _play_sample, "
-                                                     "_play_sample_banked\n        .area _CODE\n"
-                                                     " ld sp,#0xFF00\n ") +
-                                             (ei ? "ei\n " : "") + call + " halt\n");
-                Tool linked = tool({"sh", "-c",
-                                    "sdasz80 -o main.rel main.s && sdldz80 -n -i -b _CODE=0x0000 "
-                                    "main.ihx main.rel player.rel"},
-                                   t.path());
-                ASSERT_EQ(linked.status, 0) << linked.output;
+    struct Player {
+        const char* dac;
+        int smallest;  // without wait states
+        int each_wait; // more for a wait state on every M1 cycle
+    };
+    for (int waits : {0, 1})
+        for (auto [dac, smallest, each_wait] : {Player{"linear", 160, 27},
+                                                {"psg", 167, 28},
+                                                {"ay", 160, 27},
+                                                {"psg3", 188, 34},
+                                                {"ay3", 196, 35}}) {
+            for (int T : {smallest + waits * each_wait, 447}) {
+                write_file(t / "mine.s", "PLAYER_T = " + std::to_string(T) +
+                                             "\nPLAYER_BANKED = 1\nPLAYER_M1_WAITS = " +
+                                             std::to_string(waits) + "\n");
+                Tool assembled =
+                    tool({"sdasz80", "-o", "player.rel", source_path("player/settings.s"), "mine.s",
+                          source_path(std::string("player/") + dac + ".s")},
+                         t.path());
+                ASSERT_EQ(assembled.status, 0) << assembled.output;
+                for (const Place& place : places) {
+                    SCOPED_TRACE(std::string(dac) + " T " + std::to_string(T) + ", " +
+                                 std::to_string(waits) + " wait states, at 0xBF00 + " +
+                                 std::to_string(place.offset) + ", " +
+                                 std::to_string(place.blocks) + " blocks, " +
+                                 (place.banked ? "banked" : "within the window"));
+                    const long address = 0xBF00 + place.offset;
+                    // Interrupts enabled before the call at odd places: enabled again after it.
+                    const bool ei = place.offset % 2 != 0;
+                    char call[200];
+                    snprintf(call, sizeof call,
+                             place.banked ? "ld a,#2\n ld de,#0x%lX\n call _play_sample_banked\n"
+                                          : "ld hl,#0x%lX\n call _play_sample\n",
+                             address);
+                    write_file(t / "main.s",
+                               std::string("        .globl _play_sample, "
+                                           "_play_sample_banked\n        .area _CODE\n"
+                                           " ld sp,#0xFF00\n ") +
+                                   (ei ? "ei\n " : "") + call + " halt\n");
+                    Tool linked =
+                        tool({"sh", "-c",
+                              "sdasz80 -o main.rel main.s && sdldz80 -n -i -b _CODE=0x0000 "
+                              "main.ihx main.rel player.rel"},
+                             t.path());
+                    ASSERT_EQ(linked.status, 0) << linked.output;
 
-                // Four banks: the program, then the sound from its place in bank 2 on into bank 3.
-                std::string rom(4 * 16384, '\0');
-                for (auto [at, byte] : intel_hex_image(read_file(t / "main.ihx")))
-                    rom[at] = char(byte);
-                std::string packed{char(place.blocks % 256 + 1), char(place.blocks / 256 + 1)};
-                std::vector<uint8_t> codes;
-                for (long i = 0; i < 16 * place.blocks; ++i) {
-                    uint8_t byte = uint8_t(i * 37 + 11);
-                    packed += char(byte);
-                    codes.push_back(byte >> 4);
-                    codes.push_back(byte & 15);
-                }
-                rom.replace(size_t(2 * 16384 + address - 0x8000), packed.size(), packed);
-
-                z80::Machine machine;
-                machine.use_banks(rom);
-                ASSERT_EQ(machine.run(10000000), z80::Stop::halted);
-                EXPECT_EQ(machine.bank(), 2) << "the bank of the call, selected again";
-                EXPECT_EQ(machine.interrupts_enabled(), ei);
-                std::vector<int> channels;
-                const bool in_turn = sound::find_dac(dac)->channels == 3;
-                std::vector<z80::PortWrite> samples =
-                    in_turn ? in_turn_writes(dac, machine.writes(), &channels)
-                            : sample_writes(dac, machine.writes());
-                ASSERT_EQ(samples.size(), codes.size() + 1);
-                for (size_t i = 0; i < codes.size(); ++i) {
-                    ASSERT_EQ(samples[i].value, codes[i]) << "sample " << i;
-                    if (in_turn) {
-                        ASSERT_EQ(channels[i], int(i % 3)) << "sample " << i;
+                    // Four banks: the program, then the sound from its place in bank 2 on into
+                    // bank 3.
+                    std::string rom(4 * 16384, '\0');
+                    for (auto [at, byte] : intel_hex_image(read_file(t / "main.ihx")))
+                        rom[at] = char(byte);
+                    std::string packed{char(place.blocks % 256 + 1), char(place.blocks / 256 + 1)};
+                    std::vector<uint8_t> codes;
+                    for (long i = 0; i < 16 * place.blocks; ++i) {
+                        uint8_t byte = uint8_t(i * 37 + 11);
+                        packed += char(byte);
+                        codes.push_back(byte >> 4);
+                        codes.push_back(byte & 15);
                     }
+                    rom.replace(size_t(2 * 16384 + address - 0x8000), packed.size(), packed);
+
+                    z80::Board board;
+                    board.m1_waits = waits;
+                    board.mapper_register = 0xFFFF;
+                    z80::Machine machine;
+                    machine.use_board(board, rom);
+                    ASSERT_EQ(machine.run(10000000), z80::Stop::halted);
+                    expect_no_faults(machine);
+                    EXPECT_EQ(machine.bank(), 2) << "the bank of the call, selected again";
+                    EXPECT_EQ(machine.interrupts_enabled(), ei);
+                    std::vector<int> channels;
+                    const bool in_turn = sound::find_dac(dac)->channels == 3;
+                    std::vector<z80::PortWrite> samples =
+                        in_turn ? in_turn_writes(dac, machine.writes(), &channels)
+                                : sample_writes(dac, machine.writes());
+                    ASSERT_EQ(samples.size(), codes.size() + 1);
+                    for (size_t i = 0; i < codes.size(); ++i) {
+                        ASSERT_EQ(samples[i].value, codes[i]) << "sample " << i;
+                        if (in_turn) {
+                            ASSERT_EQ(channels[i], int(i % 3)) << "sample " << i;
+                        }
+                    }
+                    EXPECT_EQ(samples.back().value, silence_of(dac));
+                    for (size_t i = 1; i < samples.size(); ++i)
+                        ASSERT_EQ(samples[i].t - samples[i - 1].t, uint64_t(T)) << "sample " << i;
                 }
-                EXPECT_EQ(samples.back().value, silence_of(dac));
-                for (size_t i = 1; i < samples.size(); ++i)
-                    ASSERT_EQ(samples[i].t - samples[i - 1].t, uint64_t(T)) << "sample " << i;
             }
         }
-    }
 #endif
 }
 
 // A T below a player's smallest stops the assembly, rather than making a player that jitters;
-// with play_sample_banked, below its smallest.
-TEST(PlayerAssembly, RefusesTBelowTheSmallest) {
+// with play_sample_banked, below its smallest; with a wait state on every M1 cycle, below the
+// larger smallest. Every T up to the largest assembles (the slowest rates once overran the
+// players' relative jumps), and the one past it stops the assembly, as do wait states beyond 1. The
+// assembler's message says so in words.
+TEST(PlayerAssembly, RefusesTBelowTheSmallestAndAboveTheLargest) {
     if (!have_tool("sdasz80")) GTEST_SKIP() << "sdasz80 is missing";
     TempDir t;
     struct Row {
         const char* dac;
         int banked; // PLAYER_BANKED
+        int waits;  // PLAYER_M1_WAITS
         int smallest;
     };
-    for (auto [dac, banked, smallest] : {Row{"linear", 0, 100},
-                                         {"psg", 0, 107},
-                                         {"ay", 0, 100},
-                                         {"linear", 1, 160},
-                                         {"psg", 1, 167},
-                                         {"ay", 1, 160},
-                                         {"psg3", 0, 128},
-                                         {"ay3", 0, 136},
-                                         {"psg3", 1, 188},
-                                         {"ay3", 1, 196}}) {
-        for (int T : {smallest - 1, smallest}) {
+    for (auto [dac, banked, waits, smallest] :
+         {Row{"linear", 0, 0, 100}, {"psg", 0, 0, 107},  {"ay", 0, 0, 100},
+          {"linear", 1, 0, 160},    {"psg", 1, 0, 167},  {"ay", 1, 0, 160},
+          {"linear", 0, 1, 118},    {"psg", 0, 1, 126},  {"ay", 0, 1, 118},
+          {"linear", 1, 1, 187},    {"psg", 1, 1, 195},  {"ay", 1, 1, 187},
+          {"psg3", 0, 0, 128},      {"ay3", 0, 0, 136},  {"psg3", 1, 0, 188},
+          {"ay3", 1, 0, 196},       {"psg3", 0, 1, 153}, {"ay3", 0, 1, 162},
+          {"psg3", 1, 1, 222},      {"ay3", 1, 1, 231}}) {
+        for (long T :
+             {long(smallest) - 1, long(smallest), 8319L, 12371L, 16369L, 1000000L, 1000001L}) {
             write_file(t / "mine.s", "PLAYER_T = " + std::to_string(T) +
-                                         "\nPLAYER_BANKED = " + std::to_string(banked) + "\n");
+                                         "\nPLAYER_BANKED = " + std::to_string(banked) +
+                                         "\nPLAYER_M1_WAITS = " + std::to_string(waits) + "\n");
             Tool assembled = tool({"sdasz80", "-o", "player.rel", source_path("player/settings.s"),
                                    "mine.s", source_path(std::string("player/") + dac + ".s")},
                                   t.path());
-            EXPECT_EQ(assembled.status == 0, T == smallest)
-                << dac << " at T " << T << ": " << assembled.output;
+            EXPECT_EQ(assembled.status == 0, T >= smallest && T <= 1000000)
+                << dac << " at T " << T << ", " << waits << " wait states: " << assembled.output;
+            if (T < smallest) {
+                std::string why = std::string("PLAYER_T is below PLAYER_T_MIN") +
+                                  (banked ? "_BANKED, " : ", ") + "the smallest T of";
+                EXPECT_NE(assembled.output.find(why), std::string::npos)
+                    << dac << " at T " << T << ": " << assembled.output;
+            } else if (T > 1000000) {
+                EXPECT_NE(assembled.output.find("PLAYER_T is above PLAYER_T_MAX"),
+                          std::string::npos)
+                    << dac << " at T " << T << ": " << assembled.output;
+            }
         }
     }
+    write_file(t / "mine.s", "PLAYER_M1_WAITS = 2\n");
+    EXPECT_NE(tool({"sdasz80", "-o", "player.rel", source_path("player/settings.s"), "mine.s",
+                    source_path("player/ay.s")},
+                   t.path())
+                  .status,
+              0)
+        << "two wait states";
     // A window or a bank size the banked loop cannot follow page by page.
     for (const char* mapper :
          {"MAPPER_SIZE = 0x3F80", "MAPPER_WINDOW = 0x8010", "MAPPER_SIZE = 0x2000"}) {

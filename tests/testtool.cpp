@@ -4,11 +4,15 @@
 //                           skip) or, under CI=true, 1
 //   testtool hex FILE       the data bytes of an Intel HEX image, one "ADDRESS BYTE" line each
 //                           (hexadecimal, 4 digits of address or more), by address
+//   testtool programs FILE  the names of a list of programs (programs.txt, converters.txt), one
+//                           a line; exits 1 when the file is missing or names none, which a
+//                           script's `for p in $(cat FILE)` would pass over as a list of nothing
 #include "tests/checks.h"
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -43,6 +47,24 @@ int main(int argc, char** argv) {
         for (auto [address, byte] : image) printf("%04X %02X\n", unsigned(address), byte);
         return 0;
     }
-    fprintf(stderr, "usage: testtool need TOOL... | testtool hex FILE\n");
+    if (command == "programs" && argc == 3) {
+        std::ifstream f(argv[2]);
+        if (!f) {
+            fprintf(stderr, "testtool: cannot read the list of programs %s\n", argv[2]);
+            return 1;
+        }
+        std::string names, line;
+        while (std::getline(f, line)) {
+            std::istringstream words(line);
+            for (std::string name; words >> name;) names += name + "\n";
+        }
+        if (names.empty()) {
+            fprintf(stderr, "testtool: the list of programs %s names none\n", argv[2]);
+            return 1;
+        }
+        fputs(names.c_str(), stdout);
+        return 0;
+    }
+    fprintf(stderr, "usage: testtool need TOOL... | testtool hex FILE | testtool programs FILE\n");
     return 2;
 }

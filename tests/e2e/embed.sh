@@ -29,7 +29,7 @@ cmake --build "$build" -j2 >"$scratch/build.log" 2>&1 ||
 
 # Our programs go where the consumer puts its own.
 "$build/tools/consumer" || fail "the consumer's program fails or is missing: its common is not its own"
-programs=$(cat "$build/_deps/assetkit-build/programs.txt")
+programs=$("$ASSETKIT_TESTTOOL" programs "$build/_deps/assetkit-build/programs.txt") || exit 1
 for program in $programs; do
     [ -x "$build/tools/$program" ] || fail "$program is not in the consumer's tools/"
 done

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Every manual page PROG/PROG.1 lints clean with mandoc and renders without a warning from groff
-# at 80 columns, and its .Os names the toolkit alone (the build adds the version).
+# Every manual page PROG/PROG.1, and those of section 7, lints clean with mandoc and renders
+# without a warning from groff at 80 columns, and its .Os names the toolkit alone (the build adds
+# the version); the page of a program on the command-line skeleton says that a long option may be
+# shortened.
 set -euo pipefail
 cd "$ASSETKIT_SOURCE_DIR"
 fail() {
@@ -10,10 +12,14 @@ fail() {
 "$ASSETKIT_TESTTOOL" need mandoc man || exit
 
 # Every program this build declares has its page beside its source.
+programs=$("$ASSETKIT_TESTTOOL" programs "$ASSETKIT_NATIVE_BIN/../programs.txt") || exit 1
+converters=$("$ASSETKIT_TESTTOOL" programs "$ASSETKIT_NATIVE_BIN/../converters.txt") || exit 1
 pages=()
-for program in $(cat "$ASSETKIT_NATIVE_BIN/../programs.txt"); do
+for program in $programs; do
     pages+=("$program/$program.1")
 done
+# And the pages of section 7: the players and the table of machines.
+pages+=(player/assetkit-player.7 machines/assetkit-machines.7)
 for page in "${pages[@]}"; do
     lint=$(mandoc -T lint -W warning "$page" 2>&1) || true
     [ -z "$lint" ] || fail "$page: mandoc -T lint -W warning:"$'\n'"$lint"
@@ -28,5 +34,11 @@ for page in "${pages[@]}"; do
     os=$(sed -n 's/^\.Os //p' "$page")
     # The build fills in the version, which the project's version alone sets.
     [ "$os" = assetkit ] || fail "$page: .Os must name assetkit alone (found '$os')"
+    # Every program but the converters reads its command line through the one skeleton, which
+    # takes a long option shortened: its page says so.
+    if ! grep -qx "$(basename "$page" .1)" <<<"$converters"; then
+        tr '\n' ' ' <"$page" | grep -q 'a long option may be shortened to any beginning no other shares' ||
+            fail "$page: does not say that a long option may be shortened"
+    fi
 done
 echo "${#pages[@]} manual pages lint clean and fit 80 columns"

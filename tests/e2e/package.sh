@@ -4,7 +4,8 @@
 #   same, and lintian finds no error and no warning in it;
 # - its programs are hardened (PIE, RELRO, bind-now, fortified functions, stack protector) and link
 #   the C library dynamically; each has its compressed manual page, naming the package's version;
-#   the copyright file and the changelog are there, and the dependencies were computed;
+#   the copyright file and the changelog, which names every program, are there, and the
+#   dependencies were computed; dpkg-buildflags takes every option it is given;
 # - the sound road runs with the installed programs: the example WAV -> samplepack -> binobj at
 #   0xC000 -> sdldz80, whose Intel HEX image must hold the packed sound at 0xC000;
 # - the package carries the README and the starter project in /usr/share/doc/assetkit/examples/,
@@ -33,6 +34,12 @@ build_package() {
         cat "$scratch/build.log"
         fail "the package build failed"
     }
+    # The lists of what the build declared, read here so that a build without them fails at once.
+    declared=$("$ASSETKIT_TESTTOOL" programs "$build/programs.txt") || exit 1
+    converters=$("$ASSETKIT_TESTTOOL" programs "$build/converters.txt") || exit 1
+    # A warning of dpkg-buildflags is a flag it did not take.
+    ! grep 'dpkg-buildflags: warning' "$scratch/build.log" ||
+        fail "dpkg-buildflags warns in the package build"
     local debs=("$build"/*.deb)
     { [ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ]; } || fail "expected one .deb in $build"
     deb=${debs[0]}
@@ -78,8 +85,10 @@ for file in copyright changelog.Debian.gz; do
 done
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
     "$root/usr/share/doc/assetkit/copyright" || fail "the copyright file is not machine-readable"
-for program in $(cat "$build/programs.txt"); do
+changelog=$(gzip -dc "$root/usr/share/doc/assetkit/changelog.Debian.gz")
+for program in $declared; do
     [ -x "$bin/$program" ] || fail "the package lacks $program"
+    grep -qw "$program" <<<"$changelog" || fail "the changelog never names $program"
 done
 programs=("$bin"/*)
 for program_path in "${programs[@]}"; do
@@ -105,7 +114,7 @@ for program_path in "${programs[@]}"; do
     grep -q '__stack_chk_fail' <<<"$elf" || fail "$program has no stack protector"
 done
 # The converters carry the C++ runtime within them and start without loading it.
-for program in $(cat "$build/converters.txt"); do
+for program in $converters; do
     readelf -dW "$bin/$program" | grep -q 'Shared library: \[libstdc++' &&
         fail "$program loads the C++ runtime instead of carrying it"
 done
@@ -135,7 +144,7 @@ cmp -s expected.txt image.txt || fail "bell.ihx does not hold bell.bin at 0xC000
 doc=$root/usr/share/doc/assetkit
 player=$root/usr/share/assetkit/player
 [ -s "$doc/README.md" ] || fail "the package lacks /usr/share/doc/assetkit/README.md"
-for file in Makefile main.c limits.awk hello.wav pastel16.pal; do
+for file in Makefile main.c start.s limits.awk hello.wav pastel16.pal; do
     [ -s "$doc/examples/$file" ] || fail "the package lacks /usr/share/doc/assetkit/examples/$file"
 done
 starter() {

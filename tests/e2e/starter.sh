@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The starter project, examples/Makefile, in a scratch copy of examples/: make builds the ROM
-# image; a second make runs nothing; the image holds the packed sound and palette in the banks and
+# image (for the machine psg-6bit); a second make runs nothing; the image holds the packed sound and palette in the banks and
 # at the places the linker's map gives their symbols; make clean all, and clean and make -j4 with
 # the programs taken from PATH, give the same image; a link whose code or variables overflow
 # fails; a recording and a palette in other formats (FLAC, PNG) are found by their extensions; a
-# palette that palprep refuses fails the build and leaves no prepared palette behind.
+# palette that palprep refuses fails the build and leaves no prepared palette behind; a copy of
+# the folder alone finds the players beside the programs it is given, and says so plainly when
+# there are none.
 set -euo pipefail
 bin=$ASSETKIT_NATIVE_BIN
 testtool=$ASSETKIT_TESTTOOL
@@ -17,8 +19,10 @@ fail() {
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cp -R "$ASSETKIT_SOURCE_DIR/examples" "$scratch/starter"
-# Beside it, as in the source tree, the players its Makefile takes from ../player.
+# Beside it, as in the source tree, the players and machines its Makefile takes from ../player
+# and ../machines.
 cp -R "$ASSETKIT_SOURCE_DIR/player" "$scratch/player"
+cp -R "$ASSETKIT_SOURCE_DIR/machines" "$scratch/machines"
 cd "$scratch/starter"
 
 # make, away from the terminal: a key typed meanwhile would end samplepack's packing early.
@@ -51,12 +55,12 @@ cmp -s "$scratch/before.txt" "$scratch/after.txt" || fail "a second make touched
 # The packed sound and palette, made here by the programs themselves, must stand in the ROM image
 # where the map puts their symbols: bank n at n x 16384, the window from 0x8000.
 mkdir "$scratch/direct"
-# At the rate the Makefile's default player truly plays, CLOCK / T.
-rate=$(sh ../player/player-timing linear 8000 | cut -d' ' -f2)
-"$bin/sampleprep" -r "$rate" -d linear hello.wav "$scratch/direct/hello.wav"
+# At the rate the default machine's player truly plays, CLOCK / T; the palette packed for its
+# colour memory.
+rate=$(sh ../player/player-timing -b psg-6bit 8000 | cut -d' ' -f2)
+"$bin/sampleprep" -r "$rate" -d psg hello.wav "$scratch/direct/hello.wav"
 "$bin/samplepack" "$scratch/direct/hello.wav" </dev/null
-"$bin/palprep" --depth 15 pastel16.pal "$scratch/direct/pastel16.pal"
-"$bin/palpack" "$scratch/direct/pastel16.pal" "$scratch/direct/pastel16.bin" 15 >/dev/null
+"$bin/palprep" --pack --depth 6 --count 32 pastel16.pal "$scratch/direct/pastel16.bin" 2>/dev/null
 check_symbol() { # SYMBOL FILE
     local at offset size
     at=$(awk -v s="$1" '$2 == s && $1 ~ /^[0-9A-Fa-f]+$/ { print $1; exit }' build/starter.map)
@@ -83,12 +87,31 @@ cmp -s build/starter.rom "$scratch/first.rom" || fail "make -j4 gave another ima
 
 # Code that runs into the bank window, and variables past the end of RAM: the link fails and
 # leaves no image.
-for overflow in CODE_LOC=0x7FE0 RAM_END=0xC001; do
+# (The machine linear's program has a variable: a stack just above RAM's start leaves it no room.)
+for overflow in CODE_LOC=0x7FE0 'MACHINE=linear STACK=0xC101'; do
     rm -f build/starter.*
-    if build BIN="$bin" "$overflow"; then show "make succeeded with $overflow"; fi
+    # shellcheck disable=SC2086 # the settings are words
+    if build BIN="$bin" $overflow; then show "make succeeded with $overflow"; fi
     grep -q '^build/starter.map: _' "$scratch/make.log" || show "no area was refused with $overflow"
     if [ -e build/starter.ihx ] || [ -e build/starter.rom ]; then fail "$overflow left an image"; fi
 done
+
+# One name for a sound and a palette, and sounds named as main.c's variable or the players'
+# function: each said plainly, and no image.
+cp -R . "$scratch/names"
+(
+    cd "$scratch/names"
+    rm -rf build
+    if build BIN="$bin" SOUNDS=hello PALETTES=hello; then show "make took hello as a sound and a palette"; fi
+    grep -q 'SOUNDS and PALETTES name hello twice' "$scratch/make.log" || show "hello twice was not said"
+    for name in mapper play_sample; do
+        cp hello.wav "$name.wav"
+        if build BIN="$bin" SOUNDS="$name"; then show "make took a sound named $name"; fi
+        grep -q "^bankplan: build/$name.bin: its name $name in banks.h clashes with " \
+            "$scratch/make.log" || show "bankplan took a sound named $name"
+        [ ! -e build/starter.rom ] || fail "a sound named $name left an image"
+    done
+)
 
 # A recording and a palette in other formats, found by their extensions.
 cp -R . "$scratch/formats"
@@ -96,7 +119,9 @@ cp -R . "$scratch/formats"
     cd "$scratch/formats"
     sox hello.wav hello.flac
     rm -rf build hello.wav pastel16.pal
-    build BIN="$bin" || show "make failed with hello.flac and pastel16.png"
+    # pastel16.png's palette holds 256 entries: for a machine without colour memory, which takes
+    # them all (a colour memory of 32 refuses them, as palprep --count does).
+    build BIN="$bin" MACHINE=linear || show "make failed with hello.flac and pastel16.png"
     grep -q 'sampleprep .* hello.flac build/hello.wav$' "$scratch/make.log" || show "hello.flac was not prepared"
     grep -q 'palprep .* pastel16.png build/pastel16.pal$' "$scratch/make.log" || show "pastel16.png was not prepared"
     [ -s build/starter.rom ] || fail "no build/starter.rom from hello.flac and pastel16.png"
@@ -113,5 +138,27 @@ if [ -e build/pastel16.pal ] || [ -e build/pastel16.bin ]; then
     fail "a refused palette left build/pastel16.pal or build/pastel16.bin behind"
 fi
 
+# The folder copied alone, away from the source tree: the players and machines beside the
+# programs it is given (a build tree holds them in share/assetkit, as an installed toolkit does);
+# with programs that have none beside them, make says which folder lacks the players, and make
+# clean works all the same.
+mkdir "$scratch/alone"
+cp -R "$ASSETKIT_SOURCE_DIR/examples" "$scratch/alone/starter"
+(
+    cd "$scratch/alone/starter"
+    build BIN="$bin" || show "make in a copy of the folder alone failed"
+    [ -s build/starter.rom ] || fail "no build/starter.rom in a copy of the folder alone"
+    mkdir "$scratch/bin"
+    for program in "$bin"/*; do ln -s "$program" "$scratch/bin/"; done
+    if build clean all BIN="$scratch/bin"; then show "make succeeded without players"; fi
+    grep -q "^Makefile:[0-9]*: \*\*\* no players in $scratch/share/assetkit/player (player.h)" \
+        "$scratch/make.log" || show "make did not say the players are missing:"
+    if grep -q 'cannot open\|no timing' "$scratch/make.log"; then show "make ran on without players:"; fi
+    build clean BIN="$scratch/bin" || show "make clean failed without players"
+    [ ! -s "$scratch/make.log" ] || [ "$(cat "$scratch/make.log")" = "rm -rf build" ] ||
+        show "make clean said more than it did without players:"
+)
+
 echo "starter: make builds build/starter.rom ($sound; $palette), a second make runs" \
-    "nothing, make -j4 gives the same image, overflows fail, other formats are found"
+    "nothing, make -j4 gives the same image, overflows fail, names main.c or the players use" \
+    "are refused, other formats are found"

@@ -2,8 +2,9 @@
 # The Windows download: the zip holds every program of the build (programs.txt), stripped and
 # needing no DLL beyond Windows' own, each with its manual page and its line in README.txt;
 # README.txt and LICENSE.txt with CR LF line ends; the licences of the libraries linked into the
-# companion programs; the Z80 players. Its programs, unpacked, write what the native programs
-# write on the examples (the object modules with CR LF line ends, compared without their CR).
+# companion programs; the Z80 players, and how to time a sound without player-timing, a shell
+# script. Its programs, unpacked, write what the native programs write on the examples (the
+# object modules with CR LF line ends, compared without their CR).
 set -uo pipefail
 fail() {
     echo "windows zip: $*" >&2
@@ -11,7 +12,7 @@ fail() {
 }
 "$ASSETKIT_TESTTOOL" need unzip x86_64-w64-mingw32-objdump || exit
 windows=$(dirname "$ASSETKIT_BIN_DIR")
-programs=$(cat "$windows/programs.txt")
+programs=$("$ASSETKIT_TESTTOOL" programs "$windows/programs.txt") || exit 1
 zips=("$windows"/assetkit-*-win64.zip)
 [ -f "${zips[0]}" ] || fail "no zip in $windows (cmake --workflow --preset windows makes it)"
 zip=${zips[0]}
@@ -25,7 +26,9 @@ for f in README.txt LICENSE.txt; do
 done
 for f in player/linear.s player/psg.s player/ay.s player/psg3.s player/ay3.s \
     player/assetkit-delay.inc player/assetkit-play.inc player/settings.s player/player.h \
-    player/player-timing manual/assetkit-player.html; do
+    player/player-timing manual/assetkit-player.html \
+    machines/psg-6bit.machine machines/psg-12bit.machine machines/ay-9bit.machine \
+    machines/linear.machine manual/assetkit-machines.html; do
     [ -s "$top/$f" ] || fail "$(basename "$zip") lacks $f"
 done
 for p in $programs; do
@@ -40,6 +43,19 @@ for p in $programs; do
     [ -z "$dlls" ] || fail "$p.exe needs DLLs the zip lacks: $dlls"
     grep -q "^  $p\.exe " "$top/README.txt" || fail "README.txt does not list $p.exe"
 done
+# player-timing is a POSIX shell script, which cmd does not run: README.txt works T out by hand,
+# with each player's smallest T as the zip's player source defines it.
+readme=$(tr -d '\r' <"$top/README.txt")
+grep -q 'player-timing works T out, but it is a script for a' <<<"$readme" ||
+    fail "README.txt does not say that player-timing is a shell script"
+for player in linear psg ay; do
+    single=$(sed -n 's/^PLAYER_T_MIN *= *\([0-9][0-9]*\).*/\1/p' "$top/player/$player.s")
+    banked=$(sed -n 's/^PLAYER_T_MIN_BANKED *= *\([0-9][0-9]*\).*/\1/p' "$top/player/$player.s")
+    { [ -n "$single" ] && [ -n "$banked" ]; } || fail "player/$player.s in the zip has no smallest T"
+    grep -qE "^  $player\.s +$single +$banked\$" <<<"$readme" ||
+        fail "README.txt does not give $player.s's smallest T as $single, and $banked banked"
+done
+
 # Each library linked in has its licence in the zip, as scripts/build-windows-libs collected them
 # into the prefix the Windows build took its libraries from.
 libs=$(sed -n 's/^ASSETKIT_WINDOWS_LIBS:PATH=//p' "$windows/CMakeCache.txt")

@@ -30,7 +30,8 @@ for w in "$(dirname "$wine")/wineserver" "$(command -v wineserver)" /usr/lib/win
     fi
 done
 [ -n "$wineserver" ] || fail "no wineserver beside $wine or on the PATH"
-for p in $(cat "$ASSETKIT_BIN_DIR/../programs.txt"); do
+programs=$("$ASSETKIT_TESTTOOL" programs "$ASSETKIT_BIN_DIR/../programs.txt") || exit 1
+for p in $programs; do
     [ -f "$ASSETKIT_BIN_DIR/$p.exe" ] ||
         fail "no $ASSETKIT_BIN_DIR/$p.exe (cmake --workflow --preset windows first)"
 done

@@ -4,6 +4,8 @@
 
 #include <z80ex/z80ex.h>
 
+#include <cstdio>
+
 namespace z80 {
 
 struct Machine::Cpu {
@@ -14,17 +16,25 @@ struct Machine::Cpu {
 };
 
 struct Callbacks {
-    static Z80EX_BYTE mread(Z80EX_CONTEXT*, Z80EX_WORD address, int, void* m) {
-        return static_cast<Machine*>(m)->read(address);
+    static Z80EX_BYTE mread(Z80EX_CONTEXT*, Z80EX_WORD address, int m1, void* m) {
+        Machine* machine = static_cast<Machine*>(m);
+        return m1 ? machine->fetch(address) : machine->read(address);
     }
     static void mwrite(Z80EX_CONTEXT*, Z80EX_WORD address, Z80EX_BYTE value, void* m) {
         static_cast<Machine*>(m)->write(address, value);
     }
-    static Z80EX_BYTE pread(Z80EX_CONTEXT*, Z80EX_WORD, void*) { return 0xFF; }
+    static Z80EX_BYTE pread(Z80EX_CONTEXT*, Z80EX_WORD port, void* p) {
+        Machine* m = static_cast<Machine*>(p);
+        if (m->board_ && m->b_.mapper == Mapper::two_window && (port & 0xFF) == 0xA8)
+            return m->slots_;
+        return 0xFF;
+    }
     static void pwrite(Z80EX_CONTEXT* cpu, Z80EX_WORD port, Z80EX_BYTE value, void* p) {
         Machine* m = static_cast<Machine*>(p);
-        // t_ counts the opcodes done; the current one is this far in.
+        // t_ counts the opcodes done (and the wait states of this one's fetches); the current one
+        // is this far in.
         m->writes_.push_back({port, value, m->t_ + uint64_t(z80ex_op_tstate(cpu))});
+        if (m->board_) m->port_write(port, value);
     }
     static Z80EX_BYTE intread(Z80EX_CONTEXT*, void*) { return 0xFF; }
 };
@@ -63,10 +73,12 @@ void Machine::use_banks(const std::string& rom) {
 }
 
 int Machine::bank() const {
+    if (board_) return b_.mapper == Mapper::two_window ? banks_[1] : banks_[2];
     return bank_;
 }
 
 uint8_t Machine::read(uint16_t address) const {
+    if (board_) return board_read(address);
     if (bank_ >= 0 && address >= 0x8000 && address < 0xC000) {
         size_t at = size_t(bank_) * 0x4000 + (address - 0x8000);
         return at < rom_.size() ? uint8_t(rom_[at]) : 0xFF;
@@ -75,6 +87,7 @@ uint8_t Machine::read(uint16_t address) const {
 }
 
 void Machine::write(uint16_t address, uint8_t value) {
+    if (board_) return board_write(address, value);
     if (bank_ >= 0 && address >= 0x8000 && address < 0xC000) return; // ROM
     memory_[address] = value;
     if (bank_ >= 0 && address == 0xFFFF) {
@@ -85,6 +98,235 @@ void Machine::write(uint16_t address, uint8_t value) {
 
 uint8_t Machine::peek(uint16_t address) const {
     return read(address);
+}
+
+uint16_t Machine::pc() const {
+    return z80ex_get_reg(cpu_->context, regPC);
+}
+
+void Machine::use_board(const Board& board, const std::string& image) {
+    board_ = true;
+    b_ = board;
+    rom_ = image;
+    size_t size = 0x4000;
+    while (size < rom_.size()) size *= 2;
+    rom_.resize(size, '\xFF');
+    colours_.assign(b_.colour_bytes, 0);
+    if (b_.mapper == Mapper::two_window) {
+        banks_[0] = banks_[1] = 0;
+        // The firmware: slots, then INIT when the cartridge has a header; RSLREG as the real one.
+        firmware_.assign(0x4000, '\xFF');
+        const unsigned primary = b_.cartridge_slot & 3;
+        const uint8_t slots = uint8_t(0xF0 | primary << 2);
+        if (b_.cartridge_slot & 0x80) {
+            secondary_ = uint8_t(((b_.cartridge_slot >> 2) & 3) << 2);
+            memory_[exptbl + primary] = 0x80;
+            memory_[slttbl + primary] = secondary_;
+        }
+        std::string boot = {'\xF3',
+                            '\x31',
+                            char(firmware_stack & 0xFF),
+                            char(firmware_stack >> 8),
+                            '\x3E',
+                            char(slots),
+                            '\xD3',
+                            '\xA8'}; // di; ld sp; ld a; out (0xA8),a
+        if (rom_.compare(0, 2, "AB") == 0) boot += {'\xCD', rom_[2], rom_[3]}; // call INIT
+        boot += {'\xF3', '\x76'};                                              // di; halt
+        firmware_.replace(0, boot.size(), boot);
+        firmware_.replace(rslreg, 3, "\xDB\xA8\xC9"); // in a,(0xA8); ret
+        firmware_[enaslt] = '\xC9';                   // ret, after the work done in fetch()
+    } else {
+        banks_[0] = 0;
+        banks_[1] = 1;
+        banks_[2] = 2;
+    }
+}
+
+void Machine::fault(const std::string& what, uint16_t address) {
+    char text[200];
+    snprintf(text, sizeof text, "%s at 0x%04X (the instruction at 0x%04X, T-state %llu)",
+             what.c_str(), address, fetched_, (unsigned long long)t_);
+    faults_.push_back(text);
+}
+
+uint8_t Machine::rom_byte(size_t bank, uint16_t offset) const {
+    // The mapper takes as many of the bank number's bits as the image has banks.
+    return uint8_t(rom_[(bank * 0x4000 + offset) % rom_.size()]);
+}
+
+uint8_t Machine::board_read(uint16_t a) const {
+    const unsigned page = a >> 14;
+    switch (b_.mapper) {
+    case Mapper::one_register:
+        if (a < 0x8000) return uint8_t(rom_[a % rom_.size()]);
+        if (a < 0xC000) return rom_byte(banks_[2], a - 0x8000);
+        return memory_[a];
+    case Mapper::three_register:
+        if (a < 0x400) return uint8_t(rom_[a]);
+        if (a < 0x8000) return rom_byte(banks_[page], a & 0x3FFF);
+        if (a < 0xC000)
+            return control_ & 8 ? cart_ram_[a - 0x8000] : rom_byte(banks_[2], a - 0x8000);
+        return memory_[0xC000 | (a & 0x1FFF)];
+    case Mapper::two_window:
+        if (a == 0xFFFF && b_.cartridge_slot & 0x80 &&
+            ((slots_ >> 6) & 3) == (b_.cartridge_slot & 3u))
+            return uint8_t(~secondary_);
+        switch (device(page)) {
+        case Device::firmware:
+            return uint8_t(firmware_[a]);
+        case Device::cartridge:
+            return rom_byte(banks_[page - 1], a & 0x3FFF);
+        case Device::ram:
+            return memory_[a];
+        case Device::none:
+            return 0xFF;
+        }
+    }
+    return 0xFF;
+}
+
+Machine::Device Machine::device(unsigned page) const {
+    const unsigned slot = (slots_ >> (2 * page)) & 3, primary = b_.cartridge_slot & 3;
+    if (slot == 0) return page == 0 ? Device::firmware : Device::none;
+    if (slot == 3) return Device::ram;
+    if (slot != primary || page == 0 || page == 3) return Device::none;
+    if (b_.cartridge_slot & 0x80 &&
+        ((secondary_ >> (2 * page)) & 3) != ((b_.cartridge_slot >> 2) & 3u))
+        return Device::none;
+    return Device::cartridge;
+}
+
+void Machine::board_write(uint16_t a, uint8_t v) {
+    for (auto [first, last] : b_.never_write)
+        if (a >= first && a <= last) fault("a write to an address never written", a);
+    // A bank selection: `ld (register),a` at the register the program selects banks through.
+    auto selection = [&] {
+        return a == b_.mapper_register && read(fetched_) == 0x32 &&
+               read(uint16_t(fetched_ + 1)) == (a & 0xFF) && read(uint16_t(fetched_ + 2)) == a >> 8;
+    };
+    const unsigned page = a >> 14;
+    switch (b_.mapper) {
+    case Mapper::one_register:
+        if (a < 0xC000) return fault("a write to ROM", a);
+        memory_[a] = v;
+        if (a == 0xFFFF) {
+            if (!selection()) fault("a write to the mapper's register that selects no bank", a);
+            banks_[2] = v;
+        }
+        return;
+    case Mapper::three_register:
+        if (a >= 0x8000 && a < 0xC000 && control_ & 8) {
+            cart_ram_[a - 0x8000] = v;
+            return;
+        }
+        if (a < 0xC000) return fault("a write to ROM", a);
+        memory_[0xC000 | (a & 0x1FFF)] = v;
+        if (a >= 0xFFFC) {
+            if (!selection()) fault("a write to a mapper's register that selects no bank", a);
+            if (a == 0xFFFC)
+                control_ = v;
+            else
+                banks_[a - 0xFFFD] = v;
+        }
+        return;
+    case Mapper::two_window:
+        if (a == 0xFFFF && b_.cartridge_slot & 0x80 &&
+            ((slots_ >> 6) & 3) == (b_.cartridge_slot & 3u)) {
+            secondary_ = v;
+            return;
+        }
+        switch (device(page)) {
+        case Device::cartridge:
+            if ((a & 0xF800) == 0x6000 || (a & 0xF800) == 0x7000) {
+                if (!selection()) fault("a write to a mapper's register that selects no bank", a);
+                banks_[(a & 0xF800) == 0x6000 ? 0 : 1] = v;
+                return;
+            }
+            return fault("a write to ROM", a);
+        case Device::ram:
+            memory_[a] = v;
+            return;
+        default:
+            return fault("a write to ROM or to no memory", a);
+        }
+    }
+}
+
+uint8_t Machine::fetch(uint16_t a) {
+    t_ += uint64_t(board_ ? b_.m1_waits : 0);
+    if (!board_) return read(a);
+    fetched_ = a; // a prefix's fetch too; a write always follows its instruction's last fetch
+    const unsigned page = a >> 14;
+    bool placed = false;
+    switch (b_.mapper) {
+    case Mapper::one_register:
+        placed = a < 0x8000;
+        break;
+    case Mapper::three_register:
+        placed = a < 0x400 || (a < 0x8000 && banks_[page] == page);
+        break;
+    case Mapper::two_window: {
+        const Device shown = device(page);
+        placed = shown == Device::firmware ||
+                 (shown == Device::cartridge && page == 1 && banks_[0] == 0);
+        if (shown == Device::firmware && a == enaslt) {
+            // ENASLT: A = the slot (bit 7: expanded, its secondary in bits 2-3), H's top bits =
+            // the page.
+            Z80EX_CONTEXT* cpu = cpu_->context;
+            unsigned id = z80ex_get_reg(cpu, regAF) >> 8, to = z80ex_get_reg(cpu, regHL) >> 14;
+            const unsigned primary = id & 3;
+            if (id & 0x80) {
+                if (!(memory_[exptbl + primary] & 0x80))
+                    fault("ENASLT of an expanded slot in a primary slot the table says is not", a);
+                secondary_ =
+                    uint8_t((secondary_ & ~(3u << (2 * to))) | ((id >> 2) & 3) << (2 * to));
+                memory_[slttbl + primary] = secondary_;
+            }
+            slots_ = uint8_t((slots_ & ~(3u << (2 * to))) | primary << (2 * to));
+            z80ex_set_reg(cpu, regIFF1, 0);
+            z80ex_set_reg(cpu, regIFF2, 0);
+            for (Z80_REG_T r : {regAF, regBC, regDE, regHL}) z80ex_set_reg(cpu, r, 0xA55A);
+        }
+        break;
+    }
+    }
+    if (!placed) fault("code fetched where the map placed none", a);
+    return read(a);
+}
+
+void Machine::port_write(uint16_t port, uint8_t v) {
+    const uint8_t p = uint8_t(port);
+    if (b_.mapper == Mapper::two_window && p == 0xA8) slots_ = v;
+    if (b_.video == Video::none || colours_.empty()) return;
+    if (p == b_.colour_control) {
+        if (latch_ < 0) {
+            latch_ = v;
+            return;
+        }
+        if (b_.video == Video::address) {
+            colour_mode_ = (v & 0xC0) == 0xC0;
+            colour_at_ = size_t(latch_ | (v & 0x3F) << 8) % colours_.size();
+        } else if (v == (0x80 | 16)) { // register 16: the palette's index
+            colour_at_ = size_t(latch_ & 15) * 2;
+            data_latch_ = -1;
+        }
+        latch_ = -1;
+    } else if (p == b_.colour_data) {
+        latch_ = -1;
+        if (b_.video == Video::address) {
+            if (!colour_mode_) return;
+            colours_[colour_at_] = v;
+            colour_at_ = (colour_at_ + 1) % colours_.size();
+        } else if (data_latch_ < 0) {
+            data_latch_ = v;
+        } else {
+            colours_[colour_at_] = uint8_t(data_latch_);
+            colours_[colour_at_ + 1] = v;
+            colour_at_ = (colour_at_ + 2) % colours_.size();
+            data_latch_ = -1;
+        }
+    }
 }
 
 Stop Machine::run(uint64_t limit) {
