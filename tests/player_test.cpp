@@ -399,13 +399,16 @@ INSTANTIATE_TEST_SUITE_P(
 // boots as the machine starts it, nothing is written or fetched that the program did not mean,
 // the colour memory holds palprep --pack's bytes, and every sound plays in order at one interval,
 // wait states counted, which is T and gives the rate asked within 0.1%: with the code where the
-// row puts it, 1 KB into the cartridge, and with twelve sounds.
+// row puts it, 1 KB into the cartridge, and with twelve sounds. With the chip's three channels in
+// turn (DAC=psg3 or ay3), sample k on channel k mod 3 and all three silenced after the last. The
+// levels the writes make are sampleunpack's preview.
 struct MachineCase {
     const char* name;
     const char* machine;
     long code_offset;           // CODE_LOC from the cartridge's start; 0: the row's
     int sounds;                 // 1: hello; else that many short sounds
     uint8_t cartridge_slot = 1; // ay-9bit: the board's slot for the cartridge, as ENASLT takes it
+    const char* dac = nullptr;  // another player than the row's
 };
 
 void PrintTo(const MachineCase& c, std::ostream* os) {
@@ -442,6 +445,7 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
     std::string sound_list;
     for (const std::string& sound : sounds) sound_list += (sound_list.empty() ? "" : " ") + sound;
     std::vector<std::string> settings{std::string("MACHINE=") + c.machine, "SOUNDS=" + sound_list};
+    if (c.dac) settings.push_back(std::string("DAC=") + c.dac);
     if (c.code_offset) {
         char code_loc[40];
         snprintf(code_loc, sizeof code_loc, "CODE_LOC=0x%04lX",
@@ -451,14 +455,20 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
     Tool built = make(t, settings);
     ASSERT_EQ(built.status, 0) << built.output;
 
-    // T from player-timing for the row's player, waits and clock; the true rate at 8000 Hz.
-    const std::string dac = row.text("DAC");
+    // T from player-timing for the row's player (or the one given), waits and clock; the true
+    // rate at 8000 Hz.
+    const std::string dac = c.dac ? c.dac : row.text("DAC");
     const long clock = row.number("CLOCK");
-    Tool timing =
-        tool({"sh", source_path("player/player-timing"), "-b", c.machine, "8000"}, t.path());
+    Tool timing = c.dac ? tool({"sh", source_path("player/player-timing"), "-b", "-w",
+                                row.text("M1_WAITS"), dac, "8000", row.text("CLOCK")},
+                               t.path())
+                        : tool({"sh", source_path("player/player-timing"), "-b", c.machine, "8000"},
+                               t.path());
     ASSERT_EQ(timing.status, 0) << timing.output;
     const long T = std::stol(timing.output);
     EXPECT_LT(std::fabs(double(clock) / T - 8000) / 8000, 0.001) << timing.output;
+    const std::string true_rate = timing.output.substr(
+        timing.output.find(' ') + 1, timing.output.find('\n') - timing.output.find(' ') - 1);
 
     // The image: whole banks, a power of two of them.
     const std::string image = read_file(t / "build/starter.rom");
@@ -492,16 +502,35 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
                   direct);
     }
 
-    std::vector<z80::PortWrite> writes = sample_writes(
-        dac, machine.writes(), int(row.number("SOUND_PORT")), int(row.number("SOUND_SELECT")));
+    const bool in_turn = sound::find_dac(dac)->channels == 3;
+    std::vector<int> channels;
+    std::vector<z80::PortWrite> writes =
+        in_turn ? in_turn_writes(dac, machine.writes(), &channels)
+                : sample_writes(dac, machine.writes(), int(row.number("SOUND_PORT")),
+                                int(row.number("SOUND_SELECT")));
     ASSERT_EQ(writes.size(), total) << "every sample and the silencing, of every sound";
+    if (in_turn) {
+        // After the last sound's silencing, the other two channels' silencing alone.
+        std::vector<int> after;
+        for (const z80::PortWrite& w : machine.writes())
+            if (w.t > writes.back().t) after.push_back(w.value);
+        const std::vector<int> others =
+            dac == "psg3" ? std::vector<int>{0xBF, 0xDF} : std::vector<int>{8, 0, 9, 0, 10, 0};
+        EXPECT_EQ(after, others) << "writes after the last silencing";
+    }
+    sound::Levels levels{};
+    ASSERT_TRUE(sound::named_levels(dac, &levels));
     size_t first = 0;
     uint64_t shortest = UINT64_MAX, longest = 0;
     for (size_t n = 0; n < sounds.size(); ++n) {
         SCOPED_TRACE(sounds[n]);
         std::vector<uint8_t> played;
-        for (size_t i = first; i < first + expected[n].size(); ++i)
+        for (size_t i = first; i < first + expected[n].size(); ++i) {
             played.push_back(writes[i].value);
+            if (in_turn) {
+                ASSERT_EQ(channels[i], int((i - first) % 3)) << "sample " << i - first;
+            }
+        }
         EXPECT_EQ(played, expected[n]);
         EXPECT_EQ(writes[first + expected[n].size()].value, silence_of(dac));
         for (size_t i = first + 1; i <= first + expected[n].size(); ++i) {
@@ -510,12 +539,28 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
             longest = std::max(longest, d);
         }
         first += expected[n].size() + 1;
+
+        // What the chip outputs, one channel's level or the sum of three each holding its level
+        // until its next write, is the preview of the packed sound at the true rate.
+        auto preview =
+            run("sampleunpack",
+                {"-r", true_rate, "-d", dac, "--dc", "build/" + sounds[n] + ".bin", "preview.wav"},
+                t.path());
+        ASSERT_EQ(preview.status, 0) << preview.err;
+        Sound heard = read_sound(t / "preview.wav");
+        ASSERT_EQ(heard.samples.size(), played.size());
+        std::vector<double> chip(played.size());
+        for (size_t i = 0; i < played.size(); ++i) chip[i] = sound::code_value(levels, played[i]);
+        if (in_turn) chip = sound::played_in_turn(played, levels, 3, silence_of(dac));
+        for (size_t i = 0; i < played.size(); ++i)
+            ASSERT_NEAR(heard.samples[i], chip[i], 2.0 / 32768) << "sample " << i;
     }
     EXPECT_EQ(shortest, uint64_t(T));
     EXPECT_EQ(longest, uint64_t(T));
-    printf("%s: T %ld, %.6f Hz for 8000 Hz; intervals %llu to %llu T-states; image %zu bytes\n",
-           c.name, T, double(clock) / T, (unsigned long long)shortest, (unsigned long long)longest,
-           image.size());
+    printf("%s: %s, T %ld, %.6f Hz for 8000 Hz; intervals %llu to %llu T-states; image %zu "
+           "bytes\n",
+           c.name, dac.c_str(), T, double(clock) / T, (unsigned long long)shortest,
+           (unsigned long long)longest, image.size());
 #endif
 }
 
@@ -535,7 +580,12 @@ INSTANTIATE_TEST_SUITE_P(
                     MachineCase{"Ay9BitInAnExpandedSlot", "ay-9bit", 0, 1, 0x86},
                     MachineCase{"Linear", "linear", 0, 1},
                     MachineCase{"LinearCodeAt0x0400", "linear", 0x400, 1},
-                    MachineCase{"LinearTwelveSounds", "linear", 0, 12}),
+                    MachineCase{"LinearTwelveSounds", "linear", 0, 12},
+                    // The chip's three channels in turn.
+                    MachineCase{"Psg6BitPsg3", "psg-6bit", 0, 1, 1, "psg3"},
+                    MachineCase{"Psg12BitPsg3TwelveSounds", "psg-12bit", 0, 12, 1, "psg3"},
+                    MachineCase{"Ay9BitAy3", "ay-9bit", 0, 1, 1, "ay3"},
+                    MachineCase{"Ay9BitAy3TwelveSounds", "ay-9bit", 0, 12, 1, "ay3"}),
     ByName());
 
 // The start-up this starter once had, the stack from 0x0000: on the board with the three-register
