@@ -9,10 +9,13 @@
 #include <cstring>
 #include <ctime>
 
+using namespace sound;
+
 int main(int argc, char** argv) {
     Levels levels;
     if (argc < 2 || !named_levels(argv[1], &levels)) {
-        std::fprintf(stderr, "usage: choose linear|psg|ay [offset|nooffset] [dither] [--time]\n");
+        std::fprintf(stderr, "usage: choose DAC [offset|nooffset] [dither] [--time] (DAC: %s)\n",
+                     dac_names().c_str());
         return 2;
     }
     CodeOptions options;

@@ -52,8 +52,8 @@ else()
     set(assetkit_playerdir ${CMAKE_INSTALL_DATADIR}/assetkit/player)
     set(assetkit_machinesdir ${CMAKE_INSTALL_DATADIR}/assetkit/machines)
 endif()
-set(assetkit_player_files linear.s psg.s ay.s assetkit-delay.inc assetkit-play.inc settings.s
-    player.h player-timing)
+set(assetkit_player_files linear.s psg.s ay.s psg3.s ay3.s assetkit-delay.inc assetkit-play.inc
+    settings.s player.h player-timing)
 foreach(file IN LISTS assetkit_player_files)
     configure_file(${PROJECT_SOURCE_DIR}/player/${file}
         ${CMAKE_BINARY_DIR}/share/assetkit/player/${file} COPYONLY)

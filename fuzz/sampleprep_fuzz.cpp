@@ -29,9 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t a = data[0], b = data[1];
     std::string bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
 
-    PrepOptions o;
+    sampleprep::PrepOptions o;
+    // By name, so that a new row of the table leaves the seeds as they were.
     static const char* const dacs[] = {"linear", "psg", "ay", "linear"};
-    REQUIRE(named_levels(dacs[a & 3], &o.levels));
+    REQUIRE(sound::dac_table(dacs[a & 3], &o.dac).empty());
     o.trim_db = a & 4 ? 40 : 0;
     o.codes.offset = a & 8;
     o.codes.dither = a & 16;
@@ -47,12 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The input's length as the program sees it: skip what would take long at these rates.
     {
         SF_INFO info{};
-        MemoryFile memory(bytes);
+        sound::MemoryFile memory(bytes);
         SNDFILE* in = memory.open(&info);
         if (!in) {
             std::string wav;
-            PrepReport report;
-            REQUIRE(!prepare_bytes(bytes, o, &wav, &report, &info).empty() && wav.empty());
+            sampleprep::PrepReport report;
+            REQUIRE(!sampleprep::prepare_bytes(bytes, o, &wav, &report, &info).empty() &&
+                    wav.empty());
             return 0;
         }
         sf_close(in);
@@ -63,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     std::string wav;
-    PrepReport report;
+    sampleprep::PrepReport report;
     SF_INFO info{};
-    std::string why = prepare_bytes(bytes, o, &wav, &report, &info);
+    std::string why = sampleprep::prepare_bytes(bytes, o, &wav, &report, &info);
     if (!why.empty()) {
         REQUIRE(wav.empty());
         REQUIRE(why.find('\n') == std::string::npos);
@@ -79,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     REQUIRE(wav.size() == wav8::header_size + n);
     REQUIRE(wav.compare(0, wav8::header_size, wav8::header(uint32_t(std::lround(o.rate)), n)) == 0);
     for (size_t i = wav8::header_size; i < wav.size(); ++i) REQUIRE((wav[i] & 15) == 8);
-    const char silence = char(silence_code(o.levels) * 16 + 8);
+    const char silence = char(sampleprep::silence_code(o.dac) * 16 + 8);
     for (size_t i = wav8::header_size + report.samples; i < wav.size(); ++i)
         REQUIRE(wav[i] == silence);
     REQUIRE(std::isfinite(report.gain_db));

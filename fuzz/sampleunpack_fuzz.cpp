@@ -55,25 +55,25 @@ sf_count_t tell(void* p) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    UnpackOptions o;
+    sampleunpack::UnpackOptions o;
     uint8_t pick = data[0];
     ++data;
     --size;
     switch (pick & 3) {
     case 0:
-        named_levels("linear", &o.levels);
+        sound::dac_table("linear", &o.dac);
         break;
     case 1:
-        named_levels("psg", &o.levels);
+        sound::dac_table("psg", &o.dac);
         break;
     case 2:
-        named_levels("ay", &o.levels);
+        sound::dac_table("ay", &o.dac);
         break;
     default:
         if (size < 16) return 0;
-        for (size_t i = 0; i < 16; ++i) o.levels[i] = int8_t(data[i]);
-        if (std::all_of(o.levels.begin(), o.levels.end(),
-                        [&](double v) { return v == o.levels[0]; }))
+        for (size_t i = 0; i < 16; ++i) o.dac.levels[i] = int8_t(data[i]);
+        if (std::all_of(o.dac.levels.begin(), o.dac.levels.end(),
+                        [&](double v) { return v == o.dac.levels[0]; }))
             return 0; // the reader refuses such a table
         data += 16;
         size -= 16;
@@ -85,10 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Each byte of the block count carries a +1 of its own.
     long blocks = size < 2 ? -1 : long(uint8_t(data[0] - 1)) + 256 * long(uint8_t(data[1] - 1));
     bool valid = size >= 2 && size == size_t(2 + 16 * blocks);
-    REQUIRE(valid == check_size(packed, size).empty());
+    REQUIRE(valid == sampleunpack::check_size(packed, size).empty());
 
     std::string wav;
-    bool ok = unpack(packed, o, &wav).empty();
+    bool ok = sampleunpack::unpack(packed, o, &wav).empty();
     REQUIRE(ok == valid);
     if (!ok) return 0;
 
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<double> expected;
     for (size_t i = 2; i < size; ++i)
         for (int nibble : {data[i] >> 4, data[i] & 15})
-            expected.push_back(code_value(o.levels, uint8_t(nibble)));
+            expected.push_back(sound::code_value(o.dac.levels, uint8_t(nibble)));
     if (!o.dc) {
         double a = 1 / (1 + 2 * M_PI * 20 / o.rate), y = 0;
         double before = expected.empty() ? 0 : expected[0];

@@ -26,5 +26,8 @@ PLAYER_CODE_M1 = 1
         out     (LINEAR_PORT),a ; 11
         .endm
 
+        .macro PLAYER_SILENCE_REST  ; one channel: nothing else plays
+        .endm
+
         .include "assetkit-delay.inc"
         .include "assetkit-play.inc"

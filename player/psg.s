@@ -49,5 +49,8 @@ PLAYER_CODE_M1 = 2
         out     (PSG_PORT),a    ; 11
         .endm
 
+        .macro PLAYER_SILENCE_REST  ; one channel: nothing else plays
+        .endm
+
         .include "assetkit-delay.inc"
         .include "assetkit-play.inc"

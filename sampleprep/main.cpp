@@ -13,9 +13,12 @@ namespace {
 
 const char* program = "sampleprep";
 
+using sampleprep::PrepOptions;
+using sampleprep::PrepReport;
+
 struct Settings {
     PrepOptions o;
-    const char* dac = dacs[0].name;
+    const char* dac = sound::dacs()[0].name;
     bool offset = true; // --offset auto
     bool verbose = false;
 };
@@ -29,7 +32,7 @@ std::string one_of(const char* value, const char* a, const char* b, bool* is_a) 
 }
 
 std::vector<cli::Option> options(Settings& s) {
-    static const std::string dac_text = dac_help();
+    static const std::string dac_text = sound::dac_help();
     return {
         {"rate", 'r', "HZ", "output rate, fractional allowed (default 8000)",
          [&](const char* v) { return cli::read_number(v, 1, 1e6, &s.o.rate); }},
@@ -82,6 +85,11 @@ std::string format_name(int format) {
                : "unknown";
 }
 
+// "1 sample", "2 samples".
+std::string count(unsigned long long n, const char* thing) {
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
 // The -v report, one line for each step of the conversion.
 void report(const std::string& input, const SF_INFO& info, const Settings& s, const PrepReport& r) {
     const PrepOptions& o = s.o;
@@ -89,30 +97,43 @@ void report(const std::string& input, const SF_INFO& info, const Settings& s, co
                            : o.channel        ? "channel " + std::to_string(o.channel) + " of " +
                                              std::to_string(info.channels)
                                        : std::to_string(info.channels) + " channels mixed";
-    fprintf(stderr, "input: %s: %s, %s, %s, %d Hz, %lld frames (%.3f s)\n", input.c_str(),
+    fprintf(stderr, "input: %s: %s, %s, %s, %d Hz, %s (%.3f s)\n", input.c_str(),
             format_name(info.format & SF_FORMAT_TYPEMASK).c_str(),
             format_name(info.format & SF_FORMAT_SUBMASK).c_str(), channels.c_str(), info.samplerate,
-            (long long)r.frames, double(r.frames) / info.samplerate);
+            count(r.frames, "frame").c_str(), double(r.frames) / info.samplerate);
     if (info.samplerate == o.rate)
-        fprintf(stderr, "rate: %d Hz, unchanged: %llu samples\n", info.samplerate,
-                (unsigned long long)r.resampled);
+        fprintf(stderr, "rate: %d Hz, unchanged: %s\n", info.samplerate,
+                count(r.resampled, "sample").c_str());
     else
-        fprintf(stderr, "rate: %d Hz to %.10g Hz (libsoxr, high quality): %llu samples\n",
-                info.samplerate, o.rate, (unsigned long long)r.resampled);
-    fprintf(stderr, "level: peak %.1f dBFS, gain %+.1f dB (%s), %u samples clipped\n",
-            20 * std::log10(r.peak), r.gain_db, o.normalise ? "normalised" : "fixed", r.clipped);
+        fprintf(stderr, "rate: %d Hz to %.10g Hz (libsoxr, high quality): %s\n", info.samplerate,
+                o.rate, count(r.resampled, "sample").c_str());
+    // A gain that rounds to nothing is no loss: "+0.0", never "-0.0".
+    double gain_db = std::fabs(r.gain_db) < 0.05 ? 0.0 : r.gain_db;
+    if (r.peak > 0)
+        fprintf(stderr, "level: peak %.1f dBFS, gain %+.1f dB (%s), %s clipped\n",
+                20 * std::log10(r.peak), gain_db, o.normalise ? "normalised" : "fixed",
+                count(r.clipped, "sample").c_str());
+    else
+        fprintf(stderr, "level: silent, gain %+.1f dB (%s)\n", gain_db,
+                o.normalise ? "normalised" : "fixed");
     if (o.trim_db != 0)
-        fprintf(stderr, "trim: %g dB below the peak: %u samples kept\n", o.trim_db, r.samples);
-    char padding[80] = "";
+        fprintf(stderr, "trim: %g dB below the peak: %s kept\n", o.trim_db,
+                count(r.samples, "sample").c_str());
+    std::string padding;
     if (r.padding)
-        snprintf(padding, sizeof padding, ", %u of silence to fill the last block", r.padding);
-    fprintf(stderr,
-            "output: %u samples at %ld Hz (%.3f s)%s, %llu packed bytes; dac %s, offset %s, "
-            "dither %s\n",
-            r.samples, std::lround(o.rate), r.samples / o.rate, padding,
-            (unsigned long long)packed::size(packed::blocks_for(r.samples + r.padding)), s.dac,
-            o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
-    fprintf(stderr, "snr: %.1f dB\n", r.snr_db);
+        padding = ", " + std::to_string(r.padding) + " of silence to fill the last block";
+    fprintf(stderr, "output: %s at %ld Hz (%.3f s)%s, %s; dac %s, offset %s, dither %s\n",
+            count(r.samples, "sample").c_str(), std::lround(o.rate), r.samples / o.rate,
+            padding.c_str(),
+            count(packed::size(packed::blocks_for(r.samples + r.padding)), "packed byte").c_str(),
+            s.dac, o.codes.offset ? "auto" : "none", o.codes.dither ? "tpdf" : "none");
+    // As a listener hears it: both sides through the output's coupling.
+    if (std::isnan(r.snr_db))
+        fprintf(stderr, "snr: none, the input is silent\n");
+    else if (std::isinf(r.snr_db))
+        fprintf(stderr, "snr: exact, the codes play the input as it is\n");
+    else
+        fprintf(stderr, "snr: %.1f dB, the output coupled against the input coupled\n", r.snr_db);
 }
 
 // Reads the input, streamed (it may be longer than the output can hold, or a pipe), and
@@ -123,7 +144,7 @@ std::string convert(const std::string& input, const PrepOptions& o, SF_INFO* inf
     FILE* in = common::open_input(input, &why);
     if (!in) return why;
     SNDFILE* sound = sf_open_fd(fileno(in), SFM_READ, info, SF_FALSE);
-    why = sound ? prepare(sound, *info, o, wav, r) : sf_strerror(nullptr);
+    why = sound ? sampleprep::prepare(sound, *info, o, wav, r) : sf_strerror(nullptr);
     if (sound) sf_close(sound);
     fclose(in);
     return why;
@@ -138,11 +159,16 @@ int work(int argc, char** argv) {
     if (int status = cli::read_flags(p, argc, argv, &files); status != cli::go_on) return status;
     const std::string &input = files[0], &output = files[1];
 
-    if (std::string why = dac_levels(s.dac, &s.o.levels); !why.empty()) {
+    if (std::string why = sound::dac_table(s.dac, &s.o.dac); !why.empty()) {
         cli::complain(program, s.dac, why);
         return 1;
     }
-    s.o.codes.offset = s.offset && offset_by_default(s.o.levels);
+    // Three channels' codes follow the sound from state to state; a random step between them
+    // would only add noise.
+    if (s.o.dac.channels > 1 && s.o.codes.dither)
+        return cli::usage_error(p, std::string("--dither tpdf is for one channel; ") + s.dac +
+                                       " writes three in turn");
+    s.o.codes.offset = s.offset && sound::offset_by_default(s.o.dac.levels);
     s.o.codes.rate = s.o.rate;
     SF_INFO info = {};
     std::string wav;
@@ -152,7 +178,7 @@ int work(int argc, char** argv) {
         return 1;
     }
     std::vector<std::string> inputs = {input};
-    if (!find_dac(s.dac)) inputs.push_back(s.dac);
+    if (!s.o.dac.row) inputs.push_back(s.dac);
     if (int status = common::write_output(program, output, wav, inputs)) return status;
     for (const std::string& w : r.warnings) cli::warn(program, input, w);
     if (s.verbose) report(input, info, s, r);

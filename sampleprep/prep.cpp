@@ -1,6 +1,7 @@
 #include "sampleprep/prep.h"
 
 #include "samplepack/format.h"
+#include "sound/channels.h"
 #include "sound/memory.h"
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <soxr.h>
+
+namespace sampleprep {
 
 namespace {
 
@@ -176,25 +179,22 @@ std::string no_audio_at(double rate, sf_count_t frames, int in_rate) {
     return text;
 }
 
+// libsndfile gives SF_COUNT_MAX where it cannot know the length, and from a pipe the header's
+// claim, which a streaming recorder leaves at its largest value.
+bool known_length(const SF_INFO& info) {
+    return info.seekable && info.frames > 0 && info.frames < SF_COUNT_MAX;
+}
+
+const double silent = std::pow(10.0, silent_db / 20);
+
 std::string decibels(double db) {
     char text[40];
     snprintf(text, sizeof text, "%+.1f dB", db);
     return text;
 }
 
-} // namespace
-
-uint8_t silence_code(const Levels& levels) {
-    if (!offset_by_default(levels)) return choose_codes({0.0f}, levels, CodeOptions())[0];
-    uint8_t quietest = 0;
-    for (uint8_t c = 1; c < 16; ++c)
-        if (std::fabs(levels[c]) < std::fabs(levels[quietest])) quietest = c;
-    return quietest;
-}
-
-std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string* wav,
-                    PrepReport* report) {
-    *report = PrepReport();
+// The refusals the input's description alone shows, before anything is read.
+std::string check(const SF_INFO& info, const PrepOptions& o) {
     if (o.channel > info.channels)
         return "has " + std::to_string(info.channels) + " channel" +
                (info.channels == 1 ? "" : "s") + ", no channel " + std::to_string(o.channel);
@@ -208,43 +208,47 @@ std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std:
                  info.samplerate, o.rate, max_rate_ratio);
         return text;
     }
-    // libsndfile gives SF_COUNT_MAX where it cannot know the length, and from a pipe the
-    // header's claim, which a streaming recorder leaves at its largest value.
-    bool known = info.seekable && info.frames > 0 && info.frames < SF_COUNT_MAX;
-    if (known && o.trim_db == 0) {
+    if (known_length(info) && o.trim_db == 0) {
         uint64_t n = output_length(info.frames, info.samplerate, o.rate);
         if (n > max_samples) return too_long(n, o.rate, false);
     }
-    const double silent = std::pow(10.0, silent_db / 20);
-    uint64_t not_finite = 0;
+    return "";
+}
 
-    double threshold = 0;
-    if (o.trim_db != 0) {
-        // Trimming is measured against the peak, which only the whole signal tells: a first
-        // pass finds it, a second keeps what lies between the first and last loud samples.
-        if (!info.seekable) return "cannot be read twice, which trimming needs";
-        double peak = 0;
-        uint64_t count = 0;
-        auto measure = [&](const float* x, size_t n) {
-            count += n;
-            for (size_t i = 0; i < n; ++i) peak = std::max(peak, double(std::fabs(x[i])));
-        };
-        auto to_the_end = [] { return false; };
-        std::string why = stream(in, info, o, measure, to_the_end, &report->frames, &not_finite);
-        if (!why.empty()) return why;
-        // Nothing at the output rate is no audio, not silence.
-        if (report->frames == 0) return "holds no audio";
-        if (count == 0) return no_audio_at(o.rate, report->frames, info.samplerate);
-        if (sf_seek(in, 0, SEEK_SET) != 0) return sf_strerror(in);
-        if (peak < silent) return "is silent: trimming leaves nothing";
-        threshold = peak * std::pow(10.0, -std::fabs(o.trim_db) / 20);
-    }
-    Keeper keeper(threshold, known ? output_length(info.frames, info.samplerate, o.rate) : 0);
+// Trimming is measured against the peak, which only the whole signal tells: a first pass finds
+// it and gives in *threshold the level below which the ends are cut.
+std::string trim_threshold(SNDFILE* in, const SF_INFO& info, const PrepOptions& o,
+                           PrepReport* report, uint64_t* not_finite, double* threshold) {
+    if (!info.seekable) return "cannot be read twice, which trimming needs";
+    double peak = 0;
+    uint64_t count = 0;
+    auto measure = [&](const float* x, size_t n) {
+        count += n;
+        for (size_t i = 0; i < n; ++i) peak = std::max(peak, double(std::fabs(x[i])));
+    };
+    auto to_the_end = [] { return false; };
+    std::string why = stream(in, info, o, measure, to_the_end, &report->frames, not_finite);
+    if (!why.empty()) return why;
+    // Nothing at the output rate is no audio, not silence.
+    if (report->frames == 0) return "holds no audio";
+    if (count == 0) return no_audio_at(o.rate, report->frames, info.samplerate);
+    if (sf_seek(in, 0, SEEK_SET) != 0) return sf_strerror(in);
+    if (peak < silent) return "is silent: trimming leaves nothing";
+    *threshold = peak * std::pow(10.0, -std::fabs(o.trim_db) / 20);
+    return "";
+}
+
+// Reads the input at the output rate into *samples: all of it, or with a threshold what lies
+// between the first and the last sample at least that loud.
+std::string read_samples(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, double threshold,
+                         PrepReport* report, uint64_t* not_finite, std::vector<float>* samples) {
+    Keeper keeper(threshold,
+                  known_length(info) ? output_length(info.frames, info.samplerate, o.rate) : 0);
     auto keep = [&](const float* x, size_t n) { keeper.take(x, n); };
     // Without trimming, every sample counts: an input of unknown length that has already given
     // too many is not read further.
     auto enough = [&] { return o.trim_db == 0 && keeper.count() > max_samples; };
-    std::string why = stream(in, info, o, keep, enough, &report->frames, &not_finite);
+    std::string why = stream(in, info, o, keep, enough, &report->frames, not_finite);
     if (!why.empty()) return why;
     if (report->frames == 0) return "holds no audio";
     report->resampled = keeper.count();
@@ -252,12 +256,17 @@ std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std:
     if (keeper.length() > max_samples)
         return enough() ? too_long(max_samples, o.rate, true)
                         : too_long(keeper.length(), o.rate, false);
-    std::vector<float> samples = keeper.samples();
-    if (not_finite > 0)
-        report->warnings.push_back(std::to_string(not_finite) + " sample" +
-                                   (not_finite == 1 ? " is" : "s are") +
+    *samples = keeper.samples();
+    if (*not_finite > 0)
+        report->warnings.push_back(std::to_string(*not_finite) + " sample" +
+                                   (*not_finite == 1 ? " is" : "s are") +
                                    " not a number or infinite, taken as silence");
+    return "";
+}
 
+// Brings the samples to their level: the peak to full scale, or the fixed gain; clips what lies
+// beyond.
+void set_level(std::vector<float>& samples, const PrepOptions& o, PrepReport* report) {
     // In double: the gain of a very quiet input does not fit a float.
     double peak = 0;
     for (float x : samples) peak = std::max(peak, double(std::fabs(x)));
@@ -289,28 +298,79 @@ std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std:
     if (report->clipped > 0)
         report->warnings.push_back(std::to_string(report->clipped) + " sample" +
                                    (report->clipped == 1 ? "" : "s") + " clipped");
+}
 
-    std::vector<uint8_t> codes = choose_codes(samples, o.levels, o.codes);
-    report->samples = uint32_t(codes.size());
-    if (o.snr) report->snr_db = snr_db(samples, codes, o.levels, o.rate);
-    // samplepack fills the last block with code 8, which is silence on the linear table alone.
+// The code of each sample, for one channel or for three written in turn.
+std::vector<uint8_t> choose(const std::vector<float>& samples, const PrepOptions& o) {
+    if (o.dac.channels == 1) return sound::choose_codes(samples, o.dac.levels, o.codes);
+    return sound::choose_codes_in_turn(samples, o.dac.levels, silence_code(o.dac), o.codes);
+}
+
+// The WAV file samplepack packs: the codes, then the DAC's silence to the end of the last block
+// (samplepack fills it with code 8, which is silence on the linear table alone).
+std::string wav_of(std::vector<uint8_t> codes, const PrepOptions& o, PrepReport* report) {
     const size_t block = packed::block_samples;
     report->padding = uint32_t((block - codes.size() % block) % block);
-    codes.resize(codes.size() + report->padding, silence_code(o.levels));
-    *wav = wav8::header(uint32_t(std::lround(o.rate)), uint32_t(codes.size()));
-    wav->reserve(wav->size() + codes.size() + 1);
-    for (uint8_t c : codes) *wav += char(c * 16 + 8);
-    if (codes.size() % 2) *wav += '\0'; // RIFF chunks have an even length
+    codes.resize(codes.size() + report->padding, silence_code(o.dac));
+    std::string wav = wav8::header(uint32_t(std::lround(o.rate)), uint32_t(codes.size()));
+    wav.reserve(wav.size() + codes.size() + 1);
+    for (uint8_t c : codes) wav += char(c * 16 + 8);
+    if (codes.size() % 2) wav += '\0'; // RIFF chunks have an even length
+    return wav;
+}
+
+} // namespace
+
+uint8_t silence_code(const sound::Table& dac) {
+    if (dac.row) return dac.row->silence;
+    const sound::Levels& levels = dac.levels;
+    if (!sound::offset_by_default(levels))
+        return sound::choose_codes({0.0f}, levels, sound::CodeOptions())[0];
+    uint8_t quietest = 0;
+    for (uint8_t c = 1; c < 16; ++c)
+        if (std::fabs(levels[c]) < std::fabs(levels[quietest])) quietest = c;
+    return quietest;
+}
+
+std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& o, std::string* wav,
+                    PrepReport* report) {
+    *report = PrepReport();
+    if (std::string why = check(info, o); !why.empty()) return why;
+    uint64_t not_finite = 0;
+    double threshold = 0;
+    if (o.trim_db != 0)
+        if (std::string why = trim_threshold(in, info, o, report, &not_finite, &threshold);
+            !why.empty())
+            return why;
+    std::vector<float> samples;
+    if (std::string why = read_samples(in, info, o, threshold, report, &not_finite, &samples);
+        !why.empty())
+        return why;
+    set_level(samples, o, report);
+    std::vector<uint8_t> codes = choose(samples, o);
+    report->samples = uint32_t(codes.size());
+    // A silent input has nothing to measure against.
+    if (o.snr && report->peak >= silent)
+        report->snr_db =
+            o.dac.channels == 1
+                ? sound::snr_db(samples, codes, o.dac.levels, o.rate)
+                : sound::snr_db(samples,
+                                sound::played_in_turn(codes, o.dac.levels, o.dac.channels,
+                                                      silence_code(o.dac)),
+                                o.rate);
+    *wav = wav_of(std::move(codes), o, report);
     return "";
 }
 
 std::string prepare_bytes(const std::string& bytes, const PrepOptions& o, std::string* wav,
                           PrepReport* report, SF_INFO* info) {
     *info = SF_INFO();
-    MemoryFile memory(bytes);
+    sound::MemoryFile memory(bytes);
     SNDFILE* in = memory.open(info);
     if (!in) return sf_strerror(nullptr);
     std::string why = prepare(in, *info, o, wav, report);
     sf_close(in);
     return why;
 }
+
+} // namespace sampleprep

@@ -5,20 +5,23 @@
 #include "sound/codes.h"
 #include "sound/levels.h"
 
+#include <cmath>
 #include <cstdint>
 #include <sndfile.h>
 #include <string>
 #include <vector>
 
+namespace sampleprep {
+
 struct PrepOptions {
-    double rate = 8000;    // output rate in Hz; the header holds it rounded
-    int channel = 0;       // 0 mixes all channels; 1 is the first
-    bool normalise = true; // peak to the full range of the levels, else gain_db
-    double gain_db = 0;    // fixed gain when not normalising
-    double trim_db = 0;    // 0: no trimming; else cut what is this far below the peak
-    Levels levels{};       // output level of each code
-    CodeOptions codes;     // how codes are chosen
-    bool snr = false;      // measure the SNR for the report
+    double rate = 8000;       // output rate in Hz; the header holds it rounded
+    int channel = 0;          // 0 mixes all channels; 1 is the first
+    bool normalise = true;    // peak to the full range of the levels, else gain_db
+    double gain_db = 0;       // fixed gain when not normalising
+    double trim_db = 0;       // 0: no trimming; else cut what is this far below the peak
+    sound::Table dac;         // output level of each code, and the channels that play in turn
+    sound::CodeOptions codes; // how codes are chosen
+    bool snr = false;         // measure the SNR for the report
 };
 
 // Below this peak an input is silent: it is written as silence, whatever the gain.
@@ -37,7 +40,9 @@ struct PrepReport {
     uint64_t resampled = 0; // samples at the output rate before trimming
     uint32_t samples = 0;   // samples of the sound written
     uint32_t padding = 0;   // samples of silence after them, to fill the last block
-    double snr_db = 0;      // of the chosen codes against the signal given to the chooser
+    // Of the chosen codes through the output's coupling against the signal given to the
+    // chooser through the same coupling; not a number when not measured or the input is silent.
+    double snr_db = NAN;
     // What the output holds that may surprise: a silent input, a gain limited, samples clipped
     // or not numbers. One line each, for standard error.
     std::vector<std::string> warnings;
@@ -50,11 +55,13 @@ struct PrepReport {
 std::string prepare(SNDFILE* in, const SF_INFO& info, const PrepOptions& options, std::string* wav,
                     PrepReport* report);
 
-// The code a player's silence holds: on a table of evenly spaced levels the code a silent sample
-// gets (8 on "linear", the middle of the range), on any other the quietest level, where a sound
-// chip's volume register turns the channel off (15 on "psg", 0 on "ay").
-uint8_t silence_code(const Levels& levels);
+// The code a player's silence holds: a built-in table's own; for a file's table, on evenly spaced
+// levels the code a silent sample gets (the middle of the range), on any other the quietest
+// level, where a sound chip's volume register turns the channel off.
+uint8_t silence_code(const sound::Table& dac);
 
 // As prepare(), for a whole input file held in bytes; *info receives its description.
 std::string prepare_bytes(const std::string& bytes, const PrepOptions& options, std::string* wav,
                           PrepReport* report, SF_INFO* info);
+
+} // namespace sampleprep

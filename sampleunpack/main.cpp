@@ -8,10 +8,12 @@
 
 namespace {
 
+using sampleunpack::UnpackOptions;
+
 const char* program = "sampleunpack";
 
 std::vector<cli::Option> options(UnpackOptions& o, const char** dac) {
-    static const std::string dac_text = dac_help();
+    static const std::string dac_text = sound::dac_help();
     return {
         {"rate", 'r', "HZ", "playing rate (default 8000)",
          [&o](const char* v) { return cli::read_number(v, 1, 1e6, &o.rate); }},
@@ -35,13 +37,14 @@ std::string read_packed(const std::string& input, std::string* bytes) {
     if (bytes->size() <= packed::max_size) return why;
     std::error_code ec;
     uintmax_t size = std::filesystem::file_size(input, ec);
-    return ec ? why + ", the most a packed sample file holds" : check_size(*bytes, size);
+    return ec ? why + ", the most a packed sample file holds"
+              : sampleunpack::check_size(*bytes, size);
 }
 
 // The program's work, which cli::run() ends the way every program ends.
 int work(int argc, char** argv) {
     UnpackOptions o;
-    const char* dac = dacs[0].name;
+    const char* dac = sound::dacs()[0].name;
     cli::Program p{program, "INPUT OUTPUT",
                    "Plays a packed sample file through the player's levels into a 16-bit WAV "
                    "file.",
@@ -50,18 +53,18 @@ int work(int argc, char** argv) {
     if (int status = cli::read_flags(p, argc, argv, &files); status != cli::go_on) return status;
     const std::string &input = files[0], &output = files[1];
 
-    if (std::string why = dac_levels(dac, &o.levels); !why.empty()) {
+    if (std::string why = sound::dac_table(dac, &o.dac); !why.empty()) {
         cli::complain(program, dac, why);
         return 1;
     }
     std::string bytes, wav, why = read_packed(input, &bytes);
-    if (why.empty()) why = unpack(bytes, o, &wav);
+    if (why.empty()) why = sampleunpack::unpack(bytes, o, &wav);
     if (!why.empty()) {
         cli::complain(program, input, why);
         return 1;
     }
     std::vector<std::string> inputs = {input};
-    if (!find_dac(dac)) inputs.push_back(dac);
+    if (!o.dac.row) inputs.push_back(dac);
     return common::write_output(program, output, wav, inputs);
 }
 

@@ -1,11 +1,14 @@
 #include "sampleunpack/unpack.h"
 
 #include "samplepack/format.h"
+#include "sound/channels.h"
 #include "sound/codes.h"
 #include "sound/memory.h"
 
 #include <cmath>
 #include <vector>
+
+namespace sampleunpack {
 
 std::string check_size(const std::string& start, uint64_t size) {
     // A WAV file's "RI" reads as a count of 18513 blocks: the mistake is the file, not its size.
@@ -27,31 +30,35 @@ std::string unpack(const std::string& file, const UnpackOptions& o, std::string*
     size_t bytes = file.size() - packed::count_bytes;
 
     // The earlier sample of each pair is in the high nibble.
-    std::vector<float> sound(2 * bytes);
+    std::vector<uint8_t> codes(2 * bytes);
     for (size_t i = 0; i < bytes; ++i) {
         uint8_t b = uint8_t(file[packed::count_bytes + i]);
-        sound[2 * i] = float(code_value(o.levels, b >> 4));
-        sound[2 * i + 1] = float(code_value(o.levels, b & 15));
+        codes[2 * i] = b >> 4;
+        codes[2 * i + 1] = b & 15;
+    }
+    std::vector<float> sound(codes.size());
+    if (o.dac.channels == 1) {
+        for (size_t i = 0; i < codes.size(); ++i)
+            sound[i] = float(sound::code_value(o.dac.levels, codes[i]));
+    } else {
+        // Each channel holds its level until its next write; every channel starts silent.
+        std::vector<double> played = sound::played_in_turn(codes, o.dac.levels, o.dac.channels,
+                                                           o.dac.row ? o.dac.row->silence : 0);
+        for (size_t i = 0; i < codes.size(); ++i) sound[i] = float(played[i]);
     }
     if (!o.dc) {
-        // The output's coupling capacitor: a first-order high-pass at 20 Hz. It swings up to the
-        // levels' whole span either way, so the result is halved to keep it from clipping.
-        // M_PI is POSIX's, not standard C++'s: MinGW-w64 lacks it in strict mode.
-        const double pi = 3.14159265358979323846;
-        double a = 1 / (1 + 2 * pi * 20 / o.rate);
-        double x0 = sound.empty() ? 0 : sound[0], y = 0;
-        for (float& x : sound) {
-            y = a * (y + x - x0);
-            x0 = x;
-            x = float(y / 2);
-        }
+        // The coupled output swings up to the levels' whole span either way: halved, it does not
+        // clip.
+        std::vector<double> levels(sound.begin(), sound.end());
+        levels = sound::coupled(levels, o.rate);
+        for (size_t i = 0; i < sound.size(); ++i) sound[i] = float(levels[i] / 2);
     }
 
     SF_INFO info = {};
     info.samplerate = int(std::lround(o.rate));
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    MemoryFile memory(wav);
+    sound::MemoryFile memory(wav);
     SNDFILE* out = memory.open(&info);
     if (!out) return sf_strerror(nullptr);
     sf_command(out, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -61,3 +68,5 @@ std::string unpack(const std::string& file, const UnpackOptions& o, std::string*
     sf_close(out);
     return why;
 }
+
+} // namespace sampleunpack

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <string>
 
+namespace sampleunpack {
+
 struct UnpackOptions {
-    Levels levels{};    // output level of each code
+    sound::Table dac;   // output level of each code, and the channels that play in turn
     double rate = 8000; // samples per second; the WAV header holds it rounded
     bool dc = false;    // keep the raw levels instead of the coupled output
 };
@@ -19,3 +21,5 @@ std::string check_size(const std::string& start, uint64_t size);
 
 // The WAV file for the packed file's bytes, in *wav. "" when done, else the reason.
 std::string unpack(const std::string& packed, const UnpackOptions& options, std::string* wav);
+
+} // namespace sampleunpack

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+
+namespace sound {
 
 namespace {
 
@@ -138,7 +141,7 @@ std::vector<double> box(const std::vector<double>& x, size_t half) {
 // offset that clips nothing there by a tenth; then three running means of 51 ms smooth it, so
 // that it holds nothing from 20 Hz up worth hearing. The result holds one offset for each
 // `hop` samples, standing for the middle of its samples.
-std::vector<double> slow_offset(const std::vector<float>& samples, double sign,
+std::vector<double> slow_offset(const std::vector<float>& samples, double scale,
                                 const std::vector<float>& table, size_t hop) {
     size_t n = samples.size();
     size_t length = 10 * hop;
@@ -156,13 +159,13 @@ std::vector<double> slow_offset(const std::vector<float>& samples, double sign,
     for (size_t b = 0; b < blocks; b++) {
         size_t end = std::min(n, (b + 1) * length);
         for (size_t i = b * length; i < end; i++) {
-            low[b] = std::min(low[b], sign * clipped(samples[i]));
-            high[b] = std::max(high[b], sign * clipped(samples[i]));
+            low[b] = std::min(low[b], scale * clipped(samples[i]));
+            high[b] = std::max(high[b], scale * clipped(samples[i]));
         }
         for (size_t i = b * length; i < end; i += 4) {
             pick = pick * 1103515245 + 12345;
             picked.push_back(
-                place(sign * clipped(samples[std::min(end - 1, i + (pick >> 16 & 3))])));
+                place(scale * clipped(samples[std::min(end - 1, i + (pick >> 16 & 3))])));
         }
         start[b + 1] = picked.size();
     }
@@ -188,7 +191,8 @@ std::vector<double> slow_offset(const std::vector<float>& samples, double sign,
         // The least offset that clips nothing, and what it costs on the same samples.
         double lo = *std::min_element(&low[first], &low[0] + last);
         double hi = *std::max_element(&high[first], &high[0] + last);
-        double safe = std::clamp(0.0, -1 - lo, 1 - hi);
+        // A sound louder than the range clips either way: then the middle.
+        double safe = -1 - lo <= 1 - hi ? std::clamp(0.0, -1 - lo, 1 - hi) : -(lo + hi) / 2;
         int shift = int(std::lround(safe * resolution));
         double safe_cost = 0;
         for (size_t p = start[first]; p < start[last]; p++)
@@ -243,6 +247,29 @@ struct Random {
     }
 };
 
+// The code for each sample times scale (its sign the polarity), moved by the offset (one value
+// for each millisecond, or none).
+std::vector<uint8_t> codes_of(const std::vector<float>& samples, const Ladder& l, double scale,
+                              const std::vector<double>& offset, const CodeOptions& options) {
+    size_t hop = std::max<size_t>(1, size_t(options.rate / 1000 + 0.5)); // 1 ms
+    double bias = silence_bias(l);
+    Random random(options.seed);
+    std::vector<uint8_t> codes(samples.size());
+    for (size_t i = 0; i < samples.size(); i++) {
+        double v = scale * clipped(samples[i]) + bias;
+        if (!offset.empty()) { // a straight line between the middles of the steps
+            double at = std::max(0.0, (i + 0.5) / hop - 0.5);
+            size_t s = std::min(size_t(at), offset.size() - 1);
+            size_t next = std::min(s + 1, offset.size() - 1);
+            v += offset[s] + (at - s) * (offset[next] - offset[s]);
+        }
+        if (options.dither)
+            v += l.step(l.index(std::clamp(v, -1.0, 1.0))) * (random.next() - random.next());
+        codes[i] = l.code[l.index(std::clamp(v, -1.0, 1.0))];
+    }
+    return codes;
+}
+
 } // namespace
 
 double code_value(const Levels& levels, uint8_t code) {
@@ -266,49 +293,58 @@ std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Level
     auto [lo, hi] = std::minmax_element(levels.begin(), levels.end());
     if (!(*lo < *hi)) return std::vector<uint8_t>(n, 0); // one level: every code plays alike
     Ladder l = ladder(levels);
+    if (!options.offset || on_levels(samples, l)) return codes_of(samples, l, 1, {}, options);
     size_t hop = std::max<size_t>(1, size_t(options.rate / 1000 + 0.5)); // 1 ms
-    std::vector<double> offset;
-    double sign = 1;
-    if (options.offset && !on_levels(samples, l)) {
-        std::vector<float> table = cost_table(l);
-        if (upside_down(samples, table)) sign = -1;
-        offset = slow_offset(samples, sign, table, hop);
+    std::vector<float> table = cost_table(l);
+    double sign = upside_down(samples, table) ? -1 : 1;
+    std::vector<double> offset = slow_offset(samples, sign, table, hop);
+    return codes_of(samples, l, sign, offset, options);
+}
+
+std::vector<double> coupled(const std::vector<double>& x, double rate) {
+    // M_PI is POSIX's, not standard C++'s: MinGW-w64 lacks it in strict mode.
+    const double pi = 3.14159265358979323846;
+    double a = 1 / (1 + 2 * pi * 20 / rate);
+    double x0 = x.empty() ? 0 : x[0], y = 0;
+    std::vector<double> out(x.size());
+    for (size_t i = 0; i < x.size(); i++) {
+        y = a * (y + x[i] - x0);
+        x0 = x[i];
+        out[i] = y;
     }
-    double bias = silence_bias(l);
-    Random random(options.seed);
-    std::vector<uint8_t> codes(n);
-    for (size_t i = 0; i < n; i++) {
-        double v = sign * clipped(samples[i]) + bias;
-        if (!offset.empty()) { // a straight line between the middles of the steps
-            double at = std::max(0.0, (i + 0.5) / hop - 0.5);
-            size_t s = std::min(size_t(at), offset.size() - 1);
-            size_t next = std::min(s + 1, offset.size() - 1);
-            v += offset[s] + (at - s) * (offset[next] - offset[s]);
-        }
-        if (options.dither)
-            v += l.step(l.index(std::clamp(v, -1.0, 1.0))) * (random.next() - random.next());
-        codes[i] = l.code[l.index(std::clamp(v, -1.0, 1.0))];
-    }
-    return codes;
+    return out;
 }
 
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
               const Levels& levels, double rate) {
-    size_t n = std::min(signal.size(), codes.size());
-    if (n == 0) return 0.0;
-    // The codes may play the sound upside down (a polarity no one hears): measured both ways.
-    double power = 0, noise[2] = {0, 0};
-    for (int flip = 0; flip < 2; flip++) {
-        std::vector<double> error(n);
-        for (size_t i = 0; i < n; i++)
-            error[i] = code_value(levels, codes[i]) - (flip ? -1 : 1) * double(signal[i]);
-        // The offset and any other slow part of the error never reach the listener.
-        size_t third = std::max<size_t>(1, size_t(rate * 0.025));
-        std::vector<double> slow = box(box(box(error, third), third), third);
-        for (size_t i = 0; i < n; i++) noise[flip] += (error[i] - slow[i]) * (error[i] - slow[i]);
-    }
-    for (size_t i = 0; i < n; i++) power += double(signal[i]) * signal[i];
-    double least = std::min(noise[0], noise[1]);
-    if (least == 0) return INFINITY;
-    return 10 * std::log10(power / least);
+    std::vector<double> played(std::min(signal.size(), codes.size()));
+    for (size_t i = 0; i < played.size(); i++)
+        played[i] = float(code_value(levels, codes[i])); // as precise as the signal
+    return snr_db(signal, std::move(played), rate);
 }
+
+double snr_db(const std::vector<float>& signal, std::vector<double> played, double rate) {
+    size_t n = std::min(signal.size(), played.size());
+    played.resize(n);
+    std::vector<double> source(signal.begin(), signal.begin() + std::ptrdiff_t(n));
+    played = coupled(played, rate);
+    source = coupled(source, rate);
+    // The output's loudness and polarity are no error: the output is taken at the gain (negative
+    // for upside down) that brings it nearest to the source.
+    double power = 0, cross = 0, own = 0;
+    for (size_t i = 0; i < n; i++) {
+        power += source[i] * source[i];
+        cross += source[i] * played[i];
+        own += played[i] * played[i];
+    }
+    if (!(power > 0)) return NAN;
+    double gain = own > 0 ? cross / own : 0, noise = 0;
+    for (size_t i = 0; i < n; i++) {
+        double e = source[i] - gain * played[i];
+        noise += e * e;
+    }
+    if (noise == 0) return INFINITY;
+    return 10 * std::log10(power / noise);
+}
+
+} // namespace sound

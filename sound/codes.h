@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace sound {
+
 struct CodeOptions {
     bool offset = false; // a slowly varying offset that keeps the waveform where levels are dense
     bool dither = false; // triangular (TPDF) dither of one local level step
@@ -35,8 +37,18 @@ std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Level
 // The sample value, on the same -1..1 scale, that a code stands for when played.
 double code_value(const Levels& levels, uint8_t code);
 
-// The signal-to-noise ratio in decibels of the played codes against the signal, after the
-// slowly varying part that the output's coupling removes (at the given sample rate), in the
-// polarity the codes play it.
+// The output's coupling capacitor, as a speaker hears the levels: a first-order high-pass at
+// 20 Hz (at the given sample rate), starting from rest at the first value.
+std::vector<double> coupled(const std::vector<double>& x, double rate);
+
+// The signal-to-noise ratio in decibels of the played codes as a listener hears them: the codes'
+// levels through the output's coupling against the signal through the same coupling, the output
+// taken at the gain that brings it nearest (its loudness and polarity are no error). Infinite
+// where they play it exactly, not a number where the signal has nothing the coupling passes.
 double snr_db(const std::vector<float>& signal, const std::vector<uint8_t>& codes,
               const Levels& levels, double rate = 8000);
+
+// As above, for the values played (on the -1..1 scale) instead of codes of one channel.
+double snr_db(const std::vector<float>& signal, std::vector<double> played, double rate);
+
+} // namespace sound

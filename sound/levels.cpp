@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace sound {
+
 namespace {
 
 // A table of geometric steps of db decibels, loudest at code loud, with a silent code.
@@ -26,30 +28,42 @@ Levels linear() {
     return l;
 }
 
+Levels psg() {
+    return attenuation(2.0, 0, 15);
+}
+
+Levels ay() {
+    return attenuation(3.0, 15, 0);
+}
+
 } // namespace
 
-const std::array<Dac, 3> dacs = {{
-    {"linear", "level = code (the default)", 8, linear},
-    {"psg", "code 0 loudest, 2 dB a step, 15 silent", 15, [] { return attenuation(2.0, 0, 15); }},
-    {"ay", "code 15 loudest, 3 dB a step down, 0 silent", 0,
-     [] { return attenuation(3.0, 15, 0); }},
-}};
+const std::vector<Dac>& dacs() {
+    static const std::vector<Dac> rows = {
+        {"linear", "level = code (the default)", 8, linear, 1},
+        {"psg", "code 0 loudest, 2 dB a step, 15 silent", 15, psg, 1},
+        {"ay", "code 15 loudest, 3 dB a step down, 0 silent", 0, ay, 1},
+        {"psg3", "psg's levels on three channels in turn", 15, psg, 3},
+        {"ay3", "ay's levels on three channels in turn", 0, ay, 3},
+    };
+    return rows;
+}
 
 const Dac* find_dac(std::string_view name) {
-    for (const Dac& d : dacs)
+    for (const Dac& d : dacs())
         if (name == d.name) return &d;
     return nullptr;
 }
 
 std::string dac_names() {
     std::string names;
-    for (const Dac& d : dacs) names += (names.empty() ? "" : ", ") + std::string(d.name);
+    for (const Dac& d : dacs()) names += (names.empty() ? "" : ", ") + std::string(d.name);
     return names;
 }
 
 std::string dac_help() {
     std::string text = "the 16 output levels: a file of them, or one of";
-    for (const Dac& d : dacs) {
+    for (const Dac& d : dacs()) {
         std::string name = d.name;
         text +=
             "\n  " + name + std::string(name.size() < 8 ? 8 - name.size() : 1, ' ') + d.description;
@@ -103,12 +117,20 @@ std::string parse_levels(const std::string& text, Levels* out) {
     return "";
 }
 
-std::string dac_levels(const char* dac, Levels* out) {
-    if (named_levels(dac, out)) return "";
+std::string dac_table(const char* dac, Table* out) {
+    if (const Dac* d = find_dac(dac)) {
+        *out = Table{d->levels(), d->channels, d};
+        return "";
+    }
     std::string text;
     // A table is a few lines; a larger file is not one.
     std::string why = common::read_file(dac, 1 << 16, &text);
     if (text.size() > 1 << 16) return why + ": not a table of 16 levels";
     if (!why.empty()) return why + " (the DACs by name: " + dac_names() + ")";
-    return parse_levels(text, out);
+    Table table;
+    why = parse_levels(text, &table.levels);
+    if (why.empty()) *out = table;
+    return why;
 }
+
+} // namespace sound

@@ -5,21 +5,26 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+namespace sound {
 
 // The output level of codes 0 to 15, in any units: only their proportions matter.
 using Levels = std::array<double, 16>;
 
-// A DAC the programs know by name. Adding one is adding a row to dacs.
+// A DAC the programs know by name. Adding one is adding a row to dacs().
 struct Dac {
     const char* name;
     const char* description; // for --help: how its levels run, in at most 50 columns
     uint8_t silence;         // the code that plays silence
-    Levels (*levels)();
+    Levels (*levels)();      // one channel's levels
+    int channels;            // channels written in turn, one sample each, whose outputs add
 };
 
 // The built-in tables, the first the default: "linear" (level = code), "psg" (code 0 loudest,
-// 2 dB quieter per step, 15 silent) and "ay" (15 loudest, 3 dB quieter per step down, 0 silent).
-extern const std::array<Dac, 3> dacs;
+// 2 dB quieter per step, 15 silent) and "ay" (15 loudest, 3 dB quieter per step down, 0 silent),
+// and "psg3" and "ay3", the same levels on three channels written in turn.
+const std::vector<Dac>& dacs();
 
 // The row of that name, or null.
 const Dac* find_dac(std::string_view name);
@@ -38,6 +43,15 @@ bool named_levels(std::string_view name, Levels* out);
 // (the highest less the lowest) must be a finite number. "" when read, else the reason.
 std::string parse_levels(const std::string& text, Levels* out);
 
-// The levels a --dac argument names: a built-in table by its name, else a file of 16 numbers.
+// What a --dac argument names: a built-in row, or a file's table of one channel.
+struct Table {
+    Levels levels{};          // one channel's
+    int channels = 1;         // channels written in turn
+    const Dac* row = nullptr; // the built-in row, null for a file
+};
+
+// The table a --dac argument names: a built-in table by its name, else a file of 16 numbers.
 // "" when found, else the reason.
-std::string dac_levels(const char* dac, Levels* out);
+std::string dac_table(const char* dac, Table* out);
+
+} // namespace sound

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace sound {
+
 SNDFILE* MemoryFile::open(SF_INFO* info) {
     io_.get_filelen = [](void* p) {
         return sf_count_t(static_cast<MemoryFile*>(p)->read_->size());
@@ -35,3 +37,5 @@ SNDFILE* MemoryFile::open(SF_INFO* info) {
     io_.tell = [](void* p) { return static_cast<MemoryFile*>(p)->at_; };
     return sf_open_virtual(&io_, write_ ? SFM_WRITE : SFM_READ, info, this);
 }
+
+} // namespace sound

@@ -6,6 +6,8 @@
 #include <sndfile.h>
 #include <string>
 
+namespace sound {
+
 class MemoryFile {
   public:
     // Reads bytes, which must outlive the open file.
@@ -25,3 +27,5 @@ class MemoryFile {
     sf_count_t at_ = 0;
     SF_VIRTUAL_IO io_{};
 };
+
+} // namespace sound

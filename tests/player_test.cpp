@@ -2,6 +2,7 @@
 // and clocks, through the banks (a sound larger than a bank cut across them) and within one, its
 // image run to its end, and every port write checked against the WAV file sampleprep made and the
 // preview sampleunpack makes of the packed file.
+#include "sound/channels.h"
 #include "sound/codes.h"
 #include "sound/levels.h"
 #include "tests/harness.h"
@@ -108,9 +109,59 @@ std::vector<z80::PortWrite> sample_writes(const std::string& dac,
     return samples;
 }
 
-// The code each player leaves its channel at, as sample_writes() gives it.
+// The writes that are samples of a player of three channels in turn, each with its channel in
+// *channels, and the silencing write at T after the last; not the setup's silencing of every
+// channel nor the silencing of the other two after the last sample, which come within a few
+// T-states of each other, far less than any T.
+std::vector<z80::PortWrite> in_turn_writes(const std::string& dac,
+                                           const std::vector<z80::PortWrite>& writes,
+                                           std::vector<int>* channels) {
+    std::vector<z80::PortWrite> samples;
+    channels->clear();
+    const uint64_t close = 100;
+    uint64_t last = 0; // the last volume write, kept or not
+    int selected = -1, skip = 0;
+    for (const z80::PortWrite& w : writes) {
+        uint8_t port = uint8_t(w.port);
+        int channel = -1;
+        if (dac == "psg3" && port == 0x7F && (w.value & 0x90) == 0x90) {
+            channel = w.value >> 5 & 3;
+            if (channel == 3) { // the noise: the setup, whose first write was taken for a sample
+                if (!samples.empty() && w.t - samples.back().t < close) {
+                    samples.pop_back();
+                    channels->pop_back();
+                }
+                last = 0; // the next volume write is a sample, however soon
+                continue;
+            }
+        } else if (dac == "ay3" && port == 0xA0) {
+            selected = w.value;
+            if (selected == 7) skip = 3; // the mixer: the setup's three volumes follow
+            continue;
+        } else if (dac == "ay3" && port == 0xA1 && selected >= 8 && selected <= 10) {
+            channel = selected - 8;
+            if (skip > 0) {
+                --skip;
+                last = 0; // the next volume write is a sample, however soon
+                continue;
+            }
+        } else {
+            continue;
+        }
+        bool near = last != 0 && w.t - last < close;
+        last = w.t;
+        if (near) continue;
+        samples.push_back({w.port, uint8_t(w.value & 15), w.t});
+        channels->push_back(channel);
+    }
+    return samples;
+}
+
+// The code each player leaves its channel at, as sample_writes() gives it: its table's silence.
 uint8_t silence_of(const std::string& dac) {
-    return dac == "psg" ? 15 : dac == "ay" ? 0 : 8;
+    const sound::Dac* d = sound::find_dac(dac);
+    EXPECT_NE(d, nullptr) << dac;
+    return d ? d->silence : 0;
 }
 
 // The emulated board of a machine's row.
@@ -220,7 +271,13 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
         EXPECT_EQ(machine.bank(), std::stoi(banks.substr(at + 18)));
     }
 
-    std::vector<z80::PortWrite> writes = sample_writes(c.dac, machine.writes());
+    const sound::Dac* row = sound::find_dac(c.dac);
+    ASSERT_NE(row, nullptr);
+    const bool in_turn = row->channels == 3;
+    std::vector<int> channels;
+    std::vector<z80::PortWrite> writes = in_turn
+                                             ? in_turn_writes(c.dac, machine.writes(), &channels)
+                                             : sample_writes(c.dac, machine.writes());
     ASSERT_EQ(writes.size(), total) << "every sample and the silencing, of every sound";
     // Before the first sample, the setup alone: psg silences the other channels and the noise and
     // sets the tone period to 1; ay selects the mixer, turns every tone and noise off and selects
@@ -228,13 +285,28 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
     std::vector<int> setup;
     for (const z80::PortWrite& w : machine.writes())
         if (w.t < writes.front().t) setup.push_back(w.value);
+    // psg3 silences every channel and sets every tone period to 1; ay3 turns every tone and
+    // noise off and every volume to 0, then selects the first sample's register.
     const std::map<std::string, std::vector<int>> setups = {
-        {"linear", {}}, {"psg", {0xBF, 0xDF, 0xFF, 0x81, 0x00}}, {"ay", {7, 0xBF, 8}}};
+        {"linear", {}},
+        {"psg", {0xBF, 0xDF, 0xFF, 0x81, 0x00}},
+        {"ay", {7, 0xBF, 8}},
+        {"psg3", {0x9F, 0xBF, 0xDF, 0xFF, 0x81, 0x00, 0xA1, 0x00, 0xC1, 0x00}},
+        {"ay3", {7, 0xBF, 8, 0, 9, 0, 10, 0, 8}}};
     EXPECT_EQ(setup, setups.at(c.dac));
-    EXPECT_EQ(machine.writes().back().t, writes.back().t) << "a write after the silencing";
+    // After the silencing write, only the other channels' silencing.
+    std::vector<int> after;
+    for (const z80::PortWrite& w : machine.writes())
+        if (w.t > writes.back().t) after.push_back(w.value);
+    const std::map<std::string, std::vector<int>> afters = {{"linear", {}},
+                                                            {"psg", {}},
+                                                            {"ay", {}},
+                                                            {"psg3", {0xBF, 0xDF}},
+                                                            {"ay3", {8, 0, 9, 0, 10, 0}}};
+    EXPECT_EQ(after, afters.at(c.dac)) << "writes after the silencing";
     const uint8_t silence = silence_of(c.dac);
-    Levels levels{};
-    ASSERT_TRUE(named_levels(c.dac, &levels));
+    sound::Levels levels{};
+    ASSERT_TRUE(sound::named_levels(c.dac, &levels));
 
     size_t first = 0;
     for (size_t n = 0; n < sounds.size(); ++n) {
@@ -247,6 +319,14 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
         for (size_t i = 0; i + 1 < samples.size(); ++i) played.push_back(samples[i].value);
         EXPECT_EQ(played, expected[n]);
         EXPECT_EQ(samples.back().value, silence);
+        if (in_turn) {
+            // Sample i on channel i mod 3, from the first of every sound; the silencing at T
+            // on channel 0 (psg3) or on the channel of the last sample (ay3).
+            for (size_t i = 0; i + 1 < samples.size(); ++i)
+                ASSERT_EQ(channels[first - samples.size() + i], int(i % 3)) << "sample " << i;
+            EXPECT_EQ(channels[first - 1],
+                      c.dac == std::string("psg3") ? 0 : int((samples.size() - 2) % 3));
+        }
 
         uint64_t shortest = UINT64_MAX, longest = 0;
         for (size_t i = 1; i < samples.size(); ++i) {
@@ -270,9 +350,13 @@ TEST_P(Player, PlaysThePreparedSoundWithoutJitter) {
         Sound sound = read_sound(t / "preview.wav");
         EXPECT_EQ(sound.info.samplerate, std::lround(true_rate));
         ASSERT_EQ(sound.samples.size(), played.size());
+        // What the chip outputs: one channel's level, or the sum of three, each holding its
+        // level until its next write.
+        std::vector<double> chip(played.size());
+        for (size_t i = 0; i < played.size(); ++i) chip[i] = sound::code_value(levels, played[i]);
+        if (in_turn) chip = sound::played_in_turn(played, levels, 3, silence);
         for (size_t i = 0; i < played.size(); ++i)
-            ASSERT_NEAR(sound.samples[i], code_value(levels, played[i]), 2.0 / 32768)
-                << "sample " << i;
+            ASSERT_NEAR(sound.samples[i], chip[i], 2.0 / 32768) << "sample " << i;
     }
 #endif
 }
@@ -300,20 +384,31 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"Psg8000WithinBanks", "psg", 8000, 3579545, false},
                     // Slow rates, whose delays once overran the players' relative jumps.
                     Case{"LinearSlow200", "linear", 200, 3579545},
-                    Case{"PsgSlow200WithinBanks", "psg", 200, 3579545, false}),
+                    Case{"PsgSlow200WithinBanks", "psg", 200, 3579545, false},
+                    // Three channels in turn, within a bank and across three, at the highest
+                    // rate within one.
+                    Case{"Psg3_8000", "psg3", 8000, 3579545, false},
+                    Case{"Ay3_8000", "ay3", 8000, 3579545, false},
+                    Case{"Psg3AcrossBanks", "psg3", 11025, 3546900, true, true},
+                    Case{"Ay3AcrossBanks", "ay3", 8000, 1773400, true, true},
+                    Case{"Psg3Highest", "psg3", 27965, 3579545, false},
+                    Case{"Ay3Highest", "ay3", 26320, 3579545, false}),
     ByName());
 
 // The starter built for each machine of the table, run on the board its row describes: the image
 // boots as the machine starts it, nothing is written or fetched that the program did not mean,
 // the colour memory holds palprep --pack's bytes, and every sound plays in order at one interval,
 // wait states counted, which is T and gives the rate asked within 0.1%: with the code where the
-// row puts it, 1 KB into the cartridge, and with twelve sounds.
+// row puts it, 1 KB into the cartridge, and with twelve sounds. With the chip's three channels in
+// turn (DAC=psg3 or ay3), sample k on channel k mod 3 and all three silenced after the last. The
+// levels the writes make are sampleunpack's preview.
 struct MachineCase {
     const char* name;
     const char* machine;
     long code_offset;           // CODE_LOC from the cartridge's start; 0: the row's
     int sounds;                 // 1: hello; else that many short sounds
     uint8_t cartridge_slot = 1; // ay-9bit: the board's slot for the cartridge, as ENASLT takes it
+    const char* dac = nullptr;  // another player than the row's
 };
 
 void PrintTo(const MachineCase& c, std::ostream* os) {
@@ -350,6 +445,7 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
     std::string sound_list;
     for (const std::string& sound : sounds) sound_list += (sound_list.empty() ? "" : " ") + sound;
     std::vector<std::string> settings{std::string("MACHINE=") + c.machine, "SOUNDS=" + sound_list};
+    if (c.dac) settings.push_back(std::string("DAC=") + c.dac);
     if (c.code_offset) {
         char code_loc[40];
         snprintf(code_loc, sizeof code_loc, "CODE_LOC=0x%04lX",
@@ -359,14 +455,20 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
     Tool built = make(t, settings);
     ASSERT_EQ(built.status, 0) << built.output;
 
-    // T from player-timing for the row's player, waits and clock; the true rate at 8000 Hz.
-    const std::string dac = row.text("DAC");
+    // T from player-timing for the row's player (or the one given), waits and clock; the true
+    // rate at 8000 Hz.
+    const std::string dac = c.dac ? c.dac : row.text("DAC");
     const long clock = row.number("CLOCK");
-    Tool timing =
-        tool({"sh", source_path("player/player-timing"), "-b", c.machine, "8000"}, t.path());
+    Tool timing = c.dac ? tool({"sh", source_path("player/player-timing"), "-b", "-w",
+                                row.text("M1_WAITS"), dac, "8000", row.text("CLOCK")},
+                               t.path())
+                        : tool({"sh", source_path("player/player-timing"), "-b", c.machine, "8000"},
+                               t.path());
     ASSERT_EQ(timing.status, 0) << timing.output;
     const long T = std::stol(timing.output);
     EXPECT_LT(std::fabs(double(clock) / T - 8000) / 8000, 0.001) << timing.output;
+    const std::string true_rate = timing.output.substr(
+        timing.output.find(' ') + 1, timing.output.find('\n') - timing.output.find(' ') - 1);
 
     // The image: whole banks, a power of two of them.
     const std::string image = read_file(t / "build/starter.rom");
@@ -400,16 +502,35 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
                   direct);
     }
 
-    std::vector<z80::PortWrite> writes = sample_writes(
-        dac, machine.writes(), int(row.number("SOUND_PORT")), int(row.number("SOUND_SELECT")));
+    const bool in_turn = sound::find_dac(dac)->channels == 3;
+    std::vector<int> channels;
+    std::vector<z80::PortWrite> writes =
+        in_turn ? in_turn_writes(dac, machine.writes(), &channels)
+                : sample_writes(dac, machine.writes(), int(row.number("SOUND_PORT")),
+                                int(row.number("SOUND_SELECT")));
     ASSERT_EQ(writes.size(), total) << "every sample and the silencing, of every sound";
+    if (in_turn) {
+        // After the last sound's silencing, the other two channels' silencing alone.
+        std::vector<int> after;
+        for (const z80::PortWrite& w : machine.writes())
+            if (w.t > writes.back().t) after.push_back(w.value);
+        const std::vector<int> others =
+            dac == "psg3" ? std::vector<int>{0xBF, 0xDF} : std::vector<int>{8, 0, 9, 0, 10, 0};
+        EXPECT_EQ(after, others) << "writes after the last silencing";
+    }
+    sound::Levels levels{};
+    ASSERT_TRUE(sound::named_levels(dac, &levels));
     size_t first = 0;
     uint64_t shortest = UINT64_MAX, longest = 0;
     for (size_t n = 0; n < sounds.size(); ++n) {
         SCOPED_TRACE(sounds[n]);
         std::vector<uint8_t> played;
-        for (size_t i = first; i < first + expected[n].size(); ++i)
+        for (size_t i = first; i < first + expected[n].size(); ++i) {
             played.push_back(writes[i].value);
+            if (in_turn) {
+                ASSERT_EQ(channels[i], int((i - first) % 3)) << "sample " << i - first;
+            }
+        }
         EXPECT_EQ(played, expected[n]);
         EXPECT_EQ(writes[first + expected[n].size()].value, silence_of(dac));
         for (size_t i = first + 1; i <= first + expected[n].size(); ++i) {
@@ -418,12 +539,28 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
             longest = std::max(longest, d);
         }
         first += expected[n].size() + 1;
+
+        // What the chip outputs, one channel's level or the sum of three each holding its level
+        // until its next write, is the preview of the packed sound at the true rate.
+        auto preview =
+            run("sampleunpack",
+                {"-r", true_rate, "-d", dac, "--dc", "build/" + sounds[n] + ".bin", "preview.wav"},
+                t.path());
+        ASSERT_EQ(preview.status, 0) << preview.err;
+        Sound heard = read_sound(t / "preview.wav");
+        ASSERT_EQ(heard.samples.size(), played.size());
+        std::vector<double> chip(played.size());
+        for (size_t i = 0; i < played.size(); ++i) chip[i] = sound::code_value(levels, played[i]);
+        if (in_turn) chip = sound::played_in_turn(played, levels, 3, silence_of(dac));
+        for (size_t i = 0; i < played.size(); ++i)
+            ASSERT_NEAR(heard.samples[i], chip[i], 2.0 / 32768) << "sample " << i;
     }
     EXPECT_EQ(shortest, uint64_t(T));
     EXPECT_EQ(longest, uint64_t(T));
-    printf("%s: T %ld, %.6f Hz for 8000 Hz; intervals %llu to %llu T-states; image %zu bytes\n",
-           c.name, T, double(clock) / T, (unsigned long long)shortest, (unsigned long long)longest,
-           image.size());
+    printf("%s: %s, T %ld, %.6f Hz for 8000 Hz; intervals %llu to %llu T-states; image %zu "
+           "bytes\n",
+           c.name, dac.c_str(), T, double(clock) / T, (unsigned long long)shortest,
+           (unsigned long long)longest, image.size());
 #endif
 }
 
@@ -443,7 +580,12 @@ INSTANTIATE_TEST_SUITE_P(
                     MachineCase{"Ay9BitInAnExpandedSlot", "ay-9bit", 0, 1, 0x86},
                     MachineCase{"Linear", "linear", 0, 1},
                     MachineCase{"LinearCodeAt0x0400", "linear", 0x400, 1},
-                    MachineCase{"LinearTwelveSounds", "linear", 0, 12}),
+                    MachineCase{"LinearTwelveSounds", "linear", 0, 12},
+                    // The chip's three channels in turn.
+                    MachineCase{"Psg6BitPsg3", "psg-6bit", 0, 1, 1, "psg3"},
+                    MachineCase{"Psg12BitPsg3TwelveSounds", "psg-12bit", 0, 12, 1, "psg3"},
+                    MachineCase{"Ay9BitAy3", "ay-9bit", 0, 1, 1, "ay3"},
+                    MachineCase{"Ay9BitAy3TwelveSounds", "ay-9bit", 0, 12, 1, "ay3"}),
     ByName());
 
 // The start-up this starter once had, the stack from 0x0000: on the board with the three-register
@@ -666,7 +808,7 @@ TEST(PlayerDelay, RefusesWhatItCannotMake) {
 TEST(PlayerTiming, GivesTAndTheTrueRate) {
     if (!have_tool("sh")) GTEST_SKIP() << "sh is missing";
     const std::string usage =
-        "usage: player-timing [-b] [-w waits] linear|psg|ay|machine rate [clock]\n";
+        "usage: player-timing [-b] [-w waits] linear|psg|ay|psg3|ay3|machine rate [clock]\n";
     const std::string not_hz = "player-timing: the rate and the clock are numbers of Hz above 0\n";
     struct Row {
         std::vector<std::string> args;
@@ -691,6 +833,14 @@ TEST(PlayerTiming, GivesTAndTheTrueRate) {
         {{"-w", "1", "psg", "1000000"}, 0, "126 28409.087302\n"},
         {{"-b", "-w", "1", "psg", "44100"}, 0, "195 18356.641026\n"},
         {{"-w", "0", "linear", "44100"}, 0, "100 35795.450000\n"},
+        // Three channels in turn: their smallest, with and without a wait state.
+        {{"psg3", "44100"}, 0, "128 27965.195312\n"},
+        {{"-b", "ay3", "44100"}, 0, "196 18262.984694\n"},
+        {{"-w", "1", "psg3", "1000000"}, 0, "153 23395.718954\n"},
+        {{"-w", "1", "ay3", "44100"}, 0, "162 22095.956790\n"},
+        {{"-b", "-w", "1", "psg3", "44100"}, 0, "222 16124.076577\n"},
+        {{"-b", "-w", "1", "ay3", "44100"}, 0, "231 15495.865801\n"},
+        {{"ay3", "8000"}, 0, "447 8007.930649\n"},
         // A machine: its player, wait states and clock; a clock given wins.
         {{"psg-6bit", "8000"}, 0, "447 8007.930649\n"},
         {{"ay-9bit", "40000"}, 0, "118 30335.127119\n"},
@@ -760,8 +910,11 @@ TEST(PlayerPaths, EveryPlaceInThePagesAndBanks) {
         int each_wait; // more for a wait state on every M1 cycle
     };
     for (int waits : {0, 1})
-        for (auto [dac, smallest, each_wait] :
-             {Player{"linear", 160, 27}, {"psg", 167, 28}, {"ay", 160, 27}}) {
+        for (auto [dac, smallest, each_wait] : {Player{"linear", 160, 27},
+                                                {"psg", 167, 28},
+                                                {"ay", 160, 27},
+                                                {"psg3", 188, 34},
+                                                {"ay3", 196, 35}}) {
             for (int T : {smallest + waits * each_wait, 447}) {
                 write_file(t / "mine.s", "PLAYER_T = " + std::to_string(T) +
                                              "\nPLAYER_BANKED = 1\nPLAYER_M1_WAITS = " +
@@ -821,10 +974,18 @@ TEST(PlayerPaths, EveryPlaceInThePagesAndBanks) {
                     expect_no_faults(machine);
                     EXPECT_EQ(machine.bank(), 2) << "the bank of the call, selected again";
                     EXPECT_EQ(machine.interrupts_enabled(), ei);
-                    std::vector<z80::PortWrite> samples = sample_writes(dac, machine.writes());
+                    std::vector<int> channels;
+                    const bool in_turn = sound::find_dac(dac)->channels == 3;
+                    std::vector<z80::PortWrite> samples =
+                        in_turn ? in_turn_writes(dac, machine.writes(), &channels)
+                                : sample_writes(dac, machine.writes());
                     ASSERT_EQ(samples.size(), codes.size() + 1);
-                    for (size_t i = 0; i < codes.size(); ++i)
+                    for (size_t i = 0; i < codes.size(); ++i) {
                         ASSERT_EQ(samples[i].value, codes[i]) << "sample " << i;
+                        if (in_turn) {
+                            ASSERT_EQ(channels[i], int(i % 3)) << "sample " << i;
+                        }
+                    }
                     EXPECT_EQ(samples.back().value, silence_of(dac));
                     for (size_t i = 1; i < samples.size(); ++i)
                         ASSERT_EQ(samples[i].t - samples[i - 1].t, uint64_t(T)) << "sample " << i;
@@ -848,18 +1009,14 @@ TEST(PlayerAssembly, RefusesTBelowTheSmallestAndAboveTheLargest) {
         int waits;  // PLAYER_M1_WAITS
         int smallest;
     };
-    for (auto [dac, banked, waits, smallest] : {Row{"linear", 0, 0, 100},
-                                                {"psg", 0, 0, 107},
-                                                {"ay", 0, 0, 100},
-                                                {"linear", 1, 0, 160},
-                                                {"psg", 1, 0, 167},
-                                                {"ay", 1, 0, 160},
-                                                {"linear", 0, 1, 118},
-                                                {"psg", 0, 1, 126},
-                                                {"ay", 0, 1, 118},
-                                                {"linear", 1, 1, 187},
-                                                {"psg", 1, 1, 195},
-                                                {"ay", 1, 1, 187}}) {
+    for (auto [dac, banked, waits, smallest] :
+         {Row{"linear", 0, 0, 100}, {"psg", 0, 0, 107},  {"ay", 0, 0, 100},
+          {"linear", 1, 0, 160},    {"psg", 1, 0, 167},  {"ay", 1, 0, 160},
+          {"linear", 0, 1, 118},    {"psg", 0, 1, 126},  {"ay", 0, 1, 118},
+          {"linear", 1, 1, 187},    {"psg", 1, 1, 195},  {"ay", 1, 1, 187},
+          {"psg3", 0, 0, 128},      {"ay3", 0, 0, 136},  {"psg3", 1, 0, 188},
+          {"ay3", 1, 0, 196},       {"psg3", 0, 1, 153}, {"ay3", 0, 1, 162},
+          {"psg3", 1, 1, 222},      {"ay3", 1, 1, 231}}) {
         for (long T :
              {long(smallest) - 1, long(smallest), 8319L, 12371L, 16369L, 1000000L, 1000001L}) {
             write_file(t / "mine.s", "PLAYER_T = " + std::to_string(T) +

@@ -2,6 +2,7 @@
 // libsndfile or byte by byte, through the built program and on into samplepack.
 #include "samplepack/format.h"
 #include "sampleprep/prep.h"
+#include "sound/channels.h"
 #include "sound/codes.h"
 #include "sound/levels.h"
 #include "tests/harness.h"
@@ -10,6 +11,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,8 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+
+using sound::Levels;
 
 namespace {
 
@@ -221,32 +225,32 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // The bytes of a signal whose values sit on the levels: the codes of those levels.
-struct Dac {
-    const char* name;
-    std::string table; // a file of levels, or empty for the named table
+struct Exact {
+    std::string name;  // a built-in table's, or the case's
+    std::string table; // a file of levels, or empty for the built-in table
     uint8_t silence;   // the code that pads the last block
 };
 
-void PrintTo(const Dac& c, std::ostream* os) {
+void PrintTo(const Exact& c, std::ostream* os) {
     *os << c.name;
 }
 
-class SampleprepExact : public testing::TestWithParam<Dac> {
+class SampleprepExact : public testing::TestWithParam<Exact> {
   protected:
     // Writes in.wav at 8000 Hz, float, with the values of codes, and returns the -d argument.
     std::string prepare(const std::vector<uint8_t>& codes, Levels* levels) {
-        const Dac& d = GetParam();
+        const Exact& d = GetParam();
         std::string arg = d.name;
         if (!d.table.empty()) {
             write_file(t / "levels.txt", d.table);
             arg = "levels.txt";
-            EXPECT_EQ(parse_levels(d.table, levels), "");
+            EXPECT_EQ(sound::parse_levels(d.table, levels), "");
         } else {
-            EXPECT_TRUE(named_levels(d.name, levels));
+            EXPECT_TRUE(sound::named_levels(d.name, levels));
         }
-        write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000,
-                    sf_count_t(codes.size()),
-                    [&](sf_count_t i, int) { return code_value(*levels, codes[size_t(i)]); });
+        write_sound(
+            t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, sf_count_t(codes.size()),
+            [&](sf_count_t i, int) { return sound::code_value(*levels, codes[size_t(i)]); });
         return arg;
     }
     TempDir t;
@@ -297,22 +301,40 @@ TEST_P(SampleprepExact, RoundTripGivesBackTheLevels) {
     ASSERT_EQ(back.samples.size(), 32u * 32);
     for (size_t i = 0; i < back.samples.size(); ++i) {
         uint8_t c = i < codes.size() ? codes[i] : GetParam().silence;
-        EXPECT_NEAR(back.samples[i], code_value(levels, c), 1.0 / 32768) << "sample " << i;
+        EXPECT_NEAR(back.samples[i], sound::code_value(levels, c), 1.0 / 32768) << "sample " << i;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(SampleprepDacs, SampleprepExact,
-                         testing::Values(Dac{"linear", "", 8}, Dac{"psg", "", 15}, Dac{"ay", "", 0},
-                                         Dac{"File",
-                                             "# a resistor ladder, measured\n"
-                                             "0 3 5 6 9 10 11 20\n"
-                                             "21 22 30 31 40 50 60 70\n",
-                                             0},
-                                         // Evenly spaced, upside down: silence on the
-                                         // upper level of the middle two, code 7.
-                                         Dac{"Reversed", "15 14 13 12 11 10 9 8 7 6 5 4 3 2 1 0\n",
-                                             7}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// Every built-in table of one channel, each with the silence of its row, and tables from files.
+std::vector<Exact> exact_cases() {
+    std::vector<Exact> cases;
+    for (const sound::Dac& d : sound::dacs())
+        if (d.channels == 1) cases.push_back({d.name, "", d.silence});
+    cases.push_back({"File",
+                     "# a resistor ladder, measured\n"
+                     "0 3 5 6 9 10 11 20\n"
+                     "21 22 30 31 40 50 60 70\n",
+                     0});
+    // Evenly spaced, upside down: silence on the upper level of the middle two, code 7.
+    cases.push_back({"Reversed", "15 14 13 12 11 10 9 8 7 6 5 4 3 2 1 0\n", 7});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(SampleprepDacs, SampleprepExact, testing::ValuesIn(exact_cases()),
+                         [](const auto& info) { return info.param.name; });
+
+// A built-in row's silence is the code the rule for a file's table finds in the same levels, so
+// that a table saved to a file pads alike.
+TEST(SampleprepSilence, EveryRowAgreesWithTheRuleForFiles) {
+    for (const sound::Dac& d : sound::dacs()) {
+        sound::Table file;
+        file.levels = d.levels();
+        sound::Table row;
+        ASSERT_EQ(sound::dac_table(d.name, &row), "");
+        EXPECT_EQ(sampleprep::silence_code(row), d.silence) << d.name;
+        EXPECT_EQ(sampleprep::silence_code(file), d.silence) << d.name;
+    }
+}
 
 // A WAV file of frames frames at 8000 Hz whose middle second holds a sine, silence around it.
 void silence_around_sine(const std::string& path, sf_count_t frames) {
@@ -436,6 +458,157 @@ TEST(SampleprepOptions, ChannelGainAndReport) {
     EXPECT_NE(report.find("\nsnr: "), std::string::npos) << report;
 }
 
+// The figure of "snr:" in a -v report, or NaN.
+double reported_snr(const std::string& report) {
+    size_t at = report.find("\nsnr: ");
+    return at == std::string::npos ? NAN : std::strtod(report.c_str() + at + 6, nullptr);
+}
+
+// The coupling of the output as a listener hears it: a first-order high-pass at 20 Hz, from rest.
+std::vector<double> high_pass(const std::vector<double>& x, double rate) {
+    double a = 1 / (1 + 2 * M_PI * 20 / rate), y = 0;
+    std::vector<double> out;
+    for (size_t i = 0; i < x.size(); ++i) {
+        y = a * (y + x[i] - x[i > 0 ? i - 1 : 0]);
+        out.push_back(y);
+    }
+    return out;
+}
+
+// -v's snr is what a listener hears: sampleunpack's coupled preview of the packed file, at its
+// nearest gain, against the input through the same coupling; the padding is left out.
+TEST(SampleprepReport, SnrIsThePreviewAgainstTheCoupledInput) {
+    TempDir t;
+    // A vowel-like sound at the output rate whose peak is full scale, so that sampleprep takes
+    // the samples as they are.
+    const sf_count_t n = 6000;
+    std::vector<double> x(n);
+    double peak = 0;
+    for (sf_count_t i = 0; i < n; ++i) {
+        double s = 0;
+        for (int k = 1; k <= 6; ++k) s += std::sin(2 * M_PI * 130 * k * i / 8000 + k) / k;
+        x[size_t(i)] = s * (0.2 + 0.8 * std::sin(M_PI * i / n));
+        peak = std::max(peak, std::fabs(x[size_t(i)]));
+    }
+    for (double& v : x) v /= peak;
+    write_sound(t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, n,
+                [&](sf_count_t i, int) { return x[size_t(i)]; });
+    for (const char* dac : {"psg", "ay", "linear", "psg3", "ay3"}) {
+        auto r = run("sampleprep", {"-v", "-d", dac, "in.wav", "out.wav"}, t.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
+        ASSERT_EQ(run("sampleunpack", {"-d", dac, "out.bin", "back.wav"}, t.path()).status, 0);
+        std::vector<double> back = read_sound(t / "back.wav").samples;
+        ASSERT_GE(back.size(), x.size());
+        std::vector<double> source = high_pass(x, 8000);
+        back.resize(x.size()); // without the padding
+        // At the gain that brings the preview nearest: its loudness and polarity are no error.
+        double power = 0, cross = 0, own = 0, noise = 0;
+        for (size_t i = 0; i < x.size(); ++i) {
+            power += source[i] * source[i];
+            cross += source[i] * back[i];
+            own += back[i] * back[i];
+        }
+        for (size_t i = 0; i < x.size(); ++i) {
+            double e = source[i] - cross / own * back[i];
+            noise += e * e;
+        }
+        double heard = 10 * std::log10(power / noise);
+        EXPECT_NEAR(reported_snr(r.err), heard, 0.06) << dac << "\n" << r.err;
+    }
+}
+
+// Three channels in turn: the codes of the WAV file, packed and previewed with --dc, are what the
+// chip outputs (each channel holding its level), the sound ends on the silence of every channel,
+// and a sine comes out closer to the input than through one channel (by some 9 dB within it; the
+// offset's step from silence at either end takes a part of that here).
+TEST(SampleprepInTurn, ThreeChannelsPlayWhatTheChipOutputs) {
+    TempDir t;
+    write_sound(
+        t / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, 4001,
+        [](sf_count_t i, int) { return 0.9 * std::sin(2 * M_PI * 440 * double(i) / 8000); });
+    for (const char* dac : {"psg3", "ay3"}) {
+        const sound::Dac* row = sound::find_dac(dac);
+        ASSERT_NE(row, nullptr) << dac;
+        ASSERT_EQ(row->channels, 3);
+        std::string one(dac, std::strlen(dac) - 1); // the same levels on one channel
+        auto r = run("sampleprep", {"-v", "-d", dac, "in.wav", "out.wav"}, t.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        auto single = run("sampleprep", {"-v", "-d", one, "in.wav", "one.wav"}, t.path());
+        ASSERT_EQ(single.status, 0) << single.err;
+        EXPECT_GT(reported_snr(r.err), reported_snr(single.err) + 4) << r.err << single.err;
+
+        std::string wav = read_file(t / "out.wav");
+        ASSERT_EQ(data_length(wav), 4032u);
+        std::vector<uint8_t> codes;
+        for (size_t i = wav8::header_size; i < wav8::header_size + 4032; ++i)
+            codes.push_back(uint8_t(wav[i]) >> 4);
+        // 31 samples of padding: silence on every channel from the third on.
+        for (size_t i = 4001; i < codes.size(); ++i) ASSERT_EQ(codes[i], row->silence) << i;
+        ASSERT_EQ(run("samplepack", {"out.wav"}, t.path()).status, 0);
+        auto u = run("sampleunpack", {"-d", dac, "--dc", "out.bin", "back.wav"}, t.path());
+        ASSERT_EQ(u.status, 0) << u.err;
+        std::vector<double> back = read_sound(t / "back.wav").samples;
+        std::vector<double> chip = sound::played_in_turn(codes, row->levels(), 3, row->silence);
+        ASSERT_EQ(back.size(), chip.size());
+        for (size_t i = 0; i < chip.size(); ++i)
+            ASSERT_NEAR(back[i], chip[i], 1.0 / 32768) << dac << " sample " << i;
+        EXPECT_EQ(chip.back(), -1.0); // every channel silent: the bottom of the range
+    }
+}
+
+// The figure ranks the choices as a listener would: on the example word, the offset a PSG's or
+// an AY's uneven levels take by default beats none.
+TEST(SampleprepReport, SnrRanksTheOffsetAsHeard) {
+    TempDir t;
+    example_word(t);
+    for (const char* dac : {"psg", "ay"}) {
+        double snr[2];
+        for (int none = 0; none < 2; ++none) {
+            auto r =
+                run("sampleprep",
+                    {"-v", "-d", dac, "--offset", none ? "none" : "auto", "hello.wav", "o.wav"},
+                    t.path());
+            ASSERT_EQ(r.status, 0) << r.err;
+            snr[none] = reported_snr(r.err);
+        }
+        EXPECT_GT(snr[0], snr[1] + 1) << dac;
+    }
+}
+
+// One of a thing is said so; silence has no figure; codes that play the input as it is, none
+// either.
+TEST(SampleprepReport, SaysOneSilenceAndExactness) {
+    TempDir t;
+    write_sound(t / "one.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, 1,
+                [](sf_count_t, int) { return 0.5; });
+    write_sound(t / "silent.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, 100,
+                [](sf_count_t, int) { return 0.0; });
+    write_sound(t / "quiet.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, 100,
+                [](sf_count_t i, int) { return i % 2 ? 1e-6 : -1e-6; });
+    write_sound(t / "levels.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 8000, 160,
+                [](sf_count_t i, int) { return (i % 16) * 2.0 / 15 - 1; });
+    const struct {
+        const char* input;
+        std::vector<const char*> words; // each in the report
+    } cases[] = {
+        {"one.wav",
+         {", 1 frame (0.000 s)\n", "unchanged: 1 sample\n", "output: 1 sample at 8000 Hz",
+          "31 of silence", ", 18 packed bytes;"}},
+        {"silent.wav", {"level: silent, gain +0.0 dB", "\nsnr: none, the input is silent\n"}},
+        {"quiet.wav", {"gain +0.0 dB", "\nsnr: none, the input is silent\n"}},
+        {"levels.wav", {"gain +0.0 dB", "\nsnr: exact, the codes play the input as it is\n"}},
+    };
+    for (const auto& c : cases) {
+        auto r = run("sampleprep", {"-v", "--offset", "none", c.input, "out.wav"}, t.path());
+        ASSERT_EQ(r.status, 0) << c.input << ": " << r.err;
+        for (const char* w : c.words)
+            EXPECT_NE(r.err.find(w), std::string::npos) << w << "\n" << r.err;
+        EXPECT_EQ(r.err.find("inf"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find(" 1 samples"), std::string::npos) << r.err;
+    }
+}
+
 struct Bad {
     const char* name;
     std::function<void(const TempDir&)> setup;
@@ -547,7 +720,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"-d", "levels.txt", "in.wav", "out.wav"},
             1,
             "sampleprep: levels.txt: No such file or directory (the DACs by name: linear, psg, "
-            "ay)\n"},
+            "ay, psg3, ay3)\n"},
         Bad{"DacFolder",
             [](const TempDir& t) {
                 stereo(t);
@@ -555,7 +728,12 @@ INSTANTIATE_TEST_SUITE_P(
             },
             {"-d", "levels", "in.wav", "out.wav"},
             1,
-            "sampleprep: levels: Is a directory (the DACs by name: linear, psg, ay)\n"},
+            "sampleprep: levels: Is a directory (the DACs by name: " + sound::dac_names() + ")\n"},
+        Bad{"DitherOnThreeChannels",
+            stereo,
+            {"-d", "psg3", "--dither", "tpdf", "in.wav", "out.wav"},
+            2,
+            "sampleprep: --dither tpdf is for one channel; psg3 writes three in turn\nusage: "},
         Bad{"DacTooFewLevels",
             [](const TempDir& t) {
                 stereo(t);
@@ -679,6 +857,17 @@ TEST(SampleprepConventions, HelpAndVersion) {
     auto h = run("sampleprep", {"--help"}, t.path());
     EXPECT_EQ(h.status, 0);
     EXPECT_EQ(h.out.rfind("usage: sampleprep ", 0), 0u) << h.out;
+    // The built-in tables in the words users read; the other tests take them from the table.
+    EXPECT_NE(h.out.find("  -d, --dac NAME|FILE  the 16 output levels: a file of them, or one of\n"
+                         "                         linear  level = code (the default)\n"
+                         "                         psg     code 0 loudest, 2 dB a step, 15 silent\n"
+                         "                         ay      code 15 loudest, 3 dB a step down, 0 "
+                         "silent\n"
+                         "                         psg3    psg's levels on three channels in turn\n"
+                         "                         ay3     ay's levels on three channels in turn\n"
+                         "      --offset MODE"),
+              std::string::npos)
+        << h.out;
     // The help ends where the manual is.
     EXPECT_EQ(h.out.substr(h.out.rfind('\n', h.out.size() - 2) + 1), manual_line("sampleprep"))
         << h.out;
@@ -874,16 +1063,16 @@ TEST(SampleprepCore, ReadsFromMemory) {
     std::string in = riff(chunk("fmt ", fmt_body()) + chunk("data", sine_data()));
     write_file(t / "in.wav", in);
     ASSERT_EQ(run("sampleprep", {"-d", "psg", "in.wav", "out.wav"}, t.path()).status, 0);
-    PrepOptions o;
-    ASSERT_TRUE(named_levels("psg", &o.levels));
-    o.codes.offset = offset_by_default(o.levels);
+    sampleprep::PrepOptions o;
+    ASSERT_EQ(sound::dac_table("psg", &o.dac), "");
+    o.codes.offset = sound::offset_by_default(o.dac.levels);
     std::string wav;
-    PrepReport report;
+    sampleprep::PrepReport report;
     SF_INFO info;
-    EXPECT_EQ(prepare_bytes(in, o, &wav, &report, &info), "");
+    EXPECT_EQ(sampleprep::prepare_bytes(in, o, &wav, &report, &info), "");
     EXPECT_EQ(info.samplerate, 22050);
     EXPECT_EQ(hex(wav), hex(read_file(t / "out.wav")));
-    EXPECT_NE(prepare_bytes(in.substr(0, 30), o, &wav, &report, &info), "");
+    EXPECT_NE(sampleprep::prepare_bytes(in.substr(0, 30), o, &wav, &report, &info), "");
 }
 
 } // namespace

@@ -1,14 +1,19 @@
-// The level tables and the code chooser that sampleprep and sampleunpack share, in-process.
+// The level tables and the code chooser that sampleprep and sampleunpack share, in-process, and
+// the chooser's driver for bench/quality.
+#include "sound/channels.h"
 #include "sound/codes.h"
 #include "sound/levels.h"
+#include "tests/harness.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <sstream>
 
 using namespace std::string_literals;
+using namespace sound;
 
 namespace {
 
@@ -39,17 +44,17 @@ std::vector<float> pluck(double freq, double seconds, double peak = 1.0) {
 
 } // namespace
 
-struct Table {
+struct Steps {
     const char* name;
     int loudest;
     int silent;
     double db; // the step between neighbouring codes other than the silent one
 };
 
-class LevelsNamed : public testing::TestWithParam<Table> {};
+class LevelsNamed : public testing::TestWithParam<Steps> {};
 
 TEST_P(LevelsNamed, StepEvenlyFromSilenceToTheLoudestCode) {
-    const Table& t = GetParam();
+    const Steps& t = GetParam();
     Levels l = named(t.name);
     EXPECT_EQ(l[t.silent], 0.0);
     EXPECT_GT(l[t.silent + (t.loudest > t.silent ? 1 : -1)], 0.0);
@@ -65,8 +70,8 @@ TEST_P(LevelsNamed, StepEvenlyFromSilenceToTheLoudestCode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, LevelsNamed,
-                         testing::Values(Table{"linear", 15, 0, 0}, Table{"psg", 0, 15, 2.0},
-                                         Table{"ay", 15, 0, 3.0}),
+                         testing::Values(Steps{"linear", 15, 0, 0}, Steps{"psg", 0, 15, 2.0},
+                                         Steps{"ay", 15, 0, 3.0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LevelsNames, UnknownNameIsRefused) {
@@ -158,14 +163,15 @@ TEST(LevelsParse, AnyFiniteLevelButNoEndlessRange) {
 
 // Each built-in table is found by its name and named in the list that help and messages give.
 TEST(LevelsNames, EveryTableByItsName) {
-    for (const Dac& d : dacs) {
+    for (const Dac& d : dacs()) {
         Levels l{};
         ASSERT_TRUE(named_levels(d.name, &l)) << d.name;
         EXPECT_EQ(l, d.levels());
         EXPECT_NE((", " + dac_names() + ",").find(", "s + d.name + ","), std::string::npos);
         EXPECT_LT(d.silence, 16);
+        EXPECT_GE(d.channels, 1);
     }
-    EXPECT_EQ(find_dac("linear"), &dacs[0]); // the default comes first
+    EXPECT_EQ(find_dac("linear"), &dacs()[0]); // the default comes first
 }
 
 TEST(LevelsNames, SharedLevelPlaysAsTheLowerCode) {
@@ -350,4 +356,117 @@ TEST(LevelsSnr, IgnoresWhatTheCouplingRemoves) {
     EXPECT_LT(heard, 60);
     for (float& v : x) v = -v; // upside down: the same
     EXPECT_NEAR(snr_db(x, codes, l), heard, 1e-6);
+}
+
+// bench/quality --model's driver of the chooser is built with the programs and gives every
+// table's values as the library does.
+TEST(LevelsBench, ChoosersDriverKnowsEveryTable) {
+    TempDir t;
+    for (const Dac& d : dacs()) {
+        Result r = run("choose", {d.name, "--values"}, t.path());
+        ASSERT_EQ(r.status, 0) << d.name << ": " << r.err;
+        std::istringstream values(r.out);
+        Levels l = d.levels();
+        for (int c = 0; c < 16; c++) {
+            double v = 0;
+            ASSERT_TRUE(values >> v) << d.name << " code " << c;
+            EXPECT_DOUBLE_EQ(v, code_value(l, uint8_t(c))) << d.name << " code " << c;
+        }
+    }
+    EXPECT_EQ(run("choose", {"nonesuch"}, t.path()).status, 2);
+}
+
+// Three channels written in turn: each holds its level until its next write, all silent before
+// the first; the sum on the scale of all three at their lowest (-1) to all at their highest (1).
+TEST(LevelsInTurn, EachChannelHoldsItsLevel) {
+    const struct {
+        const char* label;
+        const char* dac;
+        uint8_t silence;
+        std::vector<uint8_t> codes;
+        std::vector<double> sums; // in steps of the linear table, 0 to 45
+    } cases[] = {
+        {"Linear", "linear", 0, {15, 0, 15, 15, 15, 0}, {15, 15, 30, 30, 45, 30}},
+        {"LinearSilentAtEight", "linear", 8, {8, 8, 8, 0, 0, 0}, {24, 24, 24, 16, 8, 0}},
+        {"Empty", "linear", 0, {}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> out = played_in_turn(c.codes, named(c.dac), 3, c.silence);
+        ASSERT_EQ(out.size(), c.sums.size()) << c.label;
+        for (size_t k = 0; k < out.size(); k++)
+            EXPECT_NEAR(out[k], c.sums[k] / 45 * 2 - 1, 1e-12) << c.label << " sample " << k;
+    }
+    // A PSG's channels: all three at code 0 are the top of the range, all silent the bottom.
+    std::vector<double> psg = played_in_turn({0, 0, 0, 15, 15, 15}, named("psg"), 3, 15);
+    EXPECT_DOUBLE_EQ(psg[2], 1.0);
+    EXPECT_DOUBLE_EQ(psg[5], -1.0);
+    EXPECT_NEAR(psg[0], 1.0 / 3 * 2 - 1, 1e-12);
+}
+
+// The squared error of codes written in turn against a target on the scale of the sum.
+double error_in_turn(const std::vector<uint8_t>& codes, const std::vector<float>& target,
+                     const Levels& l, uint8_t silence) {
+    std::vector<double> out = played_in_turn(codes, l, 3, silence);
+    double e = 0;
+    for (size_t k = 0; k < out.size(); k++) {
+        double d = (out[k] + 1) * 1.5 - target[k];
+        e += d * d;
+    }
+    return e;
+}
+
+// The search finds the least error there is: against every sequence of five codes, for targets
+// within, below and above the range, from each DAC's silence.
+TEST(LevelsInTurn, SearchIsExact) {
+    const std::vector<std::vector<float>> targets = {{0.1f, 0.9f, 2.2f, 1.4f, 0.3f},
+                                                     {3.0f, 3.0f, 3.0f, 0.0f, 0.0f},
+                                                     {-0.5f, 3.5f, -0.5f, 3.5f, 1.0f},
+                                                     {0.05f, 0.07f, 0.02f, 0.11f, 0.04f}};
+    for (const char* dac : {"psg", "ay", "linear"}) {
+        Levels l = named(dac);
+        uint8_t silence = find_dac(dac)->silence;
+        for (const std::vector<float>& t : targets) {
+            double least = INFINITY;
+            std::vector<uint8_t> codes(5);
+            for (uint32_t all = 0; all < (1u << 20); all++) {
+                for (int k = 0; k < 5; k++) codes[size_t(k)] = uint8_t(all >> (4 * k) & 15);
+                least = std::min(least, error_in_turn(codes, t, l, silence));
+            }
+            std::vector<uint8_t> found = search_in_turn(t, l, silence);
+            ASSERT_EQ(found.size(), 5u);
+            EXPECT_NEAR(error_in_turn(found, t, l, silence), least, 1e-4 * (1 + least))
+                << dac << " target " << t[0];
+        }
+    }
+}
+
+// Over thousands of samples, where the search goes back over its path a stretch at a time, it
+// finds the error of a plain search that keeps every choice.
+TEST(LevelsInTurn, LongSearchIsExact) {
+    Levels l = named("psg");
+    std::vector<float> t(5000);
+    for (size_t k = 0; k < t.size(); k++)
+        t[k] = float(1.4 + 1.3 * std::sin(0.07 * k) * std::sin(0.0011 * k));
+    // The plain search: cost[q][p], q the code written last.
+    std::vector<double> u(16);
+    auto [lo, hi] = std::minmax_element(l.begin(), l.end());
+    for (int c = 0; c < 16; c++) u[size_t(c)] = (l[size_t(c)] - *lo) / (*hi - *lo);
+    std::vector<double> cost(256, INFINITY), next(256);
+    cost[15 * 16 + 15] = 0;
+    for (float target : t) {
+        for (int r = 0; r < 16; r++)
+            for (int q = 0; q < 16; q++) {
+                double best = INFINITY;
+                for (int p = 0; p < 16; p++) {
+                    double e = u[size_t(p)] + u[size_t(q)] + u[size_t(r)] - target;
+                    best = std::min(best, cost[size_t(q * 16 + p)] + e * e);
+                }
+                next[size_t(r * 16 + q)] = best;
+            }
+        cost.swap(next);
+    }
+    double least = *std::min_element(cost.begin(), cost.end());
+    std::vector<uint8_t> found = search_in_turn(t, l, 15);
+    ASSERT_EQ(found.size(), t.size());
+    EXPECT_NEAR(error_in_turn(found, t, l, 15), least, 1e-3 * least);
 }

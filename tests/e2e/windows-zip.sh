@@ -24,8 +24,9 @@ for f in README.txt LICENSE.txt; do
     [ -s "$top/$f" ] || fail "$(basename "$zip") lacks $f"
     grep -qv $'\r$' "$top/$f" && fail "$f in the zip has a line without CR LF"
 done
-for f in player/linear.s player/psg.s player/ay.s player/assetkit-delay.inc player/assetkit-play.inc \
-    player/settings.s player/player.h player/player-timing manual/assetkit-player.html \
+for f in player/linear.s player/psg.s player/ay.s player/psg3.s player/ay3.s \
+    player/assetkit-delay.inc player/assetkit-play.inc player/settings.s player/player.h \
+    player/player-timing manual/assetkit-player.html \
     machines/psg-6bit.machine machines/psg-12bit.machine machines/ay-9bit.machine \
     machines/linear.machine manual/assetkit-machines.html; do
     [ -s "$top/$f" ] || fail "$(basename "$zip") lacks $f"
