@@ -58,26 +58,30 @@ constexpr size_t columns = 79;
 
 // Text laid out in lines of at most columns, each after the first indented by indent, as the
 // first is taken to start at that column: words go on while they fit, and a "\n" in the text
-// breaks the line where it stands. A word wider than a line stands alone on its own.
+// breaks the line where it stands. Blanks at a line's start and runs of two or more keep their
+// width, so that a list under an option stays aligned; a single blank may become a break. A word
+// wider than a line stands alone on its own.
 std::string wrapped(const char* text, size_t indent) {
     std::string out, pad(indent, ' ');
     size_t column = indent;
     bool first = true; // no word yet on this line
+    bool fresh = true; // at the start of a line of the text
     for (const char* p = text ? text : "";;) {
+        size_t blanks = strspn(p, " ");
+        p += blanks;
         size_t length = strcspn(p, " \n");
         if (length) {
-            if (!first && column + 1 + length > columns) {
+            size_t gap = first ? (fresh ? blanks : 0) : (blanks > 1 ? blanks : 1);
+            if (!first && column + gap + length > columns) {
                 out += "\n" + pad;
                 column = indent;
-                first = true;
+                gap = 0;
             }
-            if (!first) {
-                out += ' ';
-                ++column;
-            }
+            out.append(gap, ' ');
             out.append(p, length);
-            column += length;
+            column += gap + length;
             first = false;
+            fresh = false;
         }
         p += length;
         if (!*p) break;
@@ -85,8 +89,9 @@ std::string wrapped(const char* text, size_t indent) {
             out += "\n" + pad;
             column = indent;
             first = true;
+            fresh = true;
+            ++p;
         }
-        ++p;
     }
     return out;
 }

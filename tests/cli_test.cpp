@@ -232,21 +232,23 @@ TEST(ReadFlags, WrapsTheHelp) {
                 "at the last blank that fits.";
     p.min_operands = 1;
     p.max_operands = 1;
-    p.options = {{"folder", 'o', "DIR",
-                  "a help that runs on past the end of the line it begins, and on, and on, and "
-                  "then breaks\nhere",
-                  nullptr},
-                 {"word", 0, nullptr,
-                  "Averyveryveryveryveryveryveryveryveryveryverylongwordindeed"
-                  "thatfitsnowhere at all",
-                  nullptr}};
+    p.options = {
+        {"folder", 'o', "DIR",
+         "a help that runs on past the end of the line it begins, and on, and on, and "
+         "then breaks\nhere",
+         nullptr},
+        {"word", 0, nullptr,
+         "Averyveryveryveryveryveryveryveryveryveryverylongwordindeed"
+         "thatfitsnowhere at all",
+         nullptr},
+        {"kind", 'k', "NAME", "one of\n  a       the first\n  bcd     the  second", nullptr}};
     std::vector<std::string> operands;
     char arg0[] = "wide", arg1[] = "--help";
     char* argv[] = {arg0, arg1, nullptr};
     testing::internal::CaptureStdout();
     EXPECT_EQ(cli::read_flags(p, 2, argv, &operands), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "usage: wide [-o DIR] [--word] FILE\n"
+              "usage: wide [-o DIR] [--word] [-k NAME] FILE\n"
               "\n"
               "A summary long enough to need two lines of help, so that the skeleton breaks it\n"
               "at the last blank that fits.\n"
@@ -257,6 +259,9 @@ TEST(ReadFlags, WrapsTheHelp) {
               "      --word        "
               "Averyveryveryveryveryveryveryveryveryveryverylongwordindeedthatfitsnowhere\n"
               "                    at all\n"
+              "  -k, --kind NAME   one of\n"
+              "                      a       the first\n"
+              "                      bcd     the  second\n"
               "  -h, --help        print this help\n"
               "      --version     print the version\n"
               "See the manual page wide(1).\n");
