@@ -323,6 +323,25 @@ TEST(LevelsChooser, OffsetHelpsAndStaysBelowHearing) {
     }
 }
 
+// On uneven levels, driving a loud sound a little past the top (its peaks held on the loudest
+// level) can be heard closer than keeping it within: the widest step is the one between the two
+// loudest levels. The chooser keeps whichever its codes play closer.
+TEST(LevelsChooser, LoudSoundMayPassTheTopWhereThatIsHeardCloser) {
+    const struct {
+        const char* name;
+        double least_db; // a loud sine, as a listener hears it
+    } cases[] = {{"psg", 20.2}, {"ay", 17.2}};
+    std::vector<float> x(8000);
+    for (size_t i = 0; i < x.size(); i++)
+        x[i] = float(std::pow(10.0, -0.1 / 20) * std::sin(2 * M_PI * 440 * double(i) / 8000));
+    for (const auto& c : cases) {
+        Levels l = named(c.name);
+        CodeOptions on;
+        on.offset = true;
+        EXPECT_GE(snr_db(x, choose_codes(x, l, on), l), c.least_db) << c.name;
+    }
+}
+
 // A voice-like sound whose deep spikes point down (towards the dense quiet levels of a volume
 // register) would hold the rest of its waveform up where the levels are sparse: it is played
 // upside down, and comes out as well as the same sound with its spikes up.
