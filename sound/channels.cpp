@@ -218,7 +218,7 @@ std::vector<uint8_t> choose_codes_in_turn(const std::vector<float>& samples, con
     if (power > 0) {
         double least = INFINITY;
         size_t count = std::min(parts, std::max<size_t>(1, n / part));
-        for (const Choice& c : choices) {
+        auto judge = [&](const Choice& c) {
             std::vector<float> t = target(c);
             double error = 0, heard = 0;
             for (size_t i = 0; i < count; i++) {
@@ -232,7 +232,14 @@ std::vector<uint8_t> choose_codes_in_turn(const std::vector<float>& samples, con
                 least = relative;
                 best = c;
             }
-        }
+        };
+        for (const Choice& c : choices) judge(c);
+        // Then the floor to the nearest sixteenth around the best: where a loud sound's peaks
+        // meet the sums of the loud levels (on the AY's levels, +0.5 dB on a loud sine).
+        Choice coarse = best;
+        for (double shift : {-0.0625, 0.0625})
+            if (coarse.floor + shift >= 0)
+                judge({coarse.flip, coarse.follow, coarse.gain, coarse.floor + shift});
     }
     return search(target(best), l, silence);
 }

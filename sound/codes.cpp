@@ -297,8 +297,18 @@ std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Level
     size_t hop = std::max<size_t>(1, size_t(options.rate / 1000 + 0.5)); // 1 ms
     std::vector<float> table = cost_table(l);
     double sign = upside_down(samples, table) ? -1 : 1;
-    std::vector<double> offset = slow_offset(samples, sign, table, hop);
-    return codes_of(samples, l, sign, offset, options);
+    // The widest step lies between the two loudest levels: a loud sound driven half a decibel
+    // past the top, its peaks held on the loudest level, can come out closer than one kept
+    // within. Whichever plays closer, as heard, is kept (a larger gain lost on a decaying tone).
+    std::vector<uint8_t> best;
+    double best_snr = -INFINITY;
+    for (double gain : {1.0, 1.06}) {
+        std::vector<double> offset = slow_offset(samples, sign * gain, table, hop);
+        std::vector<uint8_t> codes = codes_of(samples, l, sign * gain, offset, options);
+        double heard = snr_db(samples, codes, levels, options.rate);
+        if (best.empty() || heard > best_snr) best_snr = heard, best = std::move(codes);
+    }
+    return best;
 }
 
 std::vector<double> coupled(const std::vector<double>& x, double rate) {

@@ -26,7 +26,8 @@ bool offset_by_default(const Levels& levels);
 //   within 1/4096 of a level (nothing to gain), so such a signal comes out as exactly its codes
 //   with any options but dither, whatever part of the range it uses.
 //   With the offset, a sound that fits the dense levels much better upside down is played so
-//   (no one hears a sound's polarity).
+//   (no one hears a sound's polarity), and one 0.5 dB louder (clipped at the top) where its
+//   codes play it closer as heard (snr_db).
 // - where silence falls halfway between two levels (evenly spaced tables), a shift of 0.3 of the
 //   table's smallest step towards the upper one (code 8 on the linear table), so that silence
 //   and sounds within that distance of it hold one code; a value on a level keeps its code.
