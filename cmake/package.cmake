@@ -26,9 +26,22 @@ set(CPACK_PACKAGE_DESCRIPTION
 on 8-bit and 16-bit machines, ready for a linker of the ASxxxx family
 such as SDCC's sdldz80, and the programs around them:")
 get_property(assetkit_package_programs GLOBAL PROPERTY ASSETKIT_PROGRAMS)
+# Each wrapped to fit 80 columns with the blank the control file adds, as lintian asks, its later
+# lines indented under the first.
 foreach(program IN LISTS assetkit_package_programs)
     get_property(what GLOBAL PROPERTY ASSETKIT_DESCRIPTION_${program})
-    string(APPEND CPACK_PACKAGE_DESCRIPTION "\n ${program}: ${what}")
+    set(line " ${program}:")
+    string(REPLACE " " ";" words "${what}")
+    foreach(word IN LISTS words)
+        string(LENGTH "${line} ${word}" length)
+        if(length GREATER 78)
+            string(APPEND CPACK_PACKAGE_DESCRIPTION "\n${line}")
+            set(line "   ${word}")
+        else()
+            string(APPEND line " ${word}")
+        endif()
+    endforeach()
+    string(APPEND CPACK_PACKAGE_DESCRIPTION "\n${line}")
 endforeach()
 if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "assetkit maintainers <assetkit@example.org>")
