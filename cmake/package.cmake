@@ -30,6 +30,8 @@ bits a colour. Around them, sampleprep turns any recording into the WAV
 file samplepack packs, sampleunpack plays a packed file back into a WAV
 file to listen to, palprep turns any editor's palette into the one
 palpack reads, palview draws a palette as the machine shows it,
+tilepack turns PNG pictures into a machine's tiles, tile maps and
+sub-palettes, tileview draws them back as the machine shows them,
 bankplan places assets into as few banks of a 16 KB mapper as it can,
 and bankrom makes the ROM image of a link with banks.")
 if(NOT CPACK_DEBIAN_PACKAGE_MAINTAINER)

@@ -13,6 +13,8 @@ set(assetkit_descriptions
     "sampleunpack|plays a packed sample file back into a WAV file to listen to"
     "palprep|turns an editor's palette (GIMP, Adobe, PNG...) into the JASC-PAL palpack reads"
     "palview|draws a palette as the machine shows it, as a PNG picture"
+    "tilepack|turns PNG pictures into a machine's tiles, tile maps and sub-palettes"
+    "tileview|draws tiles, a tile map and sub-palettes as the machine shows them"
     "bankplan|places assets into as few banks of a 16 KB mapper as it can"
     "bankrom|makes the ROM image of a link with banks from the linker's Intel HEX output")
 set(ASSETKIT_PROGRAM_LINES "")
@@ -33,7 +35,7 @@ foreach(program IN LISTS assetkit_zip_programs)
         endif()
         string(REPEAT " " ${pad} spaces)
         string(APPEND ASSETKIT_PROGRAM_LINES "  ${program}.exe${spaces}${what}\n")
-        if(program MATCHES "^(sampleprep|sampleunpack|palprep|palview)$")
+        if(program MATCHES "^(sampleprep|sampleunpack|palprep|palview|tilepack|tileview)$")
             list(APPEND companions ${program})
         endif()
     endif()

@@ -5,9 +5,9 @@
 // "wine") is told by one thing, the first part of a test's full name: the suite
 // of a TEST or TEST_F, the instantiation of a TEST_P.
 // - When it begins with a program's name ("Samplepack", "Binobj", "Palpack", "Sampleprep",
-//   "Sampleunpack", "Palprep", "Palview", "Bankplan", "Bankrom": the name filter of the preset
-//   "wine" in CMakePresets.json), the test runs the built programs and holds on Windows too: it
-//   runs under Wine as well (TEST(BinobjFails, ...), INSTANTIATE_TEST_SUITE_P(Palpack, ...)).
+//   "Sampleunpack", "Palprep", "Palview", "Tilepack", "Bankplan", "Bankrom": the name filter of the
+//   preset "wine" in CMakePresets.json), the test runs the built programs and holds on Windows too:
+//   it runs under Wine as well (TEST(BinobjFails, ...), INSTANTIATE_TEST_SUITE_P(Palpack, ...)).
 // - Any other test runs natively only: tests of code in-process (PackCore, Scan, OutputName...),
 //   and end-to-end tests that need what only POSIX has, whose names begin with "Posix"
 //   (pseudo-terminals, signals, FIFOs, devices, file size limits, bytes of 128 and more in names
