@@ -487,10 +487,12 @@ TEST(MachinesTable, EveryRowHasEveryKey) {
               "MAPPER_SIZE",     "BANK_FIRST",      "BANK_LAST",       "IMAGE_SLOT",
               "FIRMWARE_RSLREG", "FIRMWARE_ENASLT", "FIRMWARE_EXPTBL", "SOUND_PORT",
               "SOUND_SELECT",    "COLOURS",         "COLOUR_DEPTH",    "COLOUR_CONTROL",
-              "COLOUR_DATA",     "COLOUR_SETUP"})
+              "COLOUR_DATA",     "COLOUR_SETUP",    "PICTURE_COLOURS", "PICTURE_PALETTES",
+              "PICTURE_ROOM",    "PICTURE_TABLE"})
             row.number(key);
-        for (const char* key : {"NEVER_WRITE", "MAPPER_KIND", "MAPPER_POWER_ON", "IMAGE_HEADER",
-                                "IMAGE_FILE", "DAC", "PICTURES"})
+        for (const char* key :
+             {"NEVER_WRITE", "MAPPER_KIND", "MAPPER_POWER_ON", "IMAGE_HEADER", "IMAGE_FILE", "DAC",
+              "PICTURE_MODE", "PICTURE_LAYOUT", "PICTURE_MAP"})
             row.text(key);
         EXPECT_TRUE(std::filesystem::exists(source_path("player/" + row.text("DAC") + ".s")));
         // The stack's pushes stay in RAM, below everything never written.

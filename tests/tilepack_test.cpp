@@ -386,7 +386,7 @@ INSTANTIATE_TEST_SUITE_P(
                            "--colours 5: 2 bits a pixel hold 2 to 4 colours"},
                     Misuse{"UnknownMachine",
                            {"-o", "o", "-m", "nes"},
-                           "-m nes: expected psg-6bit, psg-12bit or ay-9bit"},
+                           "-m nes: expected ay-9bit, psg-12bit or psg-6bit"},
                     Misuse{"UnknownLayout",
                            {"-o", "o", "--layout", "chunky"},
                            "--layout chunky: expected planar4, planar2 or packed4"}),
