@@ -1,11 +1,14 @@
-/* The starter project's program. It writes the first palette into the video chip's colour
- * memory (on a machine that has one) and plays each packed sound once through the player, each
+/* The starter project's program. On a machine whose video chip shows tiles it shows the picture:
+ * its tiles, map and sub-palettes into video memory and colour memory, then the display on;
+ * elsewhere it writes the first palette into the video chip's colour memory (on a machine that
+ * has one). Then it plays each packed sound once through the player, each
  * through its bank (through its banks, with SPLIT, for a sound larger than one), then stops the
  * CPU for good: interrupts off and HALT, where an emulator can tell it has finished. banks.h,
  * written by bankplan, names every asset (by its file name), its size and its bank; machine.h,
  * written by the Makefile from the machine's row, its mapper's register and colour memory. */
 #include "banks.h"
 #include "machine.h"
+#include "picture.h"
 #include "player.h"
 
 /* The mapper's register: the bank written here shows in the window from 0x8000 to 0xBFFF. */
@@ -35,21 +38,71 @@ static const struct asset palettes[] = {
 __sfr __at(MACHINE_COLOUR_CONTROL) video_control;
 __sfr __at(MACHINE_COLOUR_DATA) video_data;
 
-static void load_colours(const struct asset *palette) {
-    const unsigned char *p = palette->data;
-    unsigned int n = palette->size;
-    mapper = palette->bank;
-    video_control = MACHINE_COLOUR_SETUP & 0xFF;
-    video_control = MACHINE_COLOUR_SETUP >> 8;
+/* The control port's two bytes: setup's low byte, then its high byte. */
+static void video_setup(unsigned int setup) {
+    video_control = setup & 0xFF;
+    video_control = setup >> 8;
+}
+
+/* Sends an asset's bytes from its bank to the data port, after setup. */
+static void send(unsigned int setup, const struct asset *a) {
+    const unsigned char *p = a->data;
+    unsigned int n = a->size;
+    mapper = a->bank;
+    video_setup(setup);
     while (n--) video_data = *p++;
+}
+
+static void load_colours(const struct asset *palette) {
+    send(MACHINE_COLOUR_SETUP, palette);
 }
 #else
 unsigned int background;
 #endif
 
+#ifdef PICTURE_MAP
+/* The picture, as tilepack wrote it for the machine: its tiles, its map of the whole screen and
+ * its sub-palettes, the first at colour memory entry 0, the second at 16. */
+#define NAMED_ASSET(name) {name, name##_size, name##_bank}
+#define ASSET(name) NAMED_ASSET(name) /* name expanded first: PICTURE_MAP's map */
+static const struct asset picture[] = {
+    ASSET(picture_tiles),
+    ASSET(PICTURE_MAP),
+    ASSET(picture_palettes),
+};
+
+/* The video chip's registers, each written as its value then 0x80 | its number: mode 4 (tiles of
+ * 4 bits), the display off while the memory is written; the name table at 0x3800, the sprites'
+ * table at 0x3F00 and their patterns from 0x0000; border colour entry 16; no scroll, no line
+ * interrupt. */
+static const unsigned char video_registers[] = {0x04, 0x80, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                0xFB, 0x00, 0x00, 0x00, 0xFF};
+#define VIDEO_WRITE 0x4000  /* control bits 7-6 = 01: video memory from the address */
+#define DISPLAY_ON 0x40     /* register 1 bit 6 */
+#define SPRITES_END 0xD0    /* a sprite's Y that ends the sprites' table: none shown */
+
+static void video_register(unsigned char r, unsigned char value) {
+    video_control = value;
+    video_control = 0x80 | r;
+}
+
+static void show_picture(void) {
+    unsigned char r;
+    for (r = 0; r != sizeof video_registers; ++r) video_register(r, video_registers[r]);
+    send(VIDEO_WRITE | 0x0000, &picture[0]);
+    send(VIDEO_WRITE | MACHINE_PICTURE_TABLE, &picture[1]);
+    video_setup(VIDEO_WRITE | 0x3F00);
+    video_data = SPRITES_END;
+    send(MACHINE_COLOUR_SETUP, &picture[2]);
+    video_register(1, video_registers[1] | DISPLAY_ON);
+}
+#endif
+
 void main(void) {
     unsigned int i; /* any number of sounds, more than 255 too */
-#if MACHINE_COLOURS
+#if defined PICTURE_MAP
+    show_picture();
+#elif MACHINE_COLOURS
     load_colours(&palettes[0]);
 #else
     /* No colour memory: the first colour read, where a program would hand it on. */
