@@ -6,6 +6,7 @@
 #include "sound/levels.h"
 #include "tests/harness.h"
 #include "tests/machines.h"
+#include "tests/png.h"
 #include "tests/sound_files.h"
 #include "tests/tools.h"
 #ifdef ASSETKIT_HAVE_Z80EX
@@ -36,7 +37,7 @@ std::string folder_of(const std::string& path) {
 // A scratch copy of the starter project.
 void copy_starter(const TempDir& t) {
     for (const char* name :
-         {"Makefile", "main.c", "start.s", "limits.awk", "hello.wav", "pastel16.pal"})
+         {"Makefile", "main.c", "start.s", "limits.awk", "hello.wav", "pastel16.pal", "screen.png"})
         write_file(t / name, read_file(source_path(std::string("examples/") + name)));
 }
 
@@ -137,6 +138,7 @@ z80::Board board_of(const machines::Row& row) {
         board.colour_control = uint8_t(row.number("COLOUR_CONTROL"));
         board.colour_data = uint8_t(row.number("COLOUR_DATA"));
         board.colour_bytes = size_t(colours) * (row.number("COLOUR_DEPTH") > 8 ? 2 : 1);
+        board.colour_depth = int(row.number("COLOUR_DEPTH"));
     }
     return board;
 }
@@ -389,8 +391,41 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
         << "still running after " << limit << " T-states, at 0x" << std::hex << machine.pc();
     expect_no_faults(machine);
 
-    // The colour memory holds what palprep --pack makes of the palette for the machine.
-    if (row.number("COLOURS") > 0) {
+    if (row.text("PICTURE_MODE") == "tiles") {
+        // The screen shows the picture: as tileview draws tilepack's files, and as the picture
+        // itself, whose colours the machine shows unmoved; its sub-palettes fill the colour
+        // memory.
+        const std::string screen = machine.screen();
+        expect_no_faults(machine);
+        const std::string packed = read_file(t / "build/picture/palettes.bin");
+        EXPECT_EQ(packed.size(), machine.colour_memory().size());
+        EXPECT_EQ(std::string(machine.colour_memory().begin(),
+                              machine.colour_memory().begin() +
+                                  long(std::min(packed.size(), machine.colour_memory().size()))),
+                  packed);
+        Tool view = tool({program("tileview"), "-m", c.machine, "build/picture/tiles.bin",
+                          "build/picture/palettes.bin", "build/picture/screen.map", "view.png"},
+                         t.path());
+        ASSERT_EQ(view.status, 0) << view.output;
+        for (const char* picture : {"view.png", "screen.png"}) {
+            SCOPED_TRACE(picture);
+            const Image image = decode_png(read_file(t / picture));
+            ASSERT_EQ(image.error, "");
+            ASSERT_EQ(image.width, 256u);
+            ASSERT_EQ(image.height, 192u);
+            ASSERT_EQ(screen.size(), 256u * 192 * 3);
+            size_t differ = 0, first = 0;
+            for (size_t i = 0; i < image.pixels.size(); ++i) {
+                const Rgba& p = image.pixels[i];
+                if (uint8_t(screen[3 * i]) != p.r || uint8_t(screen[3 * i + 1]) != p.g ||
+                    uint8_t(screen[3 * i + 2]) != p.b)
+                    first = differ++ ? first : i;
+            }
+            EXPECT_EQ(differ, 0u) << "pixels unlike the screen's, the first at x " << first % 256
+                                  << " y " << first / 256;
+        }
+    } else if (row.number("COLOURS") > 0) {
+        // The colour memory holds what palprep --pack makes of the palette for the machine.
         Tool packed = tool({program("palprep"), "--pack", "--depth", row.text("COLOUR_DEPTH"),
                             "--count", row.text("COLOURS"), "pastel16.pal", "direct.bin"},
                            t.path());
