@@ -214,6 +214,31 @@ TEST_F(TilepackRun, RecolouredTilesShareOneStoredTile) {
         << r.err;
 }
 
+// Two drawings with overlapping colours, each met first in a different sub-palette, and a tile
+// of all 15 colours of each that makes the sub-palettes the two colour sets: every drawing is
+// stored once, however the tiles come.
+TEST_F(TilepackRun, RecolouredDrawingsShareTheirTiles) {
+    std::mt19937 random(6);
+    std::vector<Rgba> colours = random_colours(random, 30);
+    Drawing d;
+    d.across = 6;
+    d.down = 1;
+    d.palettes = {{colours.begin(), colours.begin() + 15}, {colours.begin() + 15, colours.end()}};
+    Pattern a(64), b(64), whole(64);
+    for (size_t i = 0; i < 64; ++i) {
+        a[i] = uint8_t(i % 7);                 // colours 1-6
+        b[i] = uint8_t(i % 3 ? 3 + i % 7 : 0); // colours 4-9
+        whole[i] = uint8_t(1 + (i * 7) % 15);  // all 15
+    }
+    d.tiles = {a, b, b, a, whole, whole};
+    d.palette = {0, 1, 0, 1, 0, 1};
+    write_file(t / "d.png", d.png());
+    Result r = tilepack({"-o", "out", "d.png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(t / "out/tiles.bin").size(), 3 * 32u);
+    EXPECT_EQ(hex(read_file(t / "out/d.map")), "00 00 01 08 01 00 00 08 02 00 02 08");
+}
+
 // Two pictures share one tile set, each with its own map.
 TEST_F(TilepackRun, PicturesShareTheTileSet) {
     std::mt19937 random(5);
@@ -375,6 +400,9 @@ TEST_P(TilepackMisuse, IsAUsageError) {
 INSTANTIATE_TEST_SUITE_P(
     Tilepack, TilepackMisuse,
     testing::Values(Misuse{"NoOutput", {}, "missing option: -o DIR"},
+                    Misuse{"OutputToStandardOutput",
+                           {"-o", "-"},
+                           "-o -: the outputs are files in a folder, not standard output"},
                     Misuse{"LayoutAndBits",
                            {"-o", "o", "--layout", "packed4", "--bits", "2"},
                            "--layout packed4 has 4 bits a pixel, not 2"},
@@ -411,6 +439,24 @@ TEST_F(TilepackRun, TileviewRefusesWhatDoesNotFit) {
     EXPECT_FALSE(exists(t / "o.png"));
     r = tileview({"tiles.bin", "pal.bin", "o.png"});
     EXPECT_EQ(r.status, 2);
+}
+
+// Both programs' help fits 80 columns and ends where the manual is; --version as every program's.
+TEST_F(TilepackRun, HelpAndVersion) {
+    for (const char* name : {"tilepack", "tileview"}) {
+        Result r = run(name, {"--help"}, t.path());
+        EXPECT_EQ(r.status, 0) << name;
+        std::string text = r.out;
+        for (size_t at = 0, end; at < text.size(); at = end + 1) {
+            end = text.find('\n', at);
+            if (end == std::string::npos) end = text.size();
+            EXPECT_LE(end - at, 80u) << name << ": " << text.substr(at, end - at);
+        }
+        EXPECT_NE(text.find(manual_line(name)), std::string::npos) << name;
+        r = run(name, {"--version"}, t.path());
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, version_text(name));
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "palettes/depth.h"
 #include "tilepack/pack.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -138,6 +139,7 @@ std::string settle(tilepack::Settings* s) {
     s->depth = f.depth;
     s->room = f.room;
     if (o.output.empty()) return "missing option: -o DIR";
+    if (o.output == "-") return "-o -: the outputs are files in a folder, not standard output";
     return tilepack::check(*s);
 }
 
@@ -148,7 +150,7 @@ std::string map_name(const std::string& path) {
     std::string stem = p.filename().u8string();
     if (stem.size() > 4) {
         std::string tail = stem.substr(stem.size() - 4);
-        for (char& c : tail) c = char(tolower(c));
+        for (char& c : tail) c = char(std::tolower(static_cast<unsigned char>(c)));
         if (tail == ".png") stem.resize(stem.size() - 4);
     }
     return stem;

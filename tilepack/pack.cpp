@@ -3,9 +3,9 @@
 // Colour 0 of every sub-palette is the background: transparent pixels and pixels of the
 // background colour take it, so it never counts against a tile's colours. Tiles are stored once
 // by their indices, whatever their sub-palettes: the map entry chooses the sub-palette, so the
-// same drawing recoloured (the same shape in other colours) shares one stored tile whenever its
-// sub-palette can give its colours the stored tile's indices; the indices are handed out as the
-// tiles are met so that this happens (see pack()).
+// same drawing recoloured (the same shape in other colours) shares one stored tile when its
+// colours have the same indices in both sub-palettes; the indices are handed out by the colours'
+// roles in the drawings so that this happens (see pack()).
 #include "tilepack/pack.h"
 
 #include "palettes/depth.h"
@@ -212,75 +212,121 @@ std::string pack(const std::vector<Input>& inputs, const Settings& s, Packed* ou
                std::to_string(c.palettes) + "; the search gave up before it could tell)";
     }
 
-    // Indices as the tiles are met, pictures in order, tiles row by row. A tile drawn as a stored
-    // tile is (also flipped, where the map flips) reuses it when its sub-palette can give its
-    // colours that tile's indices: those it gave them already, or free ones. Any other tile's new
-    // colours take the lowest free indices in the order they appear in it.
+    // Indices by colour roles. Tiles of one drawing (the same shape, also flipped where the map
+    // flips) give their colours roles: the colours at the same pixels of such tiles share a role,
+    // unless the role would then hold two colours of one sub-palette. A role takes one index in
+    // every sub-palette it has a colour in, so that the drawing's tiles get the same indices and
+    // share one stored tile; a role that finds no index free in all of them takes the lowest
+    // free index in each alone. Roles take their indices in the order their colours first
+    // appear, pictures in order, tiles and pixels row by row.
+    bool matching = s.dedup && s.map->size;
+    int flips = s.flips && s.map->flips ? 4 : 1;
+    std::map<std::pair<size_t, int>, size_t> node; // (sub-palette, colour): its number
+    std::vector<std::pair<size_t, int>> nodes;
+    auto node_of = [&](size_t p, int key) {
+        auto it = node.emplace(std::make_pair(p, key), nodes.size());
+        if (it.second) nodes.push_back({p, key});
+        return it.first->second;
+    };
+    for (size_t i = 0; i < all.size(); ++i)
+        for (int key : all[i].keys)
+            if (key != background_key) node_of(size_t(c.palette_of[i]), key);
+    std::vector<size_t> parent(nodes.size());
+    std::vector<std::map<size_t, int>> members(nodes.size()); // a role's colour in each palette
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        parent[n] = n;
+        members[n][nodes[n].first] = nodes[n].second;
+    }
+    auto root = [&](size_t n) {
+        while (parent[n] != n) n = parent[n] = parent[parent[n]];
+        return n;
+    };
+    if (matching) {
+        std::map<Pattern, size_t> first_of_shape; // a shape's first tile
+        std::map<size_t, std::vector<int>>
+            oriented; // that tile's colours in the shape's orientation
+        for (size_t i = 0; i < all.size(); ++i) {
+            Pattern shape;
+            std::vector<int> keys;
+            for (int f = 0; f < flips; ++f) {
+                std::vector<int> k = flipped_keys(all[i].keys, f & 1, f & 2);
+                Pattern candidate = shape_of(k);
+                if (f == 0 || candidate < shape) {
+                    shape = candidate;
+                    keys = k;
+                }
+            }
+            auto it = first_of_shape.emplace(shape, i);
+            if (it.second) {
+                oriented[i] = keys;
+                continue;
+            }
+            const std::vector<int>& first = oriented[it.first->second];
+            size_t p = size_t(c.palette_of[it.first->second]), q = size_t(c.palette_of[i]);
+            for (int j = 0; j < tile_pixels; ++j) {
+                if (keys[size_t(j)] == background_key) continue;
+                size_t a = root(node_of(p, first[size_t(j)])),
+                       b = root(node_of(q, keys[size_t(j)]));
+                if (a == b) continue;
+                bool clash = false;
+                for (auto [palette, key] : members[b]) {
+                    auto m = members[a].find(palette);
+                    clash = clash || (m != members[a].end() && m->second != key);
+                }
+                if (clash) continue;
+                parent[b] = a;
+                members[a].insert(members[b].begin(), members[b].end());
+                members[b].clear();
+            }
+        }
+    }
     const int unused = -2;
     std::vector<std::vector<int>> colour_at(size_t(c.palettes),
                                             std::vector<int>(size_t(s.colours), unused));
     std::vector<std::map<int, uint8_t>> index(size_t(c.palettes));
     for (auto& slots : colour_at) slots[0] = background_key;
-    std::vector<Pattern> patterns(all.size()), stored;
+    std::vector<bool> done(nodes.size(), false);
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        size_t r = root(n);
+        if (done[r]) continue;
+        done[r] = true;
+        int common = 1;
+        for (; common < s.colours; ++common) {
+            bool free = true;
+            for (auto [palette, key] : members[r])
+                free = free && colour_at[palette][size_t(common)] == unused;
+            if (free) break;
+        }
+        for (auto [palette, key] : members[r]) {
+            size_t at = size_t(common);
+            if (common >= s.colours)
+                for (at = 1; colour_at[palette][at] != unused;) ++at; // the cover leaves room
+            colour_at[palette][at] = key;
+            index[palette][key] = uint8_t(at);
+        }
+    }
+    std::vector<Pattern> patterns, stored;
     std::vector<std::pair<size_t, int>> shows(all.size()); // stored tile and flips (bit 0 h, 1 v)
-    std::map<Pattern, std::vector<size_t>> by_shape;       // stored tiles by their shape
-    bool matching = s.dedup && s.map->size;
-    int flips = s.flips && s.map->flips ? 4 : 1;
+    std::map<Pattern, size_t> stored_at;
     for (size_t i = 0; i < all.size(); ++i) {
         size_t p = size_t(c.palette_of[i]);
+        Pattern pattern(tile_pixels, 0);
+        for (int j = 0; j < tile_pixels; ++j)
+            if (all[i].keys[j] != background_key)
+                pattern[size_t(j)] = char(index[p][all[i].keys[j]]);
+        patterns.push_back(pattern);
+        if (!matching) continue;
         bool found = false;
-        for (int f = 0; matching && f < flips && !found; ++f) {
-            std::vector<int> k = flipped_keys(all[i].keys, f & 1, f & 2);
-            auto it = by_shape.find(shape_of(k));
-            if (it == by_shape.end()) continue;
-            for (size_t t : it->second) {
-                const Pattern& S = stored[t];
-                std::map<int, uint8_t> given;
-                bool ok = true;
-                for (int j = 0; j < tile_pixels && ok; ++j) {
-                    int key = k[size_t(j)];
-                    uint8_t want = uint8_t(S[size_t(j)]);
-                    if (key == background_key) continue; // the shapes hold colour 0 alike
-                    auto had = index[p].find(key);
-                    if (had != index[p].end())
-                        ok = had->second == want;
-                    else if (given.emplace(key, want).first->second != want)
-                        ok = false;
-                    else
-                        ok = colour_at[p][want] == unused;
-                }
-                if (!ok) continue;
-                for (auto [key, at] : given) {
-                    index[p][key] = at;
-                    colour_at[p][at] = key;
-                }
-                shows[i] = {t, f};
-                patterns[i] = flipped(S, f & 1, f & 2);
-                found = true;
-                break;
-            }
+        for (int f = 0; f < flips && !found; ++f) {
+            auto it = stored_at.find(flipped(pattern, f & 1, f & 2));
+            if (it == stored_at.end()) continue;
+            shows[i] = {it->second, f};
+            found = true;
         }
         if (found) continue;
-        Pattern pattern(tile_pixels, 0);
-        for (int j = 0; j < tile_pixels; ++j) {
-            int key = all[i].keys[j];
-            if (key == background_key) continue;
-            auto had = index[p].find(key);
-            if (had == index[p].end()) {
-                uint8_t at = 1;
-                while (colour_at[p][at] != unused) ++at; // the cover leaves room for every colour
-                had = index[p].emplace(key, at).first;
-                colour_at[p][at] = key;
-            }
-            pattern[size_t(j)] = char(had->second);
-        }
-        patterns[i] = pattern;
-        if (matching) {
-            shows[i] = {stored.size(), 0};
-            by_shape[shape_of(std::vector<int>(all[i].keys, all[i].keys + tile_pixels))].push_back(
-                stored.size());
-            stored.push_back(pattern);
-        }
+        shows[i] = {stored.size(), 0};
+        stored_at.emplace(pattern, stored.size());
+        stored.push_back(pattern);
     }
     const ColourLayout* layout = colour_layout(s.depth);
     for (const std::vector<int>& slots : colour_at)
