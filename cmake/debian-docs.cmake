@@ -62,4 +62,5 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/examples/pastel16.png
     ${PROJECT_SOURCE_DIR}/examples/rgb332.pal
     ${PROJECT_SOURCE_DIR}/examples/screen.png
+    ${PROJECT_SOURCE_DIR}/examples/banner.png
     DESTINATION ${assetkit_docdir}/examples)

@@ -112,7 +112,10 @@ void Machine::use_board(const Board& board, const std::string& image) {
     while (size < rom_.size()) size *= 2;
     rom_.resize(size, '\xFF');
     colours_.assign(b_.colour_bytes, 0);
-    video_.assign(b_.video == Video::address ? 0x4000 : 0, 0);
+    video_.assign(b_.video == Video::address      ? 0x4000
+                  : b_.video == Video::register16 ? 0x20000
+                                                  : 0,
+                  0);
     if (b_.mapper == Mapper::two_window) {
         banks_[0] = banks_[1] = 0;
         // The firmware: slots, then INIT when the cartridge has a header; RSLREG as the real one.
@@ -307,14 +310,23 @@ void Machine::port_write(uint16_t port, uint8_t v) {
         }
         if (b_.video == Video::address) {
             colour_mode_ = (v & 0xC0) == 0xC0;
-            video_at_ = uint16_t(latch_ | (v & 0x3F) << 8);
+            video_at_ = uint32_t(latch_ | (v & 0x3F) << 8);
             colour_at_ = size_t(video_at_) % colours_.size();
             if ((v & 0xC0) == 0x80) registers_[v & 15] = uint8_t(latch_);
-        } else if (v == (0x80 | 16)) { // register 16: the palette's index
-            colour_at_ = size_t(latch_ & 15) * 2;
-            data_latch_ = -1;
+        } else if ((v & 0x80) == 0) { // the video memory's address
+            video_at_ = uint32_t(latch_ | (v & 0x3F) << 8 | (registers_[14] & 7) << 14);
+        } else {
+            registers_[v & 0x3F] = uint8_t(latch_);
+            if (v == (0x80 | 16)) { // register 16: the palette's index
+                colour_at_ = size_t(latch_ & 15) * 2;
+                data_latch_ = -1;
+            }
         }
         latch_ = -1;
+    } else if (b_.video == Video::register16 && p == b_.video_data) {
+        latch_ = -1;
+        video_[video_at_] = v;
+        video_at_ = (video_at_ + 1) & 0x1FFFF;
     } else if (p == b_.colour_data) {
         latch_ = -1;
         if (b_.video == Video::address) {
@@ -324,7 +336,7 @@ void Machine::port_write(uint16_t port, uint8_t v) {
             } else {
                 video_[video_at_ & 0x3FFF] = v;
             }
-            video_at_ = uint16_t((video_at_ + 1) & 0x3FFF);
+            video_at_ = (video_at_ + 1) & 0x3FFF;
         } else if (data_latch_ < 0) {
             data_latch_ = v;
         } else {
@@ -337,6 +349,7 @@ void Machine::port_write(uint16_t port, uint8_t v) {
 }
 
 std::string Machine::screen() {
+    if (b_.video == Video::register16) return bitmap_screen();
     const int width = 256, height = 192;
     if (b_.video != Video::address || colours_.size() < 32) {
         fault("no screen: the board's video chip has no mode 4", 0);
@@ -378,7 +391,7 @@ std::string Machine::screen() {
                 rgb(border, &out);
                 continue;
             }
-            const size_t at = names + size_t((y / 8) * 32 + x / 8) * 2;
+            const size_t at = size_t(names + ((y / 8) * 32 + x / 8) * 2);
             const unsigned entry = video_[at] | unsigned(video_[at + 1]) << 8;
             const int row = entry & 0x0400 ? 7 - y % 8 : y % 8;
             const int column = entry & 0x0200 ? 7 - x % 8 : x % 8;
@@ -388,6 +401,35 @@ std::string Machine::screen() {
                 index |= unsigned(video_[(pattern + size_t(plane)) & 0x3FFF] >> (7 - column) & 1)
                          << plane;
             rgb(index + (entry & 0x0800 ? 16 : 0), &out);
+        }
+    }
+    return out;
+}
+
+std::string Machine::bitmap_screen() {
+    if (colours_.size() < 32 || (registers_[0] & 0x0E) != 0x06 || (registers_[1] & 0x18) != 0) {
+        fault("no screen: the video chip is not in the 16-colour bitmap mode", 0);
+        return "";
+    }
+    if (!(registers_[8] & 0x02) || registers_[23]) {
+        fault("no screen: sprites on or register 23 scrolls, which the board does not draw", 0);
+        return "";
+    }
+    const int width = 256, height = registers_[9] & 0x80 ? 212 : 192;
+    auto widen = [](unsigned level) { return char(level << 5 | level << 2 | level >> 1); };
+    const uint32_t base = uint32_t(registers_[2] & 0x60) << 10;
+    std::string out;
+    out.reserve(size_t(width) * size_t(height) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t byte = video_[(base + uint32_t(y * 128 + x / 2)) & 0x1FFFF];
+            const unsigned index = !(registers_[1] & 0x40) ? registers_[7] & 15u
+                                   : x % 2                 ? byte & 15u
+                                                           : unsigned(byte >> 4);
+            const uint8_t first = colours_[index * 2], second = colours_[index * 2 + 1];
+            out += widen(first >> 4 & 7);
+            out += widen(second & 7);
+            out += widen(first & 7);
         }
     }
     return out;

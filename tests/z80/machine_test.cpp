@@ -360,5 +360,56 @@ TEST(Z80Board, ScreenOfTilesThroughTheVideoPorts) {
     }
 }
 
+// The 16-colour bitmap mode, as a program writes it through the ports: two pixels a byte, the
+// left in the high nibble, 128 bytes a line; register 14 the address's high bits; 9-bit colours;
+// the border colour while the display is off.
+TEST(Z80Board, BitmapScreenThroughTheVideoPorts) {
+    for (bool on : {true, false}) {
+        SCOPED_TRACE(on ? "display on" : "display off");
+        std::string code = "\xF3";
+        auto out = [&](uint8_t port, uint8_t value) {
+            code += {'\x3E', char(value), '\xD3', char(port)};
+        };
+        auto reg = [&](int r, uint8_t value) {
+            out(0x99, value);
+            out(0x99, uint8_t(0x80 | r));
+        };
+        reg(0, 0x06);
+        reg(2, 0x1F);
+        reg(7, 0x02);
+        reg(8, 0x0A);
+        out(0x99, 0x81); // 129: line 1, pixels 2 and 3
+        out(0x99, 0x40);
+        out(0x98, 0x12);
+        reg(14, 1); // 0x4000: line 128
+        out(0x99, 0x00);
+        out(0x99, 0x40);
+        out(0x98, 0x20);
+        reg(16, 0); // entries 0, 1 and 2: black, red 7, green 2 and blue 5
+        for (uint8_t b : {0x00, 0x00, 0x70, 0x00, 0x05, 0x02}) out(0x9A, b);
+        reg(1, on ? 0x40 : 0x00);
+        code += '\x76';
+        z80::Board board;
+        board.video = z80::Video::register16;
+        board.colour_control = 0x99;
+        board.colour_data = 0x9A;
+        board.video_data = 0x98;
+        board.colour_bytes = 32;
+        z80::Machine m;
+        m.use_board(board, code);
+        ASSERT_EQ(m.run(100000), z80::Stop::halted);
+        const std::string screen = m.screen();
+        for (const std::string& fault : m.faults()) ADD_FAILURE() << fault;
+        ASSERT_EQ(screen.size(), 256u * 192 * 3);
+        auto at = [&](int x, int y) { return screen.substr(size_t(y * 256 + x) * 3, 3); };
+        const std::string black(3, '\0'), red = {'\xFF', 0, 0}, other = {0, 73, char(182)};
+        EXPECT_EQ(at(2, 1), on ? red : other);
+        EXPECT_EQ(at(3, 1), other);
+        EXPECT_EQ(at(0, 128), other);
+        EXPECT_EQ(at(1, 128), on ? black : other);
+        EXPECT_EQ(at(4, 1), on ? black : other);
+    }
+}
+
 } // namespace
 #endif
