@@ -318,7 +318,7 @@ struct MachineCase {
     long code_offset;           // CODE_LOC from the cartridge's start; 0: the row's
     int sounds;                 // 1: hello; else that many short sounds
     uint8_t cartridge_slot = 1; // ay-9bit: the board's slot for the cartridge, as ENASLT takes it
-    bool picture = true;        // false: PICTURES= (a machine that shows tiles writes the palette)
+    bool picture = true; // false: PICTURES= (a machine that shows pictures writes the palette)
 };
 
 void PrintTo(const MachineCase& c, std::ostream* os) {
