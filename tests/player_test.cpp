@@ -448,6 +448,26 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
     std::vector<z80::PortWrite> writes = sample_writes(
         dac, machine.writes(), int(row.number("SOUND_PORT")), int(row.number("SOUND_SELECT")));
     ASSERT_EQ(writes.size(), total) << "every sample and the silencing, of every sound";
+    if (!mode.empty() && c.picture) {
+        // The display goes on (register 1 bit 6) before the first sample, and the video chip is
+        // left alone while the sounds play: they play under the picture.
+        const std::vector<z80::PortWrite>& all = machine.writes();
+        const uint8_t control = uint8_t(row.number("COLOUR_CONTROL"));
+        size_t on = all.size();
+        for (size_t i = 1; i < all.size(); ++i)
+            if (uint8_t(all[i].port) == control && all[i].value == 0x81 &&
+                uint8_t(all[i - 1].port) == control && (all[i - 1].value & 0x40))
+                on = i;
+        ASSERT_LT(on, all.size()) << "the display was never turned on";
+        EXPECT_LT(all[on].t, writes.front().t);
+        for (size_t i = on + 1; i < all.size(); ++i) {
+            const uint8_t port = uint8_t(all[i].port);
+            EXPECT_TRUE(port != control && port != row.number("COLOUR_DATA") &&
+                        port != row.number("PICTURE_DATA"))
+                << "a write to the video chip's port 0x" << std::hex << int(port)
+                << " after the display went on";
+        }
+    }
     size_t first = 0;
     uint64_t shortest = UINT64_MAX, longest = 0;
     for (size_t n = 0; n < sounds.size(); ++n) {
