@@ -53,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     REQUIRE(r.flipped <= r.distinct && r.distinct <= r.tiles && r.stored <= r.tiles);
     REQUIRE(out.maps.size() == (s.map->size ? 1u : 0u));
 
+    // A bitmap keeps the picture's own rows unless padded.
     uint32_t width = (in.picture.width + 7) / 8 * 8, height = (in.picture.height + 7) / 8 * 8;
+    if (!s.map->size && !s.pad) height = in.picture.height;
     tileview::View view{s.layout, s.map, s.colours, s.depth, width / 8};
     tiles::Picture back;
     REQUIRE(tileview::draw(out.tiles, out.palettes, s.map->size ? out.maps[0] : "", view, &back)

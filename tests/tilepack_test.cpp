@@ -290,6 +290,34 @@ TEST_F(TilepackRun, PadsWhenAsked) {
     EXPECT_EQ(read_file(t / "out/odd.map").size(), 4u);
 }
 
+// The AY machine's 16-colour bitmap: a screen of 256 x 212 pixels (not a whole number of tile
+// rows) is written as its own 212 rows of 128 bytes, its room exactly, and drawn back.
+TEST_F(TilepackRun, BitmapKeepsThePicturesRows) {
+    std::vector<Rgba> pixels(256 * 212);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = {uint8_t(i % 5 * 36), uint8_t(i / 256 % 3 * 73), 146, 255};
+    write_file(t / "screen.png", truecolour_png(256, 212, pixels, false));
+    Result r = tilepack({"-m", "ay-9bit", "-o", "out", "screen.png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(listing(t / "out"), (std::vector<std::string>{"palettes.bin", "tiles.bin"}));
+    EXPECT_EQ(read_file(t / "out/tiles.bin").size(), 212 * 128u);
+    EXPECT_EQ(read_file(t / "out/palettes.bin").size(), 16 * 2u);
+    r = tileview({"-m", "ay-9bit", "out/tiles.bin", "out/palettes.bin", "back.png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Image back = decode_png(read_file(t / "back.png"));
+    ASSERT_EQ(back.height, 212u);
+    std::vector<Rgba> want;
+    for (const Rgba& p : pixels) want.push_back(shown(p, 9));
+    EXPECT_TRUE(back.pixels == want);
+    // One more row is more than the machine's room.
+    pixels.resize(256 * 213, {0, 0, 0, 255});
+    write_file(t / "screen.png", truecolour_png(256, 213, pixels, false));
+    r = tilepack({"-m", "ay-9bit", "-o", "out2", "screen.png"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tilepack: out2: 852 tiles, more than the machine's room for 848 (--limit "
+                     "makes this a warning)\n");
+}
+
 struct Refusal {
     std::string name;
     std::vector<std::string> args;

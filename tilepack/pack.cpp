@@ -93,16 +93,20 @@ std::string palettes_text(int n) {
     return std::to_string(n) + (n == 1 ? " sub-palette" : " sub-palettes");
 }
 
-// The pictures' pixels as snapped colour keys, padded to whole tiles; "" or the reason.
+// The pictures' pixels as snapped colour keys, padded to whole tiles (with the pad colour, else
+// the background); "" or the reason.
 std::string read_pixels(const Input& in, const Settings& s, Colour background,
                         std::vector<int>* keys, uint32_t* width, uint32_t* height,
                         size_t* transparent) {
     const tiles::Picture& p = in.picture;
     if (!p.width || !p.height) return "an empty picture";
-    bool whole = p.width % tile_side == 0 && p.height % tile_side == 0;
+    // A bitmap keeps the picture's own rows: its height may be any.
+    bool bitmap = !s.map->size;
+    bool whole = p.width % tile_side == 0 && (bitmap || p.height % tile_side == 0);
     if (!whole && !s.pad)
-        return std::to_string(p.width) + " x " + std::to_string(p.height) +
-               " pixels, not a multiple of 8 in both sizes (--pad R,G,B fills the rest)";
+        return std::to_string(p.width) + " x " + std::to_string(p.height) + " pixels, not a " +
+               (bitmap ? "multiple of 8 wide" : "multiple of 8 in both sizes") +
+               " (--pad R,G,B fills the rest)";
     *width = (p.width + tile_side - 1) / tile_side * tile_side;
     *height = (p.height + tile_side - 1) / tile_side * tile_side;
     bool snapping = snaps(s.depth);
@@ -148,7 +152,8 @@ std::string pack(const std::vector<Input>& inputs, const Settings& s, Packed* ou
 
     // Every tile of every picture, with its colours.
     std::vector<Tile> all;
-    std::vector<std::pair<uint32_t, uint32_t>> sizes;
+    std::vector<std::pair<uint32_t, uint32_t>> sizes; // padded to whole tiles
+    std::vector<uint32_t> rows;                       // the rows of a bitmap
     std::set<int> distinct;
     size_t capacity = size_t(s.colours - 1);
     for (size_t i = 0; i < inputs.size(); ++i) {
@@ -160,6 +165,7 @@ std::string pack(const std::vector<Input>& inputs, const Settings& s, Packed* ou
             return why;
         }
         sizes.push_back({w, h});
+        rows.push_back(s.pad ? h : inputs[i].picture.height);
         for (uint32_t ty = 0; ty < h; ty += tile_side)
             for (uint32_t tx = 0; tx < w; tx += tile_side) {
                 Tile t{i, tx, ty, {}, {}};
@@ -364,13 +370,13 @@ std::string pack(const std::vector<Input>& inputs, const Settings& s, Packed* ou
         for (size_t i = 0; i < inputs.size(); ++i) {
             auto [w, h] = sizes[i];
             size_t across = w / tile_side;
-            for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t y = 0; y < rows[i]; ++y)
                 for (size_t t = 0; t < across; ++t)
                     put_row(&patterns[first + y / tile_side * across + t]
                                      [size_t(y % tile_side) * tile_side]);
             first += across * (h / tile_side);
         }
-        r.stored = all.size();
+        r.stored = (out->tiles.size() + tl.tile_size() - 1) / tl.tile_size(); // tiles' worth
     } else {
         std::vector<tiles::Entry> entries;
         for (size_t i = 0; i < all.size(); ++i) {

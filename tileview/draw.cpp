@@ -43,10 +43,10 @@ std::string draw(const std::string& tiles, const std::string& palettes, const st
     picture->width = v.width * tile_side;
     if (!v.map->size) {
         size_t line = size_t(v.width) * row_bytes;
-        if (tiles.empty() || tiles.size() % (line * tile_side))
+        if (tiles.empty() || tiles.size() % line)
             return "a bitmap of " + count_text(tiles.size(), "byte") + ", no whole number of " +
-                   "rows of " + count_text(v.width, "tile") + " (" +
-                   count_text(line * tile_side, "byte") + ")";
+                   "rows of " + count_text(v.width * tile_side, "pixel") + " (" +
+                   count_text(line, "byte") + ")";
         picture->height = uint32_t(tiles.size() / line);
         if (size_t(picture->width) * picture->height > tiles::max_pixels) return "too large";
         picture->pixels.assign(size_t(picture->width) * picture->height, {});

@@ -19,9 +19,9 @@ struct View {
 
 // The picture the tiles, map and palettes (as tilepack writes them) show: every map entry's tile,
 // flipped as the entry says, in the colours of the sub-palette it selects, colour 0 included; with
-// no map, tiles holds a bitmap of view.width tiles across. Returns "" or what does not fit (a
-// size that is no whole number of tiles, entries or palettes; an entry beyond the tiles or the
-// palettes).
+// no map, tiles holds a bitmap of view.width tiles across, of any number of pixel rows. Returns ""
+// or what does not fit (a size that is no whole number of tiles, entries or palettes; an entry
+// beyond the tiles or the palettes).
 std::string draw(const std::string& tiles, const std::string& palettes, const std::string& map,
                  const View& view, tiles::Picture* picture);
 
