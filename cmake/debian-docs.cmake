@@ -48,7 +48,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME})
 
 # The README, and the starter project beside it in examples/: its Makefile, C program, recordings
-# and palettes, named one by one so that what a build of the examples leaves in the source tree
+# palettes and picture, named one by one so that what a build of the examples leaves in the source tree
 # stays out. Copied anywhere, the Makefile takes the installed programs from PATH.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${assetkit_docdir})
 install(FILES
@@ -61,4 +61,6 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/examples/pastel16.pal
     ${PROJECT_SOURCE_DIR}/examples/pastel16.png
     ${PROJECT_SOURCE_DIR}/examples/rgb332.pal
+    ${PROJECT_SOURCE_DIR}/examples/screen.png
+    ${PROJECT_SOURCE_DIR}/examples/banner.png
     DESTINATION ${assetkit_docdir}/examples)

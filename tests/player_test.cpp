@@ -7,6 +7,7 @@
 #include "sound/levels.h"
 #include "tests/harness.h"
 #include "tests/machines.h"
+#include "tests/png.h"
 #include "tests/sound_files.h"
 #include "tests/tools.h"
 #ifdef ASSETKIT_HAVE_Z80EX
@@ -36,8 +37,8 @@ std::string folder_of(const std::string& path) {
 
 // A scratch copy of the starter project.
 void copy_starter(const TempDir& t) {
-    for (const char* name :
-         {"Makefile", "main.c", "start.s", "limits.awk", "hello.wav", "pastel16.pal"})
+    for (const char* name : {"Makefile", "main.c", "start.s", "limits.awk", "hello.wav",
+                             "pastel16.pal", "screen.png", "banner.png"})
         write_file(t / name, read_file(source_path(std::string("examples/") + name)));
 }
 
@@ -188,6 +189,8 @@ z80::Board board_of(const machines::Row& row) {
         board.colour_control = uint8_t(row.number("COLOUR_CONTROL"));
         board.colour_data = uint8_t(row.number("COLOUR_DATA"));
         board.colour_bytes = size_t(colours) * (row.number("COLOUR_DEPTH") > 8 ? 2 : 1);
+        board.colour_depth = int(row.number("COLOUR_DEPTH"));
+        board.video_data = uint8_t(row.number("PICTURE_DATA"));
     }
     return board;
 }
@@ -397,11 +400,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The starter built for each machine of the table, run on the board its row describes: the image
 // boots as the machine starts it, nothing is written or fetched that the program did not mean,
-// the colour memory holds palprep --pack's bytes, and every sound plays in order at one interval,
-// wait states counted, which is T and gives the rate asked within 0.1%: with the code where the
-// row puts it, 1 KB into the cartridge, and with twelve sounds. With the chip's three channels in
-// turn (DAC=psg3 or ay3), sample k on channel k mod 3 and all three silenced after the last. The
-// levels the writes make are sampleunpack's preview.
+// the screen shows the picture on a machine whose video chip shows pictures (its sub-palettes
+// in the colour memory), else the colour memory holds palprep --pack's bytes, and every sound
+// plays in order at one interval, wait states counted, which is T and gives the rate asked within
+// 0.1%: with the code where the row puts it, 1 KB into the cartridge, and with twelve sounds. With
+// the chip's three channels in turn (DAC=psg3 or ay3), sample k on channel k mod 3 and all three
+// silenced after the last. The levels the writes make are sampleunpack's preview.
 struct MachineCase {
     const char* name;
     const char* machine;
@@ -409,6 +413,7 @@ struct MachineCase {
     int sounds;                 // 1: hello; else that many short sounds
     uint8_t cartridge_slot = 1; // ay-9bit: the board's slot for the cartridge, as ENASLT takes it
     const char* dac = nullptr;  // another player than the row's
+    bool picture = true; // false: PICTURES= (a machine that shows pictures writes the palette)
 };
 
 void PrintTo(const MachineCase& c, std::ostream* os) {
@@ -446,6 +451,7 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
     for (const std::string& sound : sounds) sound_list += (sound_list.empty() ? "" : " ") + sound;
     std::vector<std::string> settings{std::string("MACHINE=") + c.machine, "SOUNDS=" + sound_list};
     if (c.dac) settings.push_back(std::string("DAC=") + c.dac);
+    if (!c.picture) settings.push_back("PICTURES=");
     if (c.code_offset) {
         char code_loc[40];
         snprintf(code_loc, sizeof code_loc, "CODE_LOC=0x%04lX",
@@ -491,8 +497,47 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
         << "still running after " << limit << " T-states, at 0x" << std::hex << machine.pc();
     expect_no_faults(machine);
 
-    // The colour memory holds what palprep --pack makes of the palette for the machine.
-    if (row.number("COLOURS") > 0) {
+    const std::string mode = row.text("PICTURE_MODE");
+    if (!mode.empty() && c.picture) {
+        // The screen shows the picture: as tileview draws tilepack's files, and as the picture
+        // itself, whose colours the machine shows unmoved (each on the grid of its depth); its
+        // sub-palettes fill the colour memory. A bitmap shows from the screen's top, colour 0
+        // below it.
+        const std::string screen = machine.screen();
+        expect_no_faults(machine);
+        const std::string packed = read_file(t / "build/picture/palettes.bin");
+        EXPECT_EQ(packed.size(), machine.colour_memory().size());
+        EXPECT_EQ(std::string(machine.colour_memory().begin(),
+                              machine.colour_memory().begin() +
+                                  long(std::min(packed.size(), machine.colour_memory().size()))),
+                  packed);
+        const bool tiles = mode == "tiles";
+        const std::string picture = tiles ? "screen.png" : "banner.png";
+        std::vector<std::string> argv{program("tileview"), "-m", c.machine,
+                                      "build/picture/tiles.bin", "build/picture/palettes.bin"};
+        if (tiles) argv.push_back("build/picture/screen.map");
+        argv.push_back("view.png");
+        Tool view = tool(argv, t.path());
+        ASSERT_EQ(view.status, 0) << view.output;
+        ASSERT_EQ(screen.size(), 256u * 192 * 3);
+        for (const std::string& drawn : {std::string("view.png"), picture}) {
+            SCOPED_TRACE(drawn);
+            const Image image = decode_png(read_file(t / drawn));
+            ASSERT_EQ(image.error, "");
+            ASSERT_EQ(image.width, 256u);
+            ASSERT_LE(image.height, 192u);
+            size_t differ = 0, first = 0;
+            for (size_t i = 0; i < 256u * 192; ++i) {
+                Rgba p = i < image.pixels.size() ? image.pixels[i] : Rgba{0, 0, 0};
+                if (uint8_t(screen[3 * i]) != p.r || uint8_t(screen[3 * i + 1]) != p.g ||
+                    uint8_t(screen[3 * i + 2]) != p.b)
+                    first = differ++ ? first : i;
+            }
+            EXPECT_EQ(differ, 0u) << "pixels unlike the screen's, the first at x " << first % 256
+                                  << " y " << first / 256;
+        }
+    } else if (row.number("COLOURS") > 0) {
+        // The colour memory holds what palprep --pack makes of the palette for the machine.
         Tool packed = tool({program("palprep"), "--pack", "--depth", row.text("COLOUR_DEPTH"),
                             "--count", row.text("COLOURS"), "pastel16.pal", "direct.bin"},
                            t.path());
@@ -509,6 +554,26 @@ TEST_P(Machines, TheStarterBootsAndPlaysOnTheBoard) {
                 : sample_writes(dac, machine.writes(), int(row.number("SOUND_PORT")),
                                 int(row.number("SOUND_SELECT")));
     ASSERT_EQ(writes.size(), total) << "every sample and the silencing, of every sound";
+    if (!mode.empty() && c.picture) {
+        // The display goes on (register 1 bit 6) before the first sample, and the video chip is
+        // left alone while the sounds play: they play under the picture.
+        const std::vector<z80::PortWrite>& all = machine.writes();
+        const uint8_t control = uint8_t(row.number("COLOUR_CONTROL"));
+        size_t on = all.size();
+        for (size_t i = 1; i < all.size(); ++i)
+            if (uint8_t(all[i].port) == control && all[i].value == 0x81 &&
+                uint8_t(all[i - 1].port) == control && (all[i - 1].value & 0x40))
+                on = i;
+        ASSERT_LT(on, all.size()) << "the display was never turned on";
+        EXPECT_LT(all[on].t, writes.front().t);
+        for (size_t i = on + 1; i < all.size(); ++i) {
+            const uint8_t port = uint8_t(all[i].port);
+            EXPECT_TRUE(port != control && port != row.number("COLOUR_DATA") &&
+                        port != row.number("PICTURE_DATA"))
+                << "a write to the video chip's port 0x" << std::hex << int(port)
+                << " after the display went on";
+        }
+    }
     if (in_turn) {
         // After the last sound's silencing, the other two channels' silencing alone.
         std::vector<int> after;
@@ -572,9 +637,13 @@ INSTANTIATE_TEST_SUITE_P(
                     MachineCase{"Psg12Bit", "psg-12bit", 0, 1},
                     MachineCase{"Psg12BitCodeAt0x0400", "psg-12bit", 0x400, 1},
                     MachineCase{"Psg12BitTwelveSounds", "psg-12bit", 0, 12},
+                    // No picture: the palette takes the colour memory, as on the other machines.
+                    MachineCase{"Psg6BitWithoutAPicture", "psg-6bit", 0, 1, 1, nullptr, false},
+                    MachineCase{"Psg12BitWithoutAPicture", "psg-12bit", 0, 1, 1, nullptr, false},
                     MachineCase{"Ay9Bit", "ay-9bit", 0, 1},
                     MachineCase{"Ay9BitCode1KBIn", "ay-9bit", 0x400, 1},
                     MachineCase{"Ay9BitTwelveSounds", "ay-9bit", 0, 12},
+                    MachineCase{"Ay9BitWithoutAPicture", "ay-9bit", 0, 1, 1, nullptr, false},
                     // The cartridge in slot 2, and in slot 2 expanded, at its secondary slot 1.
                     MachineCase{"Ay9BitInSlot2", "ay-9bit", 0, 1, 0x02},
                     MachineCase{"Ay9BitInAnExpandedSlot", "ay-9bit", 0, 1, 0x86},
@@ -629,10 +698,12 @@ TEST(MachinesTable, EveryRowHasEveryKey) {
               "MAPPER_SIZE",     "BANK_FIRST",      "BANK_LAST",       "IMAGE_SLOT",
               "FIRMWARE_RSLREG", "FIRMWARE_ENASLT", "FIRMWARE_EXPTBL", "SOUND_PORT",
               "SOUND_SELECT",    "COLOURS",         "COLOUR_DEPTH",    "COLOUR_CONTROL",
-              "COLOUR_DATA",     "COLOUR_SETUP"})
+              "COLOUR_DATA",     "COLOUR_SETUP",    "PICTURE_COLOURS", "PICTURE_PALETTES",
+              "PICTURE_ROOM",    "PICTURE_TABLE",   "PICTURE_DATA"})
             row.number(key);
-        for (const char* key : {"NEVER_WRITE", "MAPPER_KIND", "MAPPER_POWER_ON", "IMAGE_HEADER",
-                                "IMAGE_FILE", "DAC", "PICTURES"})
+        for (const char* key :
+             {"NEVER_WRITE", "MAPPER_KIND", "MAPPER_POWER_ON", "IMAGE_HEADER", "IMAGE_FILE", "DAC",
+              "PICTURE_MODE", "PICTURE_LAYOUT", "PICTURE_MAP"})
             row.text(key);
         EXPECT_TRUE(std::filesystem::exists(source_path("player/" + row.text("DAC") + ".s")));
         // The stack's pushes stay in RAM, below everything never written.

@@ -1,5 +1,6 @@
 // The tiles library in-process: the byte layouts of tiles and maps, and the sub-palette search
 // against an exhaustive search on small cases.
+#include "tests/machines.h"
 #include "tiles/layouts.h"
 #include "tiles/subpalettes.h"
 
@@ -111,6 +112,40 @@ TEST(Machines, RowsSettleIntoFormats) {
     g.layout = tiles::tile_layout("packed4");
     g.bits = 2;
     EXPECT_EQ(tiles::settle(g, &f), "--layout packed4 has 4 bits a pixel, not 2");
+}
+
+// -m takes each row of the table of machines that has a picture format, with that row's keys, and
+// no other: a key changed in a row changes what tilepack and tileview do, and the layout and map
+// it names are rows of the tiles library.
+TEST(Machines, ComeFromTheTableOfMachines) {
+    std::vector<std::string> with_pictures;
+    for (const std::string& name : machines::names()) {
+        SCOPED_TRACE(name);
+        const machines::Row row = machines::row(name);
+        const tiles::Machine* m = tiles::machine(name);
+        if (row.text("PICTURE_MODE").empty()) {
+            EXPECT_EQ(m, nullptr);
+            continue;
+        }
+        with_pictures.push_back(name);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->mode, row.text("PICTURE_MODE"));
+        EXPECT_EQ(m->layout, row.text("PICTURE_LAYOUT"));
+        EXPECT_NE(tiles::tile_layout(m->layout), nullptr);
+        EXPECT_EQ(m->map, row.text("PICTURE_MAP"));
+        EXPECT_NE(tiles::map_layout(m->map), nullptr);
+        EXPECT_EQ(m->colours, row.number("PICTURE_COLOURS"));
+        EXPECT_EQ(m->palettes, row.number("PICTURE_PALETTES"));
+        EXPECT_EQ(m->depth, row.number("COLOUR_DEPTH"));
+        EXPECT_EQ(long(m->room), row.number("PICTURE_ROOM"));
+        // Tiles through a map sit below the name table, two bytes an entry of 32 x 24 at most.
+        if (std::string(m->mode) == "tiles") {
+            EXPECT_LE(long(m->room) * 32, row.number("PICTURE_TABLE"));
+            EXPECT_LE(row.number("PICTURE_TABLE") + 32 * 24 * 2, 0x4000);
+        }
+    }
+    EXPECT_EQ(with_pictures, (std::vector<std::string>{"ay-9bit", "psg-12bit", "psg-6bit"}));
+    EXPECT_EQ(tiles::machines().size(), with_pictures.size());
 }
 
 // Every set inside its palette, and no palette over capacity.

@@ -2,7 +2,8 @@
 // The byte layouts of tiles and tile maps, and the machines' picture defaults: one row each, so
 // that the options, the help, the messages and the tests all derive from the rows. A new tile
 // layout is a row of tile_layouts() beside its two row functions; a new map layout a row of
-// map_layouts(); a new machine a row of machines().
+// map_layouts(). The machines come from the table of machines (machines/*.machine, their
+// PICTURE_* keys): a new machine is a row there.
 
 #include <cstddef>
 #include <cstdint>
@@ -66,7 +67,8 @@ const std::vector<MapLayout>& map_layouts();
 const MapLayout* map_layout(const std::string& name); // null for none
 std::string map_layout_names();                       // "16, 8 or none"
 
-// What a machine's video chip takes, the defaults -m sets; each option overrides its own.
+// What a machine's video chip takes, from its row of the table of machines: the defaults -m
+// sets; each option overrides its own.
 struct Machine {
     const char* name;   // what -m takes
     const char* layout; // a row of tile_layouts()
@@ -75,12 +77,12 @@ struct Machine {
     int palettes;       // sub-palettes the tiles may use
     int depth;          // colour depth, a row of palpack's colour layouts
     size_t room;        // tiles the video memory holds for them
-    const char* description;
+    const char* mode;   // how the video chip shows them: "tiles" through a map, or "bitmap"
 };
 
 const std::vector<Machine>& machines();
 const Machine* machine(const std::string& name); // null for none
-std::string machine_names();                     // "psg-6bit, psg-12bit or ay-9bit"
+std::string machine_names();                     // "ay-9bit, psg-12bit or psg-6bit"
 
 // The options of tilepack and tileview that choose a format, as given (0 or null: not given).
 struct Given {

@@ -144,7 +144,7 @@ cmp -s expected.txt image.txt || fail "bell.ihx does not hold bell.bin at 0xC000
 doc=$root/usr/share/doc/assetkit
 player=$root/usr/share/assetkit/player
 [ -s "$doc/README.md" ] || fail "the package lacks /usr/share/doc/assetkit/README.md"
-for file in Makefile main.c start.s limits.awk hello.wav pastel16.pal; do
+for file in Makefile main.c start.s limits.awk hello.wav pastel16.pal screen.png banner.png; do
     [ -s "$doc/examples/$file" ] || fail "the package lacks /usr/share/doc/assetkit/examples/$file"
 done
 starter() {

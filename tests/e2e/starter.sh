@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The starter project, examples/Makefile, in a scratch copy of examples/: make builds the ROM
-# image (for the machine psg-6bit); a second make runs nothing; the image holds the packed sound and palette in the banks and
+# image (for the machine psg-6bit); a second make runs nothing; the image holds the packed sound, palette and picture in the banks and
 # at the places the linker's map gives their symbols; make clean all, and clean and make -j4 with
 # the programs taken from PATH, give the same image; a link whose code or variables overflow
 # fails; a recording and a palette in other formats (FLAC, PNG) are found by their extensions; a
@@ -61,6 +61,7 @@ rate=$(sh ../player/player-timing -b psg-6bit 8000 | cut -d' ' -f2)
 "$bin/sampleprep" -r "$rate" -d psg hello.wav "$scratch/direct/hello.wav"
 "$bin/samplepack" "$scratch/direct/hello.wav" </dev/null
 "$bin/palprep" --pack --depth 6 --count 32 pastel16.pal "$scratch/direct/pastel16.bin" 2>/dev/null
+"$bin/tilepack" -m psg-6bit -o "$scratch/direct/picture" screen.png
 check_symbol() { # SYMBOL FILE
     local at offset size
     at=$(awk -v s="$1" '$2 == s && $1 ~ /^[0-9A-Fa-f]+$/ { print $1; exit }' build/starter.map)
@@ -80,6 +81,10 @@ check_symbol() { # SYMBOL FILE
 }
 sound=$(check_symbol _hello "$scratch/direct/hello.bin")
 palette=$(check_symbol _pastel16 "$scratch/direct/pastel16.bin")
+# The picture: its tiles, sub-palettes and map, as tilepack writes them for the machine.
+picture="$(check_symbol _picture_tiles "$scratch/direct/picture/tiles.bin"); $(
+    check_symbol _picture_palettes "$scratch/direct/picture/palettes.bin"); $(
+    check_symbol _screen_map "$scratch/direct/picture/screen.map")"
 
 build clean
 PATH="$bin:$PATH" build -j4 BIN= || show "make -j4 with the programs from PATH failed"
@@ -159,6 +164,6 @@ cp -R "$ASSETKIT_SOURCE_DIR/examples" "$scratch/alone/starter"
         show "make clean said more than it did without players:"
 )
 
-echo "starter: make builds build/starter.rom ($sound; $palette), a second make runs" \
+echo "starter: make builds build/starter.rom ($sound; $palette; $picture), a second make runs" \
     "nothing, make -j4 gives the same image, overflows fail, names main.c or the players use" \
     "are refused, other formats are found"

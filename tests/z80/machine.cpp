@@ -112,6 +112,10 @@ void Machine::use_board(const Board& board, const std::string& image) {
     while (size < rom_.size()) size *= 2;
     rom_.resize(size, '\xFF');
     colours_.assign(b_.colour_bytes, 0);
+    video_.assign(b_.video == Video::address      ? 0x4000
+                  : b_.video == Video::register16 ? 0x20000
+                                                  : 0,
+                  0);
     if (b_.mapper == Mapper::two_window) {
         banks_[0] = banks_[1] = 0;
         // The firmware: slots, then INIT when the cartridge has a header; RSLREG as the real one.
@@ -306,18 +310,33 @@ void Machine::port_write(uint16_t port, uint8_t v) {
         }
         if (b_.video == Video::address) {
             colour_mode_ = (v & 0xC0) == 0xC0;
-            colour_at_ = size_t(latch_ | (v & 0x3F) << 8) % colours_.size();
-        } else if (v == (0x80 | 16)) { // register 16: the palette's index
-            colour_at_ = size_t(latch_ & 15) * 2;
-            data_latch_ = -1;
+            video_at_ = uint32_t(latch_ | (v & 0x3F) << 8);
+            colour_at_ = size_t(video_at_) % colours_.size();
+            if ((v & 0xC0) == 0x80) registers_[v & 15] = uint8_t(latch_);
+        } else if ((v & 0x80) == 0) { // the video memory's address
+            video_at_ = uint32_t(latch_ | (v & 0x3F) << 8 | (registers_[14] & 7) << 14);
+        } else {
+            registers_[v & 0x3F] = uint8_t(latch_);
+            if (v == (0x80 | 16)) { // register 16: the palette's index
+                colour_at_ = size_t(latch_ & 15) * 2;
+                data_latch_ = -1;
+            }
         }
         latch_ = -1;
+    } else if (b_.video == Video::register16 && p == b_.video_data) {
+        latch_ = -1;
+        video_[video_at_] = v;
+        video_at_ = (video_at_ + 1) & 0x1FFFF;
     } else if (p == b_.colour_data) {
         latch_ = -1;
         if (b_.video == Video::address) {
-            if (!colour_mode_) return;
-            colours_[colour_at_] = v;
-            colour_at_ = (colour_at_ + 1) % colours_.size();
+            if (colour_mode_) {
+                colours_[colour_at_] = v;
+                colour_at_ = (colour_at_ + 1) % colours_.size();
+            } else {
+                video_[video_at_ & 0x3FFF] = v;
+            }
+            video_at_ = (video_at_ + 1) & 0x3FFF;
         } else if (data_latch_ < 0) {
             data_latch_ = v;
         } else {
@@ -327,6 +346,93 @@ void Machine::port_write(uint16_t port, uint8_t v) {
             data_latch_ = -1;
         }
     }
+}
+
+std::string Machine::screen() {
+    if (b_.video == Video::register16) return bitmap_screen();
+    const int width = 256, height = 192;
+    if (b_.video != Video::address || colours_.size() < 32) {
+        fault("no screen: the board's video chip has no mode 4", 0);
+        return "";
+    }
+    if (!(registers_[0] & 0x04)) {
+        fault("no screen: the video chip is not in mode 4 (register 0 bit 2)", 0);
+        return "";
+    }
+    if (registers_[8] || registers_[9]) {
+        fault("no screen: registers 8 and 9 scroll, which the board does not draw", 0);
+        return "";
+    }
+    const uint16_t sprites = uint16_t((registers_[5] & 0x7E) << 7);
+    if ((registers_[1] & 0x40) && video_[sprites] != 0xD0) {
+        fault("no screen: a sprite is shown, which the board does not draw", sprites);
+        return "";
+    }
+    auto rgb = [&](unsigned entry, std::string* out) {
+        if (b_.colour_depth == 12) {
+            uint8_t low = colours_[entry * 2], high = colours_[entry * 2 + 1];
+            *out += char((low & 15) * 17);
+            *out += char((low >> 4) * 17);
+            *out += char((high & 15) * 17);
+        } else {
+            uint8_t c = colours_[entry];
+            *out += char((c & 3) * 85);
+            *out += char((c >> 2 & 3) * 85);
+            *out += char((c >> 4 & 3) * 85);
+        }
+    };
+    const unsigned border = 16 + (registers_[7] & 15);
+    const uint16_t names = uint16_t((registers_[2] & 0x0E) << 10);
+    std::string out;
+    out.reserve(size_t(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (!(registers_[1] & 0x40) || ((registers_[0] & 0x20) && x < 8)) {
+                rgb(border, &out);
+                continue;
+            }
+            const size_t at = size_t(names + ((y / 8) * 32 + x / 8) * 2);
+            const unsigned entry = video_[at] | unsigned(video_[at + 1]) << 8;
+            const int row = entry & 0x0400 ? 7 - y % 8 : y % 8;
+            const int column = entry & 0x0200 ? 7 - x % 8 : x % 8;
+            const size_t pattern = size_t(entry & 0x1FF) * 32 + size_t(row) * 4;
+            unsigned index = 0;
+            for (int plane = 0; plane < 4; ++plane)
+                index |= unsigned(video_[(pattern + size_t(plane)) & 0x3FFF] >> (7 - column) & 1)
+                         << plane;
+            rgb(index + (entry & 0x0800 ? 16 : 0), &out);
+        }
+    }
+    return out;
+}
+
+std::string Machine::bitmap_screen() {
+    if (colours_.size() < 32 || (registers_[0] & 0x0E) != 0x06 || (registers_[1] & 0x18) != 0) {
+        fault("no screen: the video chip is not in the 16-colour bitmap mode", 0);
+        return "";
+    }
+    if (!(registers_[8] & 0x02) || registers_[23]) {
+        fault("no screen: sprites on or register 23 scrolls, which the board does not draw", 0);
+        return "";
+    }
+    const int width = 256, height = registers_[9] & 0x80 ? 212 : 192;
+    auto widen = [](unsigned level) { return char(level << 5 | level << 2 | level >> 1); };
+    const uint32_t base = uint32_t(registers_[2] & 0x60) << 10;
+    std::string out;
+    out.reserve(size_t(width) * size_t(height) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t byte = video_[(base + uint32_t(y * 128 + x / 2)) & 0x1FFFF];
+            const unsigned index = !(registers_[1] & 0x40) ? registers_[7] & 15u
+                                   : x % 2                 ? byte & 15u
+                                                           : unsigned(byte >> 4);
+            const uint8_t first = colours_[index * 2], second = colours_[index * 2 + 1];
+            out += widen(first >> 4 & 7);
+            out += widen(second & 7);
+            out += widen(first & 7);
+        }
+    }
+    return out;
 }
 
 Stop Machine::run(uint64_t limit) {

@@ -36,9 +36,15 @@ enum class Mapper {
 enum class Video {
     none,
     address,   // two bytes to the control port: address low, then high with bits 7-6 = 11; then
-               // bytes to the data port, the address counting up
+               // bytes to the data port, the address counting up. The same chip's 16 KB video
+               // memory (bits 7-6 = 01, or 00) and registers (10: the first byte is the value,
+               // the second's low bits the register), and its screen in mode 4 (below)
     register16 // two bytes to the control port: a value, then 0x80 | register; register 16 is
-               // the entry's index; then two bytes an entry to the data port, the index counting
+               // the entry's index; then two bytes an entry to the data port, the index counting.
+               // The same chip's 128 KB video memory: the address's low byte, then 0x40 | its
+               // bits 13-8 to the control port, bits 16-14 in register 14; then bytes to the
+               // video memory port (below), the address counting up; and its screen in the
+               // 16-colour bitmap mode (below)
 };
 
 struct Board {
@@ -49,6 +55,8 @@ struct Board {
     Video video = Video::none;
     uint8_t colour_control = 0, colour_data = 0; // ports, low byte
     size_t colour_bytes = 0;                     // the colour memory's size
+    int colour_depth = 0;   // address: 6 (00BBGGRR) or 12 (GGGGRRRR, 0000BBBB), for the screen
+    uint8_t video_data = 0; // register16: the port that takes video memory's bytes
     // two_window: the cartridge's slot as ENASLT takes it: its primary slot (1 or 2), or
     // 0x80 | secondary << 2 | primary in a slot expanded into four.
     uint8_t cartridge_slot = 1;
@@ -103,6 +111,24 @@ class Machine {
     const std::vector<std::string>& faults() const { return faults_; }
     // The colour memory's bytes as the program left them.
     const std::vector<uint8_t>& colour_memory() const { return colours_; }
+    // The video memory and the registers as the program left them.
+    const std::vector<uint8_t>& video_memory() const { return video_; }
+    uint8_t video_register(int r) const { return registers_[r & 63]; }
+    // Video::address: the screen the chip shows in mode 4 (register 0 bit 2), 256 x 192 pixels of
+    // RGB bytes, row by row: with the display off (register 1 bit 6 clear) the border colour
+    // (colour memory entry 16 + register 7's low bits) everywhere; else 32 x 24 tiles from the
+    // name table at (register 2 & 0x0E) << 10, each entry 16 bits little-endian (bits 0-8 the
+    // tile, 32 bytes from 0x0000 each, 4 planes a row; 0x0200 and 0x0400 the flips; 0x0800 the
+    // entries from 16), the left column the border colour when register 0 bit 5 says. Sprites
+    // and scrolling are not drawn: "" with a fault when registers 8 or 9 scroll or a sprite is
+    // shown, or when the chip is in another mode.
+    // Video::register16: the screen in the 16-colour bitmap mode (registers 0 and 1: 0x06 and
+    // 0x00 in their mode bits), 256 pixels across, 192 lines (212 with register 9 bit 7), two
+    // pixels a byte from (register 2 & 0x60) << 10, 128 bytes a line, the left pixel in the high
+    // nibble, colours 0RRR0BBB, 00000GGG (each 3 bits widened by repeating them); the border
+    // colour (register 7's low bits) everywhere with the display off. "" with a fault when sprites
+    // are on (register 8 bit 1 clear) or register 23 scrolls.
+    std::string screen();
     uint16_t pc() const;
 
     // Runs from where it stands (address 0 at first) until HALT or until limit T-states have
@@ -138,13 +164,17 @@ class Machine {
     int latch_ = -1;      // the control port's first byte, while it waits for the second
     int data_latch_ = -1; // register16: an entry's first byte
     size_t colour_at_ = 0;
-    bool colour_mode_ = false; // address: the control port chose the colour memory
+    bool colour_mode_ = false;   // address: the control port chose the colour memory
+    std::vector<uint8_t> video_; // address: 16 KB; register16: 128 KB
+    uint8_t registers_[64] = {};
+    uint32_t video_at_ = 0;
 
     uint8_t read(uint16_t address) const;
     void write(uint16_t address, uint8_t value);
     uint8_t board_read(uint16_t address) const;
     void board_write(uint16_t address, uint8_t value);
     uint8_t fetch(uint16_t address);
+    std::string bitmap_screen();
     void port_write(uint16_t port, uint8_t value);
     void fault(const std::string& what, uint16_t address);
     uint8_t rom_byte(size_t bank, uint16_t offset) const;

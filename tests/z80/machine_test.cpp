@@ -270,5 +270,146 @@ TEST(Z80Board, ColourMemoryThroughTheVideoPorts) {
     }
 }
 
+// A program of outs: ld a,n then out (port),a for each byte.
+struct Outs {
+    std::string code = "\xF3";
+    void out(uint8_t port, uint8_t value) { code += {'\x3E', char(value), '\xD3', char(port)}; }
+    void setup(unsigned word) { // the video chip's control port: low byte, then high
+        out(0xBF, uint8_t(word));
+        out(0xBF, uint8_t(word >> 8));
+    }
+    void reg(int r, uint8_t value) { setup(0x8000u | unsigned(r) << 8 | value); }
+};
+
+// The screen the video chip shows in mode 4, from its registers, video memory and colour memory
+// as a program writes them: each map entry's tile (its ninth bit too), flips and sub-palette;
+// the name table where register 2 puts it; 6- and 12-bit colours; the border colour while the
+// display is off.
+TEST(Z80Board, ScreenOfTilesThroughTheVideoPorts) {
+    struct Row {
+        const char* name;
+        int depth;
+        uint8_t register1, register2;
+        unsigned entry; // the map entry at tile (1, 2)
+        // What the tile's pixels (0,0), (7,0) and (0,7) show: colour memory entries.
+        int top_left, top_right, bottom_left;
+    } rows[] = {
+        {"as stored", 6, 0x40, 0xFF, 0x0001, 1, 2, 3},
+        {"mirrored left-right", 6, 0x40, 0xFF, 0x0201, 2, 1, 0},
+        {"mirrored top-bottom", 6, 0x40, 0xFF, 0x0401, 3, 0, 1},
+        {"second sub-palette", 6, 0x40, 0xFF, 0x0801, 17, 18, 19},
+        {"tile 257, the ninth bit", 6, 0x40, 0xFF, 0x0101, 4, 0, 0},
+        {"name table at 0x3000", 6, 0x40, 0xFD, 0x0001, 1, 2, 3},
+        {"12-bit colour", 12, 0x40, 0xFF, 0x0001, 1, 2, 3},
+        {"display off", 6, 0x00, 0xFF, 0x0001, 16 + 5, 16 + 5, 16 + 5},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const size_t bytes = row.depth == 12 ? 2 : 1;
+        Outs p;
+        p.reg(0, 0x04);
+        p.reg(2, row.register2);
+        p.reg(5, 0xFF);
+        p.reg(7, 0x05);
+        // Tile 1: pixel (0,0) colour 1, (7,0) colour 2, (0,7) colour 3; tile 257: (0,0) colour 4.
+        p.setup(0x4000 | 32);
+        for (int i = 0; i < 32; ++i)
+            p.out(0xBE, i == 0 || i == 28 || i == 29 ? 0x80 : i == 1 ? 0x01 : 0);
+        p.setup(0x4000 | (257 * 32 + 2));
+        p.out(0xBE, 0x80);
+        const unsigned names = (row.register2 & 0x0E) << 10;
+        p.setup(0x4000 | (names + (2 * 32 + 1) * 2));
+        p.out(0xBE, uint8_t(row.entry));
+        p.out(0xBE, uint8_t(row.entry >> 8));
+        p.setup(0x3F00 | 0x4000);
+        p.out(0xBE, 0xD0);
+        p.setup(0xC000);
+        for (size_t i = 0; i < 32 * bytes; ++i) p.out(0xBE, uint8_t(i * 7 + 3));
+        p.reg(1, row.register1);
+        p.code += '\x76';
+        z80::Board board;
+        board.video = z80::Video::address;
+        board.colour_control = 0xBF;
+        board.colour_data = 0xBE;
+        board.colour_bytes = 32 * bytes;
+        board.colour_depth = row.depth;
+        z80::Machine m;
+        m.use_board(board, p.code);
+        ASSERT_EQ(m.run(100000), z80::Stop::halted);
+        const std::string screen = m.screen();
+        for (const std::string& fault : m.faults()) ADD_FAILURE() << fault;
+        ASSERT_EQ(screen.size(), 256u * 192 * 3);
+        // Colour memory entry n as RGB: 00BBGGRR, or GGGGRRRR then 0000BBBB.
+        auto rgb = [&](int n) {
+            if (row.depth == 12) {
+                const unsigned low = (n * 2 * 7 + 3) & 0xFF, high = ((n * 2 + 1) * 7 + 3) & 0xFF;
+                return std::string{char((low & 15) * 17), char((low >> 4) * 17),
+                                   char((high & 15) * 17)};
+            }
+            const unsigned c = (n * 7 + 3) & 0xFF;
+            return std::string{char((c & 3) * 85), char((c >> 2 & 3) * 85),
+                               char((c >> 4 & 3) * 85)};
+        };
+        auto at = [&](int x, int y) { return screen.substr(size_t(y * 256 + x) * 3, 3); };
+        EXPECT_EQ(at(8, 16), rgb(row.top_left));
+        EXPECT_EQ(at(15, 16), rgb(row.top_right));
+        EXPECT_EQ(at(8, 23), rgb(row.bottom_left));
+        // Every other tile is tile 0, all colour 0 (the border's while the display is off).
+        EXPECT_EQ(at(0, 0), rgb(row.register1 ? 0 : 21));
+        EXPECT_EQ(at(255, 191), rgb(row.register1 ? 0 : 21));
+    }
+}
+
+// The 16-colour bitmap mode, as a program writes it through the ports: two pixels a byte, the
+// left in the high nibble, 128 bytes a line; register 14 the address's high bits; 9-bit colours;
+// the border colour while the display is off.
+TEST(Z80Board, BitmapScreenThroughTheVideoPorts) {
+    for (bool on : {true, false}) {
+        SCOPED_TRACE(on ? "display on" : "display off");
+        std::string code = "\xF3";
+        auto out = [&](uint8_t port, uint8_t value) {
+            code += {'\x3E', char(value), '\xD3', char(port)};
+        };
+        auto reg = [&](int r, uint8_t value) {
+            out(0x99, value);
+            out(0x99, uint8_t(0x80 | r));
+        };
+        reg(0, 0x06);
+        reg(2, 0x1F);
+        reg(7, 0x02);
+        reg(8, 0x0A);
+        out(0x99, 0x81); // 129: line 1, pixels 2 and 3
+        out(0x99, 0x40);
+        out(0x98, 0x12);
+        reg(14, 1); // 0x4000: line 128
+        out(0x99, 0x00);
+        out(0x99, 0x40);
+        out(0x98, 0x20);
+        reg(16, 0); // entries 0, 1 and 2: black, red 7, green 2 and blue 5
+        for (uint8_t b : {0x00, 0x00, 0x70, 0x00, 0x05, 0x02}) out(0x9A, b);
+        reg(1, on ? 0x40 : 0x00);
+        code += '\x76';
+        z80::Board board;
+        board.video = z80::Video::register16;
+        board.colour_control = 0x99;
+        board.colour_data = 0x9A;
+        board.video_data = 0x98;
+        board.colour_bytes = 32;
+        z80::Machine m;
+        m.use_board(board, code);
+        ASSERT_EQ(m.run(100000), z80::Stop::halted);
+        const std::string screen = m.screen();
+        for (const std::string& fault : m.faults()) ADD_FAILURE() << fault;
+        ASSERT_EQ(screen.size(), 256u * 192 * 3);
+        auto at = [&](int x, int y) { return screen.substr(size_t(y * 256 + x) * 3, 3); };
+        const std::string black(3, '\0'), red = {'\xFF', 0, 0}, other = {0, 73, char(182)};
+        EXPECT_EQ(at(2, 1), on ? red : other);
+        EXPECT_EQ(at(3, 1), other);
+        EXPECT_EQ(at(0, 128), other);
+        EXPECT_EQ(at(1, 128), on ? black : other);
+        EXPECT_EQ(at(4, 1), on ? black : other);
+    }
+}
+
 } // namespace
 #endif
