@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace {
 
@@ -31,7 +33,8 @@ cli::Program program(bankplan::Options& o) {
             {"first", 'f', "N", "the first bank's number, 2 to 255 (default 2)",
              [&o](const char* v) {
                  long long n = 0;
-                 std::string why = cli::read_integer(v, machines::first_bank, bankplan::last_bank, &n);
+                 std::string why =
+                     cli::read_integer(v, machines::first_bank, bankplan::last_bank, &n);
                  o.first = int(n);
                  return why.empty() ? why : why + " (banks 0 and 1 hold the program)";
              }},
@@ -59,21 +62,37 @@ cli::Program program(bankplan::Options& o) {
     };
 }
 
-// Each input once, and by a file's name, which names its asset (standard input has none). False
-// after complaining.
+// Each input by a file's name, which names its asset (standard input has none), and each path
+// once. False after complaining.
 bool inputs_named(const std::vector<std::string>& paths) {
-    for (size_t i = 0; i < paths.size(); ++i) {
-        if (paths[i] == "-") {
-            cli::complain(name, paths[i], "standard input has no file name to name its asset");
+    std::set<std::string> seen;
+    for (const std::string& path : paths) {
+        if (path == "-") {
+            cli::complain(name, path, "standard input has no file name to name its asset");
             return false;
         }
-        for (size_t j = 0; j < i; ++j)
-            if (paths[j] == paths[i] || common::same_file(paths[j].c_str(), paths[i].c_str())) {
-                cli::complain(name, paths[i],
-                              paths[j] == paths[i] ? "given twice"
-                                                   : "given twice (as " + paths[j] + " too)");
+        if (!seen.insert(path).second) {
+            cli::complain(name, path, "given twice");
+            return false;
+        }
+    }
+    return true;
+}
+
+// No file given twice by two paths (a link, "./a.bin" and "a.bin"). Only inputs of the same
+// bytes can be one file, so only those are asked of the file system: asking of every pair took
+// minutes for a few hundred inputs where each question opens both files. False after complaining.
+bool inputs_once(const std::vector<bankplan::Input>& inputs) {
+    std::unordered_map<size_t, std::vector<size_t>> by_bytes;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        std::vector<size_t>& alike = by_bytes[std::hash<std::string>()(inputs[i].bytes)];
+        for (size_t j : alike)
+            if (inputs[j].bytes == inputs[i].bytes &&
+                common::same_file(inputs[j].path.c_str(), inputs[i].path.c_str())) {
+                cli::complain(name, inputs[i].path, "given twice (as " + inputs[j].path + " too)");
                 return false;
             }
+        alike.push_back(i);
     }
     return true;
 }
@@ -105,6 +124,7 @@ int work(int argc, char** argv) {
             return 1;
         }
     }
+    if (!inputs_once(inputs)) return 1;
     bankplan::Layout layout;
     std::vector<bankplan::OutputFile> made;
     std::string file;
