@@ -19,7 +19,7 @@ constexpr const char* options_name = "banks.opt";
 constexpr const char* list_name = "banks.lst";
 
 struct Options {
-    long size = largest_bank_size; // bytes a bank
+    long size = largest_bank_size;    // bytes a bank
     int first = machines::first_bank; // the number of the first bank
     std::string dir = ".";
     bool split = false;

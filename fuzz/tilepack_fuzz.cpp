@@ -1,13 +1,13 @@
 // Fuzz target for tilepack's core: pack() of a PNG picture as the program runs it, checked by
 // drawing its output back with tileview's core. Byte 0 picks the tile layout (its index in
 // tile_layouts(), modulo their count), byte 1 the map layout (in map_layouts()), byte 2 the depth
-// (in colours::colour_layouts()), byte 3 bits: 0 no flips, 1 no duplicates removed, 2 priority, 3 pad with
-// white, 4-7 the colours a sub-palette below the most (0: all of them). The rest is the picture.
-// A packed picture draws back as it was read: each pixel in the colour the machine shows, the
-// transparent ones and those of the background in colour 0.
+// (in colours::colour_layouts()), byte 3 bits: 0 no flips, 1 no duplicates removed, 2 priority, 3
+// pad with white, 4-7 the colours a sub-palette below the most (0: all of them). The rest is the
+// picture. A packed picture draws back as it was read: each pixel in the colour the machine shows,
+// the transparent ones and those of the background in colour 0.
+#include "colours/layouts.h"
 #include "fuzz/support.h"
 #include "palettes/depth.h"
-#include "colours/layouts.h"
 #include "tilepack/pack.h"
 #include "tileview/draw.h"
 

@@ -1,7 +1,7 @@
 // tilepack and tileview run on PNG pictures made here; what tileview draws is compared, pixel for
 // pixel, with the picture tilepack read, its colours snapped as the machine shows them.
-#include "palettes/depth.h"
 #include "colours/layouts.h"
+#include "palettes/depth.h"
 #include "tests/harness.h"
 #include "tests/png.h"
 #include "tiles/layouts.h"
@@ -159,7 +159,8 @@ TEST_P(TilepackRoad, TileviewDrawsThePictureBack) {
     // without a map the picture is stored whole.
     size_t stored = read_file(t / "out/tiles.bin").size() / c.layout->tile_size();
     EXPECT_EQ(stored, c.map->size ? shapes.size() + 1 : d.tiles.size());
-    size_t palette_bytes = colours::colour_layout(c.depth)->size * size_t(colours) * size_t(palettes);
+    size_t palette_bytes =
+        colours::colour_layout(c.depth)->size * size_t(colours) * size_t(palettes);
     EXPECT_EQ(read_file(t / "out/palettes.bin").size(), palette_bytes);
 }
 

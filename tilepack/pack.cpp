@@ -8,8 +8,8 @@
 // roles in the drawings so that this happens (see pack()).
 #include "tilepack/pack.h"
 
-#include "palettes/depth.h"
 #include "colours/layouts.h"
+#include "palettes/depth.h"
 
 #include <algorithm>
 #include <map>
@@ -142,7 +142,8 @@ std::string check(const Settings& s) {
     if (s.palettes < 1 || unsigned(s.palettes) > s.map->palettes)
         return std::string("--map ") + s.map->name + " selects " +
                palettes_text(int(s.map->palettes)) + ", not " + std::to_string(s.palettes);
-    if (!colours::colour_layout(s.depth)) return "--depth " + std::to_string(s.depth) + ": no such depth";
+    if (!colours::colour_layout(s.depth))
+        return "--depth " + std::to_string(s.depth) + ": no such depth";
     return "";
 }
 

@@ -1,8 +1,8 @@
 // Tiles, map and palettes drawn as the machine shows them.
 #include "tileview/draw.h"
 
-#include "palettes/depth.h"
 #include "colours/layouts.h"
+#include "palettes/depth.h"
 
 namespace tileview {
 
