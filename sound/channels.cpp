@@ -128,20 +128,6 @@ std::vector<uint8_t> search(const std::vector<float>& target, const Unit& l, uin
     return codes;
 }
 
-// The mean of x over [i - half, i + half] within the signal, for every i.
-std::vector<double> box(const std::vector<double>& x, size_t half) {
-    size_t n = x.size();
-    std::vector<double> out(n);
-    double sum = 0;
-    size_t a = 0, b = 0; // the window [a, b)
-    for (size_t i = 0; i < n; i++) {
-        for (; b < n && b <= i + half; b++) sum += x[b];
-        for (; a + half < i; a++) sum -= x[a];
-        out[i] = sum / double(b - a);
-    }
-    return out;
-}
-
 } // namespace
 
 std::vector<double> played_in_turn(const std::vector<uint8_t>& codes, const Levels& levels,

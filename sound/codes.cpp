@@ -121,20 +121,6 @@ int place(double v) {
     return int(std::lround((v + 3) * resolution));
 }
 
-// The mean of x over [i - half, i + half] within the signal, for every i.
-std::vector<double> box(const std::vector<double>& x, size_t half) {
-    size_t n = x.size();
-    std::vector<double> out(n);
-    double sum = 0;
-    size_t a = 0, b = 0; // the window [a, b)
-    for (size_t i = 0; i < n; i++) {
-        for (; b < n && b <= i + half; b++) sum += x[b];
-        for (; a + half < i; a++) sum -= x[a];
-        out[i] = sum / double(b - a);
-    }
-    return out;
-}
-
 // An offset that moves the sound to where the levels lie densely for its present loudness, and
 // changes slowly enough to stay below hearing. For each stretch of 10 ms the offset of least
 // error over the 70 ms around it is chosen (clipping priced in), where it beats the least
@@ -355,6 +341,20 @@ double snr_db(const std::vector<float>& signal, std::vector<double> played, doub
     }
     if (noise == 0) return INFINITY;
     return 10 * std::log10(power / noise);
+}
+
+// The mean of x over [i - half, i + half] within the signal, for every i.
+std::vector<double> box(const std::vector<double>& x, size_t half) {
+    size_t n = x.size();
+    std::vector<double> out(n);
+    double sum = 0;
+    size_t a = 0, b = 0; // the window [a, b)
+    for (size_t i = 0; i < n; i++) {
+        for (; b < n && b <= i + half; b++) sum += x[b];
+        for (; a + half < i; a++) sum -= x[a];
+        out[i] = sum / double(b - a);
+    }
+    return out;
 }
 
 } // namespace sound

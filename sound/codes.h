@@ -38,6 +38,10 @@ std::vector<uint8_t> choose_codes(const std::vector<float>& samples, const Level
 // The sample value, on the same -1..1 scale, that a code stands for when played.
 double code_value(const Levels& levels, uint8_t code);
 
+// The mean of x over [i - half, i + half] within the signal, for every i: the smoothing the
+// offsets follow.
+std::vector<double> box(const std::vector<double>& x, size_t half);
+
 // The output's coupling capacitor, as a speaker hears the levels: a first-order high-pass at
 // 20 Hz (at the given sample rate), starting from rest at the first value.
 std::vector<double> coupled(const std::vector<double>& x, double rate);

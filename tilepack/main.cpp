@@ -4,6 +4,7 @@
 #include "common/io.h"
 #include "palettes/depth.h"
 #include "tilepack/pack.h"
+#include "tiles/options.h"
 
 #include <cctype>
 #include <cstdio>
@@ -25,20 +26,10 @@ struct Options {
     tilepack::Settings settings;
 };
 
-std::string read_count(const char* text, long long min, long long max, int* value) {
-    long long n = 0;
-    std::string why = cli::read_integer(text, min, max, &n);
-    *value = int(n);
-    return why;
-}
-
-const std::string machine_help = "defaults of " + tiles::machine_names();
-const std::string layout_help = "the tile layout: " + tiles::tile_layout_names();
-const std::string map_help = "the map entry (default 16)";
 const std::string depth_value = depth_values();
 
 cli::Program program(Options& o) {
-    return {
+    cli::Program p{
         name,
         "PICTURE...",
         "Turns PNG pictures into DIR/tiles.bin (the tiles they share, duplicates and\n"
@@ -50,31 +41,8 @@ cli::Program program(Options& o) {
                  o.output = v;
                  return "";
              }},
-            {"machine", 'm', "NAME", machine_help.c_str(),
-             [&o](const char* v) {
-                 o.given.machine = tiles::machine(v);
-                 return o.given.machine ? "" : "expected " + tiles::machine_names();
-             }},
-            {"bits", 0, "2|4", "bits a pixel (default 4)",
-             [&o](const char* v) {
-                 std::string why = read_count(v, 2, 4, &o.given.bits);
-                 return why.empty() && o.given.bits != 3 ? "" : "expected 2 or 4";
-             }},
-            {"layout", 0, "ROW", layout_help.c_str(),
-             [&o](const char* v) {
-                 o.given.layout = tiles::tile_layout(v);
-                 return o.given.layout ? "" : "expected " + tiles::tile_layout_names();
-             }},
-            {"map", 0, "16|8|none", map_help.c_str(),
-             [&o](const char* v) {
-                 o.given.map = tiles::map_layout(v);
-                 return o.given.map ? "" : "expected " + tiles::map_layout_names();
-             }},
-            {"colours", 0, "N",
-             "colours a sub-palette, colour 0 included\n(default 16, or 4 at 2 bits)",
-             [&o](const char* v) { return read_count(v, 2, 16, &o.given.colours); }},
             {"palettes", 0, "N", "the most sub-palettes (default: what the map\nselects)",
-             [&o](const char* v) { return read_count(v, 1, 256, &o.given.palettes); }},
+             [&o](const char* v) { return tiles::read_count(v, 1, 256, &o.given.palettes); }},
             {"depth", 0, depth_value.c_str(), "the colour depth of palettes.bin (default 24)",
              [&o](const char* v) { return read_depth(v, &o.given.depth); }},
             {"background", 0, "R,G,B",
@@ -122,6 +90,9 @@ cli::Program program(Options& o) {
         1,
         1 << 16,
     };
+    std::vector<cli::Option> format = tiles::format_options(o.given);
+    p.options.insert(p.options.begin() + 1, format.begin(), format.end());
+    return p;
 }
 
 // The settings from the machine's row and the options over it; "" or the usage error.

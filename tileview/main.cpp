@@ -3,6 +3,7 @@
 #include "common/cli.h"
 #include "common/io.h"
 #include "palettes/depth.h"
+#include "tiles/options.h"
 #include "tileview/draw.h"
 
 #include <new>
@@ -19,47 +20,15 @@ struct Options {
     bool verbose = false;
 };
 
-std::string read_count(const char* text, long long min, long long max, int* value) {
-    long long n = 0;
-    std::string why = cli::read_integer(text, min, max, &n);
-    *value = int(n);
-    return why;
-}
-
-const std::string machine_help = "defaults of " + tiles::machine_names();
-const std::string layout_help = "the tile layout: " + tiles::tile_layout_names();
 const std::string depth_value = depth_values();
 
 cli::Program program(Options& o) {
-    return {
+    cli::Program p{
         name,
         "TILES PALETTES [MAP] OUTPUT.png",
         "Draws what the machine shows of TILES, PALETTES and MAP as tilepack writes them\n"
         "(with --map none, TILES is a bitmap and there is no MAP) into a PNG picture.",
         {
-            {"machine", 'm', "NAME", machine_help.c_str(),
-             [&o](const char* v) {
-                 o.given.machine = tiles::machine(v);
-                 return o.given.machine ? "" : "expected " + tiles::machine_names();
-             }},
-            {"bits", 0, "2|4", "bits a pixel (default 4)",
-             [&o](const char* v) {
-                 std::string why = read_count(v, 2, 4, &o.given.bits);
-                 return why.empty() && o.given.bits != 3 ? "" : "expected 2 or 4";
-             }},
-            {"layout", 0, "ROW", layout_help.c_str(),
-             [&o](const char* v) {
-                 o.given.layout = tiles::tile_layout(v);
-                 return o.given.layout ? "" : "expected " + tiles::tile_layout_names();
-             }},
-            {"map", 0, "16|8|none", "the map entry (default 16)",
-             [&o](const char* v) {
-                 o.given.map = tiles::map_layout(v);
-                 return o.given.map ? "" : "expected " + tiles::map_layout_names();
-             }},
-            {"colours", 0, "N",
-             "colours a sub-palette, colour 0 included\n(default 16, or 4 at 2 bits)",
-             [&o](const char* v) { return read_count(v, 2, 16, &o.given.colours); }},
             {"depth", 0, depth_value.c_str(), "the colour depth of PALETTES (default 24)",
              [&o](const char* v) { return read_depth(v, &o.given.depth); }},
             {"width", 'w', "N", "tiles across, 1 to 4096 (default 32)",
@@ -73,6 +42,9 @@ cli::Program program(Options& o) {
         3,
         4,
     };
+    std::vector<cli::Option> format = tiles::format_options(o.given);
+    p.options.insert(p.options.begin(), format.begin(), format.end());
+    return p;
 }
 
 int run(const Options& o, const std::vector<std::string>& files, const tileview::View& view) {
